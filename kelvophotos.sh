@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# KelvoPhotos set-up: installs what the project needs, builds it, runs the main job or the tests.
+#   ./kelvophotos.sh run    install, build, and run the main job on an embedded SQLite database
+#   ./kelvophotos.sh test   install, build, and run every test (ctest)
+#   ./kelvophotos.sh build  build only;  ./kelvophotos.sh deps  install only
+set -euo pipefail
+cd "$(dirname "$0")"
+BUILD=${KELVO_BUILD_DIR:-build}
+PACKAGES="cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev libpq-dev postgresql
+  libgtest-dev libgmock-dev libbenchmark-dev"
+
+deps() {
+  missing=$(for p in $PACKAGES; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)
+  if [ -n "$missing" ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing
+  fi
+}
+
+build() {
+  cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${KELVO_CMAKE_ARGS:-} >/dev/null
+  cmake --build "$BUILD" -j"$(nproc)"
+}
+
+run_tests() {
+  local started=""
+  if [ -z "${KELVO_PG_URI:-}" ] && [ "$(id -u)" = 0 ]; then
+    KELVO_PG_URI=$(scripts/pg-server.sh start); started=$(cat /tmp/kelvo-pg-last)
+    export KELVO_PG_URI
+    trap 'scripts/pg-server.sh stop "$started"' EXIT
+  fi
+  export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+  ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" --timeout 600
+}
+
+case "${1:-}" in
+deps) deps ;;
+build) deps; build ;;
+run) deps; build; shift; exec "$BUILD/app/kelvophotos" "${@:-demo}" ;;
+test) deps; build; run_tests ;;
+*) echo "usage: $0 run|test|build|deps" >&2; exit 2 ;;
+esac

@@ -1,0 +1,76 @@
+// The file layer: every file and folder operation of the store, the editor and the
+// conversions goes through FileSystem, so tests can hand in one that fails on cue.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/variant.h"
+
+namespace kelvo {
+
+// The platform's folder separator, written "\" in the original texts.
+inline constexpr char kPathSeparator = '/';
+
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    virtual std::int64_t Length() = 0;
+    // Reads up to `size` bytes; returns how many were read (0 at the end).
+    virtual std::size_t Read(std::uint8_t* out, std::size_t size) = 0;
+};
+
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
+    // Flushes and syncs; a full disk or failed write throws here at the latest.
+    virtual void Close() = 0;
+};
+
+enum class DirKind { Files, Folders };
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual bool FileExists(const std::string& path) = 0;    // a regular file
+    virtual bool FolderExists(const std::string& path) = 0;  // a directory (trailing "/" allowed)
+
+    // The first name (without its folder) that matches `pattern`, a folder followed by a
+    // name with `*` and `?` wildcards; only files or only folders. "" when nothing matches.
+    // Names are returned in sorted order, so the choice is stable.
+    virtual std::string Dir(const std::string& pattern, DirKind kind = DirKind::Files) = 0;
+
+    virtual void DeleteFile(const std::string& path) = 0;  // throws when it cannot be deleted
+    virtual void CreateFolder(const std::string& path) = 0;  // one level
+    virtual std::int64_t FileLength(const std::string& path) = 0;
+    // Replaces `to` by `from` in one step (same folder).
+    virtual void Rename(const std::string& from, const std::string& to) = 0;
+
+    virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+    // Creates or truncates.
+    virtual std::unique_ptr<OutputFile> OpenWrite(const std::string& path) = 0;
+
+    // The temporary folder (TMPDIR or /tmp), with a trailing separator.
+    virtual std::string TempFolder() = 0;
+    // Creates an empty file with a unique name "<folder><prefix>XXXXXX.tmp" and returns it.
+    virtual std::string CreateTempFile(const std::string& folder, const std::string& prefix) = 0;
+
+    // Whole-file helpers built on the operations above.
+    Bytes ReadAll(const std::string& path);
+    void WriteAll(const std::string& path, const Bytes& bytes);
+};
+
+// The real file system.
+FileSystem& LocalFileSystem();
+
+// The folder that stands for the component's application folder (App.Path). Settable by
+// the host; defaults to the user's data folder for the application
+// ($XDG_DATA_HOME/kelvophotos, else ~/.local/share/kelvophotos). No trailing separator.
+std::string AppPath();
+void SetAppPath(const std::string& folder);
+
+}  // namespace kelvo

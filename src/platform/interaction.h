@@ -1,0 +1,56 @@
+// Pictures, clipboard, message boxes and the yield to pending window messages, as
+// interfaces, so the store and the editor run headless with scripted doubles in tests.
+#pragma once
+
+#include <string>
+
+#include "platform/picture.h"
+
+namespace kelvo {
+
+class FileSystem;
+
+// Message box styles and answers, with their usual numbers.
+enum MsgBoxStyle { vbOKOnly = 0, vbYesNoCancel = 3, vbCritical = 16, vbQuestion = 32, vbExclamation = 48 };
+enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
+
+class PictureService {
+public:
+    virtual ~PictureService() = default;
+    // Reads a picture file of any supported kind. Throws Error for a missing, unreadable,
+    // truncated or unsupported file, or one whose declared size is absurd.
+    virtual PicturePtr LoadPicture(const std::string& path) = 0;
+    // Writes an uncompressed bitmap (BMP) file, whatever the picture was loaded from.
+    // Throws Error for an empty picture or a failed write.
+    virtual void SavePicture(const Picture& picture, const std::string& path) = 0;
+};
+
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    virtual PicturePtr GetData() = 0;  // the empty picture when no picture is there
+    virtual void Clear() = 0;
+    virtual void SetData(const Picture& picture) = 0;
+};
+
+class Interaction {
+public:
+    virtual ~Interaction() = default;
+    // A modal message box; an empty title shows the application's title ("KelvoPhotos").
+    virtual int MsgBox(const std::string& prompt, int style = vbOKOnly, const std::string& title = "") = 0;
+    // Lets pending window messages run.
+    virtual void DoEvents() = 0;
+};
+
+// The services a store or a window works with. Tests replace any of them.
+struct Services {
+    FileSystem* files;
+    PictureService* pictures;
+    Interaction* interaction;
+    Clipboard* clipboard;
+};
+
+// The real services: local files, Qt pictures, Qt clipboard and message boxes.
+const Services& DefaultServices();
+
+}  // namespace kelvo
