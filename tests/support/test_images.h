@@ -1,0 +1,27 @@
+// Real image files and pictures made by the tests themselves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/picture.h"
+
+namespace kelvo::test {
+
+// A fresh temporary folder (with a trailing "/"), removed at process exit.
+std::string TempFolder();
+
+// Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB).
+// format: "bmp", "rle" (run-length bitmap), "png", "jpg", "gif" (bytes built here), "ico",
+// "cur". Returns the path.
+std::string WriteImageFile(const std::string& folder, const std::string& name,
+                           const std::string& format, int width, int height,
+                           std::uint32_t rgb = 0x3366CC);
+
+// An in-memory picture of width x height filled with `rgb`.
+PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
+
+// The colour (0xRRGGBB) of one pixel of a picture.
+std::uint32_t PixelAt(const Picture& picture, int x, int y);
+
+}  // namespace kelvo::test
