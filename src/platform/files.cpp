@@ -1,0 +1,266 @@
+// The real file layer on POSIX: files, folders, wildcard look-ups, temporary names and the
+// application folder. Every failure carries the system's own error text.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace kelvo {
+
+namespace {
+
+[[noreturn]] void ThrowSystemError(const std::string& what, const std::string& path, int error) {
+    throw Error(what + " " + path + ": " + std::strerror(error));
+}
+
+std::string WithTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+    return folder;
+}
+
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
+    return folder;
+}
+
+// `*` matches any run of characters, `?` any one; everything else matches itself.
+bool MatchesWildcards(const char* pattern, const char* name) {
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name) {
+        if (*pattern == '*') {
+            starPattern = ++pattern;
+            starName = name;
+        } else if (*pattern == '?' || *pattern == *name) {
+            ++pattern;
+            ++name;
+        } else if (starPattern) {
+            pattern = starPattern;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') ++pattern;
+    return *pattern == '\0';
+}
+
+bool StatIs(const std::string& path, mode_t type) {
+    struct stat info;
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() { Release(); }
+    int get() const { return fd_; }
+    // Closes now and returns close()'s error number (0 on success).
+    int Release() {
+        if (fd_ < 0) return 0;
+        int result = ::close(fd_);
+        fd_ = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+class LocalInputFile : public InputFile {
+  public:
+    LocalInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    std::int64_t Length() override {
+        struct stat info;
+        if (::fstat(fd_.get(), &info) != 0) ThrowSystemError("cannot read file", path_, errno);
+        return info.st_size;
+    }
+
+    std::size_t Read(std::uint8_t* out, std::size_t size) override {
+        for (;;) {
+            ssize_t got = ::read(fd_.get(), out, size);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno != EINTR) ThrowSystemError("cannot read file", path_, errno);
+        }
+    }
+
+  private:
+    FileDescriptor fd_;
+    std::string path_;
+};
+
+class LocalOutputFile : public OutputFile {
+  public:
+    LocalOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        if (fd_.get() < 0) throw Error("cannot write file " + path_ + ": already closed");
+        while (size > 0) {
+            ssize_t put = ::write(fd_.get(), data, size);
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                ThrowSystemError("cannot write file", path_, errno);
+            }
+            data += put;
+            size -= static_cast<std::size_t>(put);
+        }
+    }
+
+    void Close() override {
+        if (fd_.get() < 0) return;
+        int syncError = ::fsync(fd_.get()) == 0 ? 0 : errno;
+        int closeError = fd_.Release();
+        // Some file systems (pipes, /dev/null) cannot sync; that is not a lost write.
+        if (syncError != 0 && syncError != EINVAL && syncError != EROFS)
+            ThrowSystemError("cannot write file", path_, syncError);
+        if (closeError != 0) ThrowSystemError("cannot write file", path_, closeError);
+    }
+
+  private:
+    FileDescriptor fd_;
+    std::string path_;
+};
+
+class PosixFileSystem : public FileSystem {
+  public:
+    bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
+
+    bool FolderExists(const std::string& path) override { return StatIs(path, S_IFDIR); }
+
+    std::string Dir(const std::string& pattern, DirKind kind) override {
+        auto cut = pattern.rfind(kPathSeparator);
+        std::string folder = cut == std::string::npos ? "." : pattern.substr(0, cut + 1);
+        std::string namePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
+        if (namePattern.empty()) return "";
+
+        DIR* listing = ::opendir(folder.c_str());
+        if (!listing) return "";
+        std::vector<std::string> matches;
+        while (const dirent* entry = ::readdir(listing)) {
+            std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            if (!MatchesWildcards(namePattern.c_str(), name.c_str())) continue;
+            std::string full = WithTrailingSeparator(folder) + name;
+            bool wanted = kind == DirKind::Files ? FileExists(full) : FolderExists(full);
+            if (wanted) matches.push_back(std::move(name));
+        }
+        ::closedir(listing);
+        if (matches.empty()) return "";
+        return *std::min_element(matches.begin(), matches.end());
+    }
+
+    void DeleteFile(const std::string& path) override {
+        if (FolderExists(path)) throw Error("cannot delete file " + path + ": it is a folder");
+        if (::unlink(path.c_str()) != 0) ThrowSystemError("cannot delete file", path, errno);
+    }
+
+    void CreateFolder(const std::string& path) override {
+        if (::mkdir(path.c_str(), 0777) != 0) ThrowSystemError("cannot create folder", path, errno);
+    }
+
+    std::int64_t FileLength(const std::string& path) override {
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0) ThrowSystemError("cannot measure file", path, errno);
+        if (!S_ISREG(info.st_mode)) throw Error("cannot measure file " + path + ": not a file");
+        return info.st_size;
+    }
+
+    void Rename(const std::string& from, const std::string& to) override {
+        if (std::rename(from.c_str(), to.c_str()) != 0)
+            ThrowSystemError("cannot rename file " + from + " to", to, errno);
+    }
+
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) ThrowSystemError("cannot open file", path, errno);
+        auto file = std::make_unique<LocalInputFile>(fd, path);
+        struct stat info;
+        if (::fstat(fd, &info) != 0) ThrowSystemError("cannot open file", path, errno);
+        if (S_ISDIR(info.st_mode)) ThrowSystemError("cannot open file", path, EISDIR);
+        return file;
+    }
+
+    std::unique_ptr<OutputFile> OpenWrite(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) ThrowSystemError("cannot open file", path, errno);
+        return std::make_unique<LocalOutputFile>(fd, path);
+    }
+
+    std::string TempFolder() override {
+        const char* tmpdir = std::getenv("TMPDIR");
+        return WithTrailingSeparator(tmpdir && *tmpdir ? tmpdir : "/tmp");
+    }
+
+    std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
+        std::string base = folder.empty() ? "" : WithTrailingSeparator(folder);
+        std::string name = base + prefix + "XXXXXX.tmp";
+        std::vector<char> buffer(name.begin(), name.end());
+        buffer.push_back('\0');
+        int fd = ::mkstemps(buffer.data(), 4);
+        if (fd < 0) ThrowSystemError("cannot create a temporary file in", base, errno);
+        ::close(fd);
+        return buffer.data();
+    }
+};
+
+std::mutex appPathMutex;
+std::string appPathOverride;
+
+std::string HomeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
+    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) return user->pw_dir;
+    return "/tmp";
+}
+
+}  // namespace
+
+Bytes FileSystem::ReadAll(const std::string& path) {
+    auto file = OpenRead(path);
+    Bytes bytes;
+    bytes.reserve(static_cast<std::size_t>(std::max<std::int64_t>(file->Length(), 0)));
+    std::uint8_t chunk[65536];
+    while (std::size_t got = file->Read(chunk, sizeof chunk))
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    return bytes;
+}
+
+void FileSystem::WriteAll(const std::string& path, const Bytes& bytes) {
+    auto file = OpenWrite(path);
+    file->Write(bytes.data(), bytes.size());
+    file->Close();
+}
+
+FileSystem& LocalFileSystem() {
+    static PosixFileSystem files;
+    return files;
+}
+
+std::string AppPath() {
+    std::lock_guard lock(appPathMutex);
+    if (!appPathOverride.empty()) return appPathOverride;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    std::string base = dataHome && dataHome[0] == '/' ? dataHome : HomeFolder() + "/.local/share";
+    return WithoutTrailingSeparators(base) + "/kelvophotos";
+}
+
+void SetAppPath(const std::string& folder) {
+    std::lock_guard lock(appPathMutex);
+    appPathOverride = WithoutTrailingSeparators(folder);
+}
+
+}  // namespace kelvo

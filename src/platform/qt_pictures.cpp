@@ -1,0 +1,134 @@
+// Loading and saving pictures with Qt's image readers: every raster kind the editor offers,
+// read through the file layer, refused early when the declared size is absurd.
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include "platform/files.h"
+#include "platform/picture_checks.h"
+#include "platform/qt_picture.h"
+
+namespace kelvo {
+
+namespace {
+
+constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
+
+[[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
+    throw Error("cannot read picture file " + path + ": " + reason);
+}
+
+std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::uint16_t Le16(const Bytes& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+enum class MetafileKind { None, Windows, Enhanced };
+
+MetafileKind MetafileKindOf(const Bytes& bytes) {
+    if (bytes.size() >= 4 && Le32(bytes, 0) == 0x9AC6CDD7u) return MetafileKind::Windows;
+    if (bytes.size() >= 44 && Le32(bytes, 0) == 1 && Le32(bytes, 40) == 0x464D4520u)
+        return MetafileKind::Enhanced;
+    // A plain Windows metafile header: type 1 or 2, header size 9 words, version 1 or 3.
+    if (bytes.size() >= 18 && (Le16(bytes, 0) == 1 || Le16(bytes, 0) == 2) && Le16(bytes, 2) == 9 &&
+        (Le16(bytes, 4) == 0x0100 || Le16(bytes, 4) == 0x0300))
+        return MetafileKind::Windows;
+    return MetafileKind::None;
+}
+
+QImage ReadRaster(const Bytes& bytes, const std::string& path) {
+    // The limit applies to every reader at once; it bounds one decoded image.
+    if (std::string problem = PictureBytesProblem(bytes); !problem.empty())
+        CannotRead(path, problem);
+    QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead()) CannotRead(path, "unsupported picture format");
+    QSize declared = reader.size();
+    if (declared.isValid() && !SanePictureSize(declared.width(), declared.height()))
+        CannotRead(path, "declared size " + std::to_string(declared.width()) + "x" +
+                             std::to_string(declared.height()) + " is too large");
+    QImage image = reader.read();
+    if (image.isNull()) CannotRead(path, reader.errorString().toStdString());
+    if (!SanePictureSize(image.width(), image.height())) CannotRead(path, "picture is too large");
+    return image;
+}
+
+class QtPictureService : public PictureService {
+  public:
+    explicit QtPictureService(FileSystem& files) : files_(files) {}
+
+    PicturePtr LoadPicture(const std::string& path) override {
+        if (path.empty()) return EmptyPicture();
+        Bytes bytes = ReadFile(path);
+        if (bytes.empty()) CannotRead(path, "the file is empty");
+        switch (MetafileKindOf(bytes)) {
+            case MetafileKind::Windows:
+            case MetafileKind::Enhanced:
+                CannotRead(path, "unsupported picture format");
+            case MetafileKind::None:
+                break;
+        }
+        return PictureFromImage(ReadRaster(bytes, path));
+    }
+
+    void SavePicture(const Picture& picture, const std::string& path) override {
+        if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");
+        QByteArray encoded;
+        {
+            QBuffer buffer(&encoded);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, "bmp");
+            if (!writer.write(ImageOf(picture)))
+                throw Error("cannot write picture file " + path + ": " +
+                            writer.errorString().toStdString());
+        }
+        try {
+            auto file = files_.OpenWrite(path);
+            file->Write(reinterpret_cast<const std::uint8_t*>(encoded.constData()),
+                        static_cast<std::size_t>(encoded.size()));
+            file->Close();
+        } catch (const Error& error) {
+            throw Error("cannot write picture file " + path + ": " + error.what());
+        }
+    }
+
+  private:
+    Bytes ReadFile(const std::string& path) {
+        if (!files_.FileExists(path)) CannotRead(path, "file not found");
+        std::int64_t length = 0;
+        Bytes bytes;
+        try {
+            length = files_.FileLength(path);
+            if (length <= kMaxFileBytes) bytes = files_.ReadAll(path);
+        } catch (const Error& error) {
+            CannotRead(path, error.what());
+        }
+        if (length > kMaxFileBytes) CannotRead(path, "the file is too large");
+        return bytes;
+    }
+
+    FileSystem& files_;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureService> MakeQtPictures(FileSystem& files) {
+    return std::make_unique<QtPictureService>(files);
+}
+
+PictureService& QtPictures() {
+    static auto pictures = MakeQtPictures(LocalFileSystem());
+    return *pictures;
+}
+
+}  // namespace kelvo

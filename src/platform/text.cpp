@@ -1,0 +1,42 @@
+// Text helpers: Unicode upper case, blank trimming and the number forms shown to users.
+#include "platform/text.h"
+
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace kelvo {
+
+std::string UCase(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .toUpper()
+        .toStdString();
+}
+
+std::string Trim(const std::string& text) {
+    const char* blanks = " \t";
+    auto first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return "";
+    auto last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+std::string NumberText(double value) {
+    if (value == 0) return "0";  // also turns -0 into "0"
+    char buffer[64];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string TwoDecimals(double value) {
+    // Round half away from zero on the decimal value, as the "0.00" pattern does; the small
+    // nudge absorbs binary error such as 1.005 stored as 1.00499999...
+    double hundredths = std::round(value * 100.0 + (value >= 0 ? 1e-9 : -1e-9));
+    if (hundredths == 0) hundredths = 0;  // no "-0.00"
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", hundredths / 100.0);
+    return buffer;
+}
+
+}  // namespace kelvo

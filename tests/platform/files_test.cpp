@@ -1,0 +1,186 @@
+// The local file layer on real folders: look-ups, errors with the system's text, temporary
+// names, the application folder, and no descriptor left open.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/files.h"
+#include "support/test_images.h"
+
+namespace kelvo {
+namespace {
+
+FileSystem& Files() {
+    return LocalFileSystem();
+}
+
+std::string ErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+int OpenDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { hadOld_ ? ::setenv(name_, old_.c_str(), 1) : ::unsetenv(name_); }
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool hadOld_ = false;
+};
+
+TEST(Files, ExistenceAndWildcardLookUps) {
+    std::string folder = test::TempFolder();
+    Files().WriteAll(folder + "7_Front_G.qzr", Bytes{1});
+    Files().WriteAll(folder + "7_Back_G.qzr", Bytes{1, 2});
+    Files().WriteAll(folder + "8_Side_G.qzr", Bytes{});
+    Files().CreateFolder(folder + "KelvPhotos");
+
+    EXPECT_TRUE(Files().FileExists(folder + "7_Back_G.qzr"));
+    EXPECT_FALSE(Files().FileExists(folder + "KelvPhotos"));
+    EXPECT_FALSE(Files().FileExists(folder + "none"));
+    EXPECT_TRUE(Files().FolderExists(folder + "KelvPhotos"));
+    EXPECT_TRUE(Files().FolderExists(folder + "KelvPhotos/"));
+    EXPECT_FALSE(Files().FolderExists(folder + "7_Back_G.qzr"));
+
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Back_G.qzr");  // sorted: first by name
+    EXPECT_EQ(Files().Dir(folder + "?_Side_G.qzr"), "8_Side_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "*"), "7_Back_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "7_Front_G.qzr"), "7_Front_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "9_*"), "");
+    EXPECT_EQ(Files().Dir(folder + "??_Side_G.qzr"), "");
+    EXPECT_EQ(Files().Dir(folder + "Kelv*"), "");
+    EXPECT_EQ(Files().Dir(folder + "Kelv*", DirKind::Folders), "KelvPhotos");
+    EXPECT_EQ(Files().Dir(folder + "KelvPhotos", DirKind::Folders), "KelvPhotos");
+    EXPECT_EQ(Files().Dir(folder + "7*", DirKind::Folders), "");
+    EXPECT_EQ(Files().Dir(folder + "missing/*"), "");
+
+    EXPECT_EQ(Files().FileLength(folder + "7_Back_G.qzr"), 2);
+    EXPECT_EQ(Files().FileLength(folder + "8_Side_G.qzr"), 0);
+    EXPECT_THROW(Files().FileLength(folder + "none"), Error);
+}
+
+TEST(Files, ChangesAndTheirErrors) {
+    std::string folder = test::TempFolder();
+    std::string a = folder + "a.bin", b = folder + "b.bin";
+    Files().WriteAll(a, Bytes{1, 2, 3});
+    Files().WriteAll(b, Bytes{9});
+    Files().Rename(a, b);
+    EXPECT_FALSE(Files().FileExists(a));
+    EXPECT_EQ(Files().ReadAll(b), (Bytes{1, 2, 3}));
+    EXPECT_NE(ErrorText([&] { Files().Rename(a, b); }).find("No such file or directory"),
+              std::string::npos);
+
+    Files().DeleteFile(b);
+    EXPECT_FALSE(Files().FileExists(b));
+    EXPECT_EQ(ErrorText([&] { Files().DeleteFile(b); }),
+              "cannot delete file " + b + ": No such file or directory");
+
+    Files().CreateFolder(folder + "one");
+    EXPECT_NE(ErrorText([&] { Files().CreateFolder(folder + "one"); }).find("File exists"),
+              std::string::npos);
+    EXPECT_NE(ErrorText([&] { Files().CreateFolder(folder + "x/y"); }).find("No such file"),
+              std::string::npos);
+    EXPECT_NE(ErrorText([&] { Files().DeleteFile(folder + "one"); }), "");
+    EXPECT_TRUE(Files().FolderExists(folder + "one"));
+
+    EXPECT_EQ(ErrorText([&] { Files().OpenRead(a); }),
+              "cannot open file " + a + ": No such file or directory");
+    EXPECT_NE(ErrorText([&] { Files().OpenRead(folder + "one"); }), "");
+    EXPECT_NE(ErrorText([&] { Files().OpenWrite(folder + "x/y.bin"); }), "");
+
+    // A full disk shows up at the latest when the file is closed.
+    EXPECT_NE(ErrorText([&] {
+                  auto file = Files().OpenWrite("/dev/full");
+                  Bytes block(8192, 7);
+                  file->Write(block.data(), block.size());
+                  file->Close();
+              }).find("No space left on device"),
+              std::string::npos);
+
+    Bytes big(200000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 31);
+    Files().WriteAll(a, big);
+    auto input = Files().OpenRead(a);
+    EXPECT_EQ(input->Length(), 200000);
+    EXPECT_EQ(Files().ReadAll(a), big);
+    Files().WriteAll(a, Bytes{5});  // truncates
+    EXPECT_EQ(Files().FileLength(a), 1);
+}
+
+TEST(Files, TemporaryNames) {
+    std::string folder = test::TempFolder();
+    {
+        ScopedEnv tmpdir("TMPDIR", folder.substr(0, folder.size() - 1).c_str());
+        EXPECT_EQ(Files().TempFolder(), folder);
+    }
+    {
+        ScopedEnv tmpdir("TMPDIR", nullptr);
+        EXPECT_EQ(Files().TempFolder(), "/tmp/");
+    }
+    std::string first = Files().CreateTempFile(folder, "Pix");
+    std::string second = Files().CreateTempFile(folder, "Pix");
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(folder + "Pix", 0), 0u) << name;
+        EXPECT_EQ(name.size(), folder.size() + 3 + 6 + 4);
+        EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+        EXPECT_TRUE(Files().FileExists(name));
+        EXPECT_EQ(Files().FileLength(name), 0);
+    }
+    EXPECT_THROW(Files().CreateTempFile(folder + "missing/", "Pix"), Error);
+}
+
+TEST(Files, ApplicationFolder) {
+    {
+        ScopedEnv data("XDG_DATA_HOME", "/srv/data/");
+        EXPECT_EQ(AppPath(), "/srv/data/kelvophotos");
+    }
+    {
+        ScopedEnv data("XDG_DATA_HOME", nullptr);
+        ScopedEnv home("HOME", "/home/ann");
+        EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
+        SetAppPath("/opt/host/");
+        EXPECT_EQ(AppPath(), "/opt/host");
+        SetAppPath("");
+        EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
+    }
+}
+
+TEST(Files, LeavesNoDescriptorOpen) {
+    std::string folder = test::TempFolder();
+    int before = OpenDescriptors();
+    for (int i = 0; i < 20; ++i) {
+        Files().WriteAll(folder + "f.bin", Bytes{1, 2});
+        Files().ReadAll(folder + "f.bin");
+        Files().Dir(folder + "*.bin");
+        Files().CreateTempFile(folder, "Pix");
+        { auto unclosed = Files().OpenWrite(folder + "g.bin"); }
+        ErrorText([&] { Files().OpenRead(folder + "none"); });
+        ErrorText([&] { Files().OpenRead(folder); });
+        ErrorText([&] { Files().WriteAll("/dev/full", Bytes(100, 1)); });
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+}  // namespace
+}  // namespace kelvo

@@ -1,0 +1,216 @@
+// Loading every picture kind from real files, refusing bad ones, and saving as bitmaps.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include "platform/files.h"
+#include "platform/interaction.h"
+#include "platform/qt_picture.h"
+#include "support/test_images.h"
+
+namespace kelvo {
+namespace {
+
+PictureService& Pictures() {
+    return *DefaultServices().pictures;
+}
+
+Bytes ReadBytes(const std::string& path) {
+    return LocalFileSystem().ReadAll(path);
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+    LocalFileSystem().WriteAll(path, bytes);
+}
+
+std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+void ExpectCloseColour(std::uint32_t expected, std::uint32_t actual, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        int want = (expected >> shift) & 0xFF, got = (actual >> shift) & 0xFF;
+        EXPECT_NEAR(want, got, tolerance) << std::hex << expected << " vs " << actual;
+    }
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+std::string LoadError(const std::string& path) {
+    try {
+        Pictures().LoadPicture(path);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(Picture, EmptyPictureHasHandleZero) {
+    PicturePtr empty = EmptyPicture();
+    EXPECT_EQ(empty->Handle(), 0);
+    EXPECT_TRUE(empty->IsEmpty());
+    EXPECT_EQ(empty->PixelWidth(), 0);
+    EXPECT_EQ(empty->PixelHeight(), 0);
+    EXPECT_NE(EmptyPicture(), empty);
+    EXPECT_EQ(Pictures().LoadPicture("")->Handle(), 0);
+    EXPECT_EQ(PictureFromImage(QImage())->Handle(), 0);
+}
+
+TEST(Picture, LoadsEveryOfferedRasterKind) {
+    std::string folder = test::TempFolder();
+    std::set<std::int64_t> handles;
+    struct Kind {
+        const char* format;
+        const char* name;
+        int tolerance;
+    };
+    for (Kind kind : {Kind{"bmp", "a.bmp", 0}, Kind{"rle", "a.rle", 0}, Kind{"png", "a.png", 0},
+                      Kind{"jpg", "a.jpg", 6}, Kind{"gif", "a.gif", 0}, Kind{"ico", "a.ico", 0},
+                      Kind{"cur", "a.cur", 0}}) {
+        SCOPED_TRACE(kind.format);
+        std::string path = test::WriteImageFile(folder, kind.name, kind.format, 37, 21, 0x3366CC);
+        PicturePtr picture = Pictures().LoadPicture(path);
+        ASSERT_FALSE(picture->IsEmpty());
+        EXPECT_EQ(picture->PixelWidth(), 37);
+        EXPECT_EQ(picture->PixelHeight(), 21);
+        ExpectCloseColour(0x3366CC, test::PixelAt(*picture, 0, 0), kind.tolerance);
+        ExpectCloseColour(0x3366CC, test::PixelAt(*picture, 36, 20), kind.tolerance);
+        handles.insert(picture->Handle());
+    }
+    EXPECT_EQ(handles.size(), 7u);
+    EXPECT_EQ(handles.count(0), 0u);
+
+    // Wide rows need several runs in a run-length bitmap; the kind is read from the content.
+    std::string wide = test::WriteImageFile(folder, "wide.bmp", "rle", 600, 3, 0x102030);
+    PicturePtr picture = Pictures().LoadPicture(wide);
+    EXPECT_EQ(picture->PixelWidth(), 600);
+    EXPECT_EQ(test::PixelAt(*picture, 599, 2), 0x102030u);
+    std::string gifNamedJpg = test::WriteImageFile(folder, "gif.jpg", "gif", 300, 200, 0xFF0000);
+    EXPECT_EQ(test::PixelAt(*Pictures().LoadPicture(gifNamedJpg), 299, 199), 0xFF0000u);
+}
+
+TEST(Picture, RefusesMissingCorruptAndAbsurdFiles) {
+    std::string folder = test::TempFolder();
+    std::string missing = folder + "missing.bmp";
+    EXPECT_EQ(LoadError(missing), "cannot read picture file " + missing + ": file not found");
+
+    std::string empty = folder + "empty.bmp";
+    WriteBytes(empty, {});
+    EXPECT_NE(LoadError(empty).find("cannot read picture file " + empty), std::string::npos);
+
+    std::string text = folder + "text.jpg";
+    WriteBytes(text, Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+    EXPECT_NE(LoadError(text).find("cannot read picture file " + text), std::string::npos);
+
+    EXPECT_NE(LoadError(folder).find("cannot read picture file"), std::string::npos);
+
+    for (const char* format : {"bmp", "png", "gif", "jpg", "rle", "ico"}) {
+        SCOPED_TRACE(format);
+        std::string whole = test::WriteImageFile(folder, "whole", format, 64, 64);
+        for (int thirds : {1, 2}) {
+            Bytes bytes = ReadBytes(whole);
+            bytes.resize(bytes.size() * thirds / 3);
+            std::string cut = folder + "cut." + format;
+            WriteBytes(cut, bytes);
+            EXPECT_NE(LoadError(cut).find("cannot read picture file " + cut), std::string::npos)
+                << thirds << "/3";
+        }
+    }
+
+    // A bitmap header declaring 100000 x 100000 pixels, with almost no data behind it.
+    Bytes huge = ReadBytes(test::WriteImageFile(folder, "small.bmp", "bmp", 4, 4));
+    huge[18] = 0xA0, huge[19] = 0x86, huge[20] = 0x01, huge[21] = 0;  // width 100000
+    huge[22] = 0xA0, huge[23] = 0x86, huge[24] = 0x01, huge[25] = 0;  // height 100000
+    std::string hugePath = folder + "huge.bmp";
+    WriteBytes(hugePath, huge);
+    EXPECT_NE(LoadError(hugePath).find("too large"), std::string::npos) << LoadError(hugePath);
+
+    // A PNG whose header claims 40000 x 40000.
+    Bytes png = ReadBytes(test::WriteImageFile(folder, "small.png", "png", 4, 4));
+    for (std::size_t at : {16u, 20u})
+        png[at] = 0, png[at + 1] = 0, png[at + 2] = 0x9C, png[at + 3] = 0x40;
+    std::uint32_t crc = Crc32(&png[12], 17);  // IHDR type and data
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    std::string hugePng = folder + "huge.png";
+    WriteBytes(hugePng, png);
+    EXPECT_EQ(LoadError(hugePng),
+              "cannot read picture file " + hugePng + ": declared size 40000x40000 is too large");
+}
+
+TEST(Picture, SavesUncompressedBitmapWhateverTheSource) {
+    std::string folder = test::TempFolder();
+    PicturePtr loaded =
+        Pictures().LoadPicture(test::WriteImageFile(folder, "p.png", "png", 10, 7, 0x11AA55));
+    std::string saved = folder + "saved.qzr";
+    Pictures().SavePicture(*loaded, saved);
+    Bytes bytes = ReadBytes(saved);
+    ASSERT_GE(bytes.size(), 54u);
+    EXPECT_EQ(bytes[0], 'B');
+    EXPECT_EQ(bytes[1], 'M');
+    EXPECT_EQ(Le32(bytes, 30), 0u);  // BI_RGB: no compression
+    EXPECT_EQ(Le32(bytes, 2), bytes.size());
+    EXPECT_EQ(bytes.size(), 54u + 32u * 7u);  // 24-bit rows of 30 bytes padded to 32
+
+    PicturePtr again = Pictures().LoadPicture(saved);
+    EXPECT_EQ(again->PixelWidth(), 10);
+    EXPECT_EQ(test::PixelAt(*again, 9, 6), 0x11AA55u);
+    EXPECT_NE(again->Handle(), loaded->Handle());
+
+    Pictures().SavePicture(*test::MakePicture(3, 3), saved);  // replaces the earlier file
+    EXPECT_EQ(Pictures().LoadPicture(saved)->PixelWidth(), 3);
+
+    EXPECT_THROW(Pictures().SavePicture(Picture(), folder + "empty.bmp"), Error);
+    EXPECT_FALSE(LocalFileSystem().FileExists(folder + "empty.bmp"));
+    try {
+        Pictures().SavePicture(*loaded, folder + "no/such/folder.bmp");
+        ADD_FAILURE() << "saved into a missing folder";
+    } catch (const Error& error) {
+        EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos);
+    }
+    EXPECT_THROW(Pictures().SavePicture(*loaded, "/dev/full"), Error);
+}
+
+TEST(Interaction, HarmlessWithoutAnApplication) {
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
+    const Services& services = DefaultServices();
+    EXPECT_EQ(services.interaction->MsgBox("Save changes?", 35, "Changes Not Saved"), vbCancel);
+    EXPECT_EQ(services.interaction->MsgBox("Done", vbOKOnly), vbOK);
+    services.interaction->DoEvents();
+    EXPECT_TRUE(services.clipboard->GetData()->IsEmpty());
+    services.clipboard->Clear();
+    services.clipboard->SetData(*test::MakePicture(2, 2));
+    EXPECT_EQ(services.files, &LocalFileSystem());
+}
+
+TEST(Interaction, ClipboardCarriesPictures) {
+    if (QCoreApplication::instance()) GTEST_SKIP() << "another application object is alive";
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_platform";
+    static char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    Clipboard& clipboard = *DefaultServices().clipboard;
+    clipboard.Clear();
+    EXPECT_TRUE(clipboard.GetData()->IsEmpty());
+    clipboard.SetData(*test::MakePicture(12, 5, 0x804020));
+    PicturePtr pasted = clipboard.GetData();
+    ASSERT_FALSE(pasted->IsEmpty());
+    EXPECT_EQ(pasted->PixelWidth(), 12);
+    EXPECT_EQ(pasted->PixelHeight(), 5);
+    EXPECT_EQ(test::PixelAt(*pasted, 11, 4), 0x804020u);
+    DefaultServices().interaction->DoEvents();
+}
+
+}  // namespace
+}  // namespace kelvo

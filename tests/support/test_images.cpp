@@ -1,0 +1,246 @@
+// Real image files of every kind the editor offers, made here: Qt writes BMP, PNG and JPEG;
+// GIF, run-length bitmaps, icons and cursors are built byte by byte.
+#include "support/test_images.h"
+
+#include <QColor>
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/qt_picture.h"
+
+namespace kelvo::test {
+
+namespace {
+
+using ByteList = std::vector<std::uint8_t>;
+
+void Put16(ByteList& out, unsigned value) {
+    out.push_back(value & 0xFF);
+    out.push_back((value >> 8) & 0xFF);
+}
+
+void Put32(ByteList& out, std::uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+std::uint8_t Red(std::uint32_t rgb) {
+    return (rgb >> 16) & 0xFF;
+}
+std::uint8_t Green(std::uint32_t rgb) {
+    return (rgb >> 8) & 0xFF;
+}
+std::uint8_t Blue(std::uint32_t rgb) {
+    return rgb & 0xFF;
+}
+
+// A bitmap file header and BITMAPINFOHEADER for `pixelBytes` of image data after a palette.
+ByteList BitmapHeaders(int width, int height, int bitCount, std::uint32_t compression,
+                       std::uint32_t pixelBytes, const std::vector<std::uint32_t>& palette) {
+    ByteList out;
+    std::uint32_t offset = 14 + 40 + 4 * static_cast<std::uint32_t>(palette.size());
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, offset + pixelBytes);
+    Put32(out, 0);
+    Put32(out, offset);
+    Put32(out, 40);
+    Put32(out, static_cast<std::uint32_t>(width));
+    Put32(out, static_cast<std::uint32_t>(height));
+    Put16(out, 1);
+    Put16(out, static_cast<unsigned>(bitCount));
+    Put32(out, compression);
+    Put32(out, pixelBytes);
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, static_cast<std::uint32_t>(palette.size()));
+    Put32(out, 0);
+    for (std::uint32_t colour : palette) {
+        out.push_back(Blue(colour));
+        out.push_back(Green(colour));
+        out.push_back(Red(colour));
+        out.push_back(0);
+    }
+    return out;
+}
+
+// An 8-bit run-length bitmap (BI_RLE8) in one colour: runs of at most 255 pixels a row.
+ByteList RunLengthBitmap(int width, int height, std::uint32_t rgb) {
+    ByteList pixels;
+    for (int row = 0; row < height; ++row) {
+        for (int left = width; left > 0; left -= 255) {
+            pixels.push_back(static_cast<std::uint8_t>(std::min(left, 255)));
+            pixels.push_back(0);
+        }
+        pixels.push_back(0);
+        pixels.push_back(0);  // end of line
+    }
+    pixels.push_back(0);
+    pixels.push_back(1);  // end of bitmap
+    ByteList out = BitmapHeaders(width, height, 8, 1, static_cast<std::uint32_t>(pixels.size()),
+                                 {rgb, 0x000000});
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+// A GIF of one colour. Every pixel goes out as a literal 3-bit code, with a clear code after
+// each two so the decoder's table never widens the codes: valid LZW without compression.
+ByteList GifFile(int width, int height, std::uint32_t rgb) {
+    ByteList out{'G', 'I', 'F', '8', '9', 'a'};
+    Put16(out, static_cast<unsigned>(width));
+    Put16(out, static_cast<unsigned>(height));
+    out.push_back(0x80);  // global colour table of 2 entries
+    out.push_back(0);
+    out.push_back(0);
+    for (std::uint32_t colour : {rgb, std::uint32_t{0}}) {
+        out.push_back(Red(colour));
+        out.push_back(Green(colour));
+        out.push_back(Blue(colour));
+    }
+    out.push_back(0x2C);  // image descriptor
+    Put16(out, 0);
+    Put16(out, 0);
+    Put16(out, static_cast<unsigned>(width));
+    Put16(out, static_cast<unsigned>(height));
+    out.push_back(0);
+
+    constexpr unsigned kClear = 4, kEnd = 5, kWidth = 3;
+    ByteList codes;
+    std::uint32_t bitBuffer = 0;
+    int bitCount = 0;
+    auto putCode = [&](unsigned code) {
+        bitBuffer |= code << bitCount;
+        bitCount += kWidth;
+        while (bitCount >= 8) {
+            codes.push_back(bitBuffer & 0xFF);
+            bitBuffer >>= 8;
+            bitCount -= 8;
+        }
+    };
+    long total = static_cast<long>(width) * height;
+    for (long i = 0; i < total; ++i) {
+        if (i % 2 == 0) putCode(kClear);
+        putCode(0);
+    }
+    putCode(kEnd);
+    if (bitCount > 0) codes.push_back(bitBuffer & 0xFF);
+
+    out.push_back(2);  // minimum code size
+    for (std::size_t at = 0; at < codes.size(); at += 255) {
+        std::size_t size = std::min<std::size_t>(255, codes.size() - at);
+        out.push_back(static_cast<std::uint8_t>(size));
+        out.insert(out.end(), codes.begin() + static_cast<long>(at),
+                   codes.begin() + static_cast<long>(at + size));
+    }
+    out.push_back(0);
+    out.push_back(0x3B);
+    return out;
+}
+
+// An icon (type 1) or cursor (type 2) with one 32-bit image and an all-visible mask.
+ByteList IconFile(int width, int height, std::uint32_t rgb, bool cursor) {
+    if (width > 256 || height > 256) throw std::invalid_argument("icons are at most 256x256");
+    std::uint32_t maskRow = ((static_cast<std::uint32_t>(width) + 31) / 32) * 4;
+    std::uint32_t imageBytes = static_cast<std::uint32_t>(width * height * 4) + maskRow * height;
+    ByteList out;
+    Put16(out, 0);
+    Put16(out, cursor ? 2 : 1);
+    Put16(out, 1);
+    out.push_back(static_cast<std::uint8_t>(width & 0xFF));  // 256 is written as 0
+    out.push_back(static_cast<std::uint8_t>(height & 0xFF));
+    out.push_back(0);
+    out.push_back(0);
+    Put16(out, cursor ? 0 : 1);   // hot spot x, or planes
+    Put16(out, cursor ? 0 : 32);  // hot spot y, or bits per pixel
+    Put32(out, 40 + imageBytes);
+    Put32(out, 6 + 16);
+    Put32(out, 40);
+    Put32(out, static_cast<std::uint32_t>(width));
+    Put32(out, static_cast<std::uint32_t>(height * 2));
+    Put16(out, 1);
+    Put16(out, 32);
+    for (int i = 0; i < 6; ++i) Put32(out, 0);
+    for (int i = 0; i < width * height; ++i) {
+        out.push_back(Blue(rgb));
+        out.push_back(Green(rgb));
+        out.push_back(Red(rgb));
+        out.push_back(0xFF);
+    }
+    out.insert(out.end(), maskRow * height, 0);
+    return out;
+}
+
+void WriteBytes(const std::string& path, const ByteList& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    if (!file.flush()) throw std::runtime_error("cannot write test image " + path);
+}
+
+QImage FilledImage(int width, int height, std::uint32_t rgb) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor::fromRgb(0xFF000000u | rgb));
+    return image;
+}
+
+// Removes the folders handed out when the test program ends.
+struct TempFolders {
+    std::mutex mutex;
+    std::vector<std::string> made;
+    ~TempFolders() {
+        for (const auto& folder : made) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        }
+    }
+};
+
+}  // namespace
+
+std::string TempFolder() {
+    static TempFolders folders;
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/kelvo-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!::mkdtemp(buffer.data())) throw std::runtime_error("cannot make a test folder");
+    std::string folder = std::string(buffer.data()) + "/";
+    std::lock_guard lock(folders.mutex);
+    folders.made.push_back(folder);
+    return folder;
+}
+
+std::string WriteImageFile(const std::string& folder, const std::string& name,
+                           const std::string& format, int width, int height, std::uint32_t rgb) {
+    std::string path = folder + name;
+    if (format == "rle") {
+        WriteBytes(path, RunLengthBitmap(width, height, rgb));
+    } else if (format == "gif") {
+        WriteBytes(path, GifFile(width, height, rgb));
+    } else if (format == "ico" || format == "cur") {
+        WriteBytes(path, IconFile(width, height, rgb, format == "cur"));
+    } else if (format == "bmp" || format == "png" || format == "jpg") {
+        const char* qtFormat = format == "bmp" ? "BMP" : format == "png" ? "PNG" : "JPEG";
+        if (!FilledImage(width, height, rgb).save(QString::fromStdString(path), qtFormat, 95))
+            throw std::runtime_error("cannot write test image " + path);
+    } else {
+        throw std::invalid_argument("unknown test image format " + format);
+    }
+    return path;
+}
+
+PicturePtr MakePicture(int width, int height, std::uint32_t rgb) {
+    return PictureFromImage(FilledImage(width, height, rgb));
+}
+
+std::uint32_t PixelAt(const Picture& picture, int x, int y) {
+    const QImage& image = ImageOf(picture);
+    if (!image.valid(x, y)) throw std::out_of_range("pixel outside the picture");
+    return image.pixel(x, y) & 0xFFFFFFu;
+}
+
+}  // namespace kelvo::test
