@@ -6,6 +6,7 @@
 #include <QImageWriter>
 
 #include "platform/files.h"
+#include "platform/metafiles.h"
 #include "platform/picture_checks.h"
 #include "platform/qt_picture.h"
 
@@ -17,28 +18,6 @@ constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
 
 [[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
     throw Error("cannot read picture file " + path + ": " + reason);
-}
-
-std::uint32_t Le32(const Bytes& bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-std::uint16_t Le16(const Bytes& bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-enum class MetafileKind { None, Windows, Enhanced };
-
-MetafileKind MetafileKindOf(const Bytes& bytes) {
-    if (bytes.size() >= 4 && Le32(bytes, 0) == 0x9AC6CDD7u) return MetafileKind::Windows;
-    if (bytes.size() >= 44 && Le32(bytes, 0) == 1 && Le32(bytes, 40) == 0x464D4520u)
-        return MetafileKind::Enhanced;
-    // A plain Windows metafile header: type 1 or 2, header size 9 words, version 1 or 3.
-    if (bytes.size() >= 18 && (Le16(bytes, 0) == 1 || Le16(bytes, 0) == 2) && Le16(bytes, 2) == 9 &&
-        (Le16(bytes, 4) == 0x0100 || Le16(bytes, 4) == 0x0300))
-        return MetafileKind::Windows;
-    return MetafileKind::None;
 }
 
 QImage ReadRaster(const Bytes& bytes, const std::string& path) {
@@ -71,12 +50,12 @@ class QtPictureService : public PictureService {
         if (path.empty()) return EmptyPicture();
         Bytes bytes = ReadFile(path);
         if (bytes.empty()) CannotRead(path, "the file is empty");
-        switch (MetafileKindOf(bytes)) {
-            case MetafileKind::Windows:
-            case MetafileKind::Enhanced:
-                CannotRead(path, "unsupported picture format");
-            case MetafileKind::None:
-                break;
+        if (MetafileKind kind = MetafileKindOf(bytes); kind != MetafileKind::None) {
+            try {
+                return PictureFromImage(RenderMetafile(kind, bytes));
+            } catch (const Error& error) {
+                CannotRead(path, error.what());
+            }
         }
         return PictureFromImage(ReadRaster(bytes, path));
     }

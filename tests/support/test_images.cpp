@@ -175,6 +175,119 @@ ByteList IconFile(int width, int height, std::uint32_t rgb, bool cursor) {
     return out;
 }
 
+std::uint32_t ColorRef(std::uint32_t rgb) {
+    return Red(rgb) | Green(rgb) << 8 | Blue(rgb) << 16;
+}
+
+void Put32At(ByteList& out, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// An enhanced metafile whose reference device has 96 pixels an inch, so logical units are
+// pixels and the frame (in 0.01 mm) spans exactly width x height pixels.
+ByteList EnhancedMetafile(int width, int height, std::uint32_t fill, std::int64_t line) {
+    ByteList out;
+    int records = 0;
+    auto record = [&](std::uint32_t type, std::initializer_list<std::uint32_t> values) {
+        Put32(out, type);
+        Put32(out, 8 + 4 * static_cast<std::uint32_t>(values.size()));
+        for (std::uint32_t value : values) Put32(out, value);
+        ++records;
+    };
+    auto hundredthsMm = [](int pixels) { return static_cast<std::uint32_t>(pixels * 2540 / 96); };
+    auto w = static_cast<std::uint32_t>(width), h = static_cast<std::uint32_t>(height);
+    record(1, {0,
+               0,
+               w - 1,
+               h - 1,
+               0,
+               0,
+               hundredthsMm(width),
+               hundredthsMm(height),
+               0x464D4520,
+               0x10000,
+               0,
+               0,
+               4,
+               0,
+               0,
+               0,
+               1920,
+               1080,
+               508,
+               286});                       // nBytes, nRecords set below
+    record(39, {1, 0, ColorRef(fill), 0});  // solid brush
+    record(37, {1});
+    record(38, {2, 0, 1, 0, ColorRef(fill)});  // pen of the fill colour
+    record(37, {2});
+    record(43, {0, 0, w, h});  // rectangle
+    if (line != kNoLine) {
+        record(38, {3, 0, 3, 0, ColorRef(static_cast<std::uint32_t>(line))});
+        record(37, {3});
+        record(27, {0, h / 2});  // move to
+        record(54, {w, h / 2});  // line to
+    }
+    record(14, {0, 16, 20});  // end of file
+    Put32At(out, 48, static_cast<std::uint32_t>(out.size()));
+    Put32At(out, 52, static_cast<std::uint32_t>(records));
+    return out;
+}
+
+// A placeable Windows metafile with 96 logical units an inch, its window the whole picture.
+ByteList WindowsMetafile(int width, int height, std::uint32_t fill, std::int64_t line) {
+    ByteList body;
+    std::uint32_t largest = 0;
+    auto record = [&](unsigned function, const std::vector<unsigned>& words) {
+        std::uint32_t size = 3 + static_cast<std::uint32_t>(words.size());
+        largest = std::max(largest, size);
+        Put32(body, size);
+        Put16(body, function);
+        for (unsigned word : words) Put16(body, word & 0xFFFF);
+    };
+    auto colour = [](std::uint32_t rgb, std::initializer_list<unsigned> before) {
+        std::vector<unsigned> words(before);
+        words.push_back(ColorRef(rgb) & 0xFFFF);
+        words.push_back(ColorRef(rgb) >> 16);
+        return words;
+    };
+    auto w = static_cast<unsigned>(width), h = static_cast<unsigned>(height);
+    record(0x020B, {0, 0});  // window origin
+    record(0x020C, {h, w});  // window extent
+    std::vector<unsigned> brush = colour(fill, {0});
+    brush.push_back(0);     // hatch
+    record(0x02FC, brush);  // solid brush, object 0
+    record(0x012D, {0});
+    record(0x02FA, colour(fill, {0, 1, 0}));  // pen, object 1
+    record(0x012D, {1});
+    record(0x041B, {h, w, 0, 0});  // rectangle: bottom, right, top, left
+    if (line != kNoLine) {
+        record(0x02FA, colour(static_cast<std::uint32_t>(line), {0, 3, 0}));  // object 2
+        record(0x012D, {2});
+        record(0x0214, {h / 2, 0});  // move to (y, x)
+        record(0x0213, {h / 2, w});  // line to
+    }
+    record(0x0000, {});  // end of file
+
+    ByteList out;
+    Put32(out, 0x9AC6CDD7u);
+    Put16(out, 0);
+    for (unsigned value : {0u, 0u, w, h}) Put16(out, value);
+    Put16(out, 96);
+    Put32(out, 0);
+    unsigned checksum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) checksum ^= out[i] | out[i + 1] << 8;
+    Put16(out, checksum);
+    Put16(out, 1);       // in memory
+    Put16(out, 9);       // header words
+    Put16(out, 0x0300);  // version
+    Put32(out, static_cast<std::uint32_t>((18 + body.size()) / 2));
+    Put16(out, 3);  // objects
+    Put32(out, largest);
+    Put16(out, 0);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
 void WriteBytes(const std::string& path, const ByteList& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -223,6 +336,8 @@ std::string WriteImageFile(const std::string& folder, const std::string& name,
         WriteBytes(path, GifFile(width, height, rgb));
     } else if (format == "ico" || format == "cur") {
         WriteBytes(path, IconFile(width, height, rgb, format == "cur"));
+    } else if (format == "wmf" || format == "emf") {
+        WriteBytes(path, MetafileBytes(format, width, height, rgb));
     } else if (format == "bmp" || format == "png" || format == "jpg") {
         const char* qtFormat = format == "bmp" ? "BMP" : format == "png" ? "PNG" : "JPEG";
         if (!FilledImage(width, height, rgb).save(QString::fromStdString(path), qtFormat, 95))
@@ -231,6 +346,13 @@ std::string WriteImageFile(const std::string& folder, const std::string& name,
         throw std::invalid_argument("unknown test image format " + format);
     }
     return path;
+}
+
+Bytes MetafileBytes(const std::string& kind, int width, int height, std::uint32_t fill,
+                    std::int64_t line) {
+    if (kind == "emf") return EnhancedMetafile(width, height, fill, line);
+    if (kind == "wmf") return WindowsMetafile(width, height, fill, line);
+    throw std::invalid_argument("unknown metafile kind " + kind);
 }
 
 PicturePtr MakePicture(int width, int height, std::uint32_t rgb) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/picture.h"
+#include "platform/variant.h"
 
 namespace kelvo::test {
 
@@ -13,10 +14,17 @@ std::string TempFolder();
 
 // Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB).
 // format: "bmp", "rle" (run-length bitmap), "png", "jpg", "gif" (bytes built here), "ico",
-// "cur". Returns the path.
+// "cur", "wmf" (placeable metafile), "emf" (enhanced metafile). Returns the path.
 std::string WriteImageFile(const std::string& folder, const std::string& name,
                            const std::string& format, int width, int height,
                            std::uint32_t rgb = 0x3366CC);
+
+// Metafile bytes, "wmf" (placeable, 96 units an inch) or "emf", of width x height pixels at
+// 96 dpi: a rectangle filled with `fill` over the whole picture and, when `line` is not
+// kNoLine, a 3-pixel wide horizontal line of colour `line` through the middle row.
+inline constexpr std::int64_t kNoLine = -1;
+Bytes MetafileBytes(const std::string& kind, int width, int height, std::uint32_t fill,
+                    std::int64_t line = kNoLine);
 
 // An in-memory picture of width x height filled with `rgb`.
 PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);

@@ -1,0 +1,102 @@
+// Windows and enhanced metafiles made here: their size at 96 dpi, their colours, and the
+// errors for cut-off, corrupt and absurd files.
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/interaction.h"
+#include "support/test_images.h"
+
+namespace kelvo {
+namespace {
+
+PictureService& Pictures() {
+    return *DefaultServices().pictures;
+}
+
+std::string Write(const std::string& folder, const std::string& name, const Bytes& bytes) {
+    LocalFileSystem().WriteAll(folder + name, bytes);
+    return folder + name;
+}
+
+std::string LoadError(const std::string& path) {
+    try {
+        Pictures().LoadPicture(path);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+TEST(Metafile, DrawsAtItsOwnSize) {
+    std::string folder = test::TempFolder();
+    Bytes placeable = test::MetafileBytes("wmf", 120, 80, 0x3366CC, 0xCC0000);
+    Bytes plain(placeable.begin() + 22, placeable.end());  // without the placeable header
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    for (const Case& c :
+         {Case{"placeable.wmf", placeable}, Case{"plain.wmf", plain},
+          Case{"enhanced.emf", test::MetafileBytes("emf", 120, 80, 0x3366CC, 0xCC0000)},
+          Case{"enhanced.jpg", test::MetafileBytes("emf", 120, 80, 0x3366CC, 0xCC0000)}}) {
+        SCOPED_TRACE(c.name);
+        PicturePtr picture = Pictures().LoadPicture(Write(folder, c.name, c.bytes));
+        ASSERT_FALSE(picture->IsEmpty());
+        if (std::string(c.name) != "plain.wmf") {  // a plain file has no size of its own
+            EXPECT_EQ(picture->PixelWidth(), 120);
+            EXPECT_EQ(picture->PixelHeight(), 80);
+        }
+        int w = picture->PixelWidth(), h = picture->PixelHeight();
+        EXPECT_EQ(test::PixelAt(*picture, w / 2, h / 4), 0x3366CCu);
+        EXPECT_EQ(test::PixelAt(*picture, w / 4, 3 * h / 4), 0x3366CCu);
+        EXPECT_EQ(test::PixelAt(*picture, w / 2, h / 2), 0xCC0000u);
+    }
+    std::string written = test::WriteImageFile(folder, "filled.emf", "emf", 64, 48, 0x00FF00);
+    PicturePtr filled = Pictures().LoadPicture(written);
+    EXPECT_EQ(filled->PixelWidth(), 64);
+    EXPECT_EQ(test::PixelAt(*filled, 32, 24), 0x00FF00u);
+
+    // Saved as a bitmap like any other picture.
+    Pictures().SavePicture(*filled, folder + "filled.bmp");
+    EXPECT_EQ(LocalFileSystem().FileLength(folder + "filled.bmp"), 54 + 64 * 3 * 48);
+}
+
+TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
+    std::string folder = test::TempFolder();
+    for (const char* kind : {"wmf", "emf"}) {
+        SCOPED_TRACE(kind);
+        Bytes whole = test::MetafileBytes(kind, 50, 40, 0x3366CC, 0xCC0000);
+        for (std::size_t keep :
+             {std::size_t{3}, std::size_t{30}, whole.size() / 2, whole.size() - 2}) {
+            Bytes cut(whole.begin(), whole.begin() + static_cast<long>(keep));
+            std::string path = Write(folder, std::string("cut.") + kind, cut);
+            EXPECT_EQ(LoadError(path).rfind("cannot read picture file " + path + ": ", 0), 0u)
+                << keep << ": " << LoadError(path);
+        }
+        Bytes corrupt = whole;
+        for (std::size_t at = corrupt.size() / 2; at < corrupt.size(); at += 7) corrupt[at] ^= 0xFF;
+        std::string path = Write(folder, std::string("corrupt.") + kind, corrupt);
+        EXPECT_EQ(LoadError(path).rfind("cannot read picture file " + path, 0), 0u);
+    }
+
+    // A placeable header claiming 30000 x 30000 units at 1 unit an inch.
+    Bytes huge = test::MetafileBytes("wmf", 50, 40, 0x3366CC);
+    huge[10] = 0x30, huge[11] = 0x75, huge[12] = 0x30, huge[13] = 0x75;
+    huge[14] = 1, huge[15] = 0;
+    unsigned checksum = 0;
+    for (std::size_t i = 0; i < 20; i += 2) checksum ^= huge[i] | huge[i + 1] << 8;
+    huge[20] = checksum & 0xFF, huge[21] = checksum >> 8;
+    std::string hugeWmf = Write(folder, "huge.wmf", huge);
+    EXPECT_NE(LoadError(hugeWmf).find("out of range"), std::string::npos) << LoadError(hugeWmf);
+
+    // An enhanced header whose frame spans 10 km.
+    Bytes hugeEmf = test::MetafileBytes("emf", 50, 40, 0x3366CC);
+    for (std::size_t at : {32u, 36u})
+        hugeEmf[at] = 0, hugeEmf[at + 1] = 0xE1, hugeEmf[at + 2] = 0xF5, hugeEmf[at + 3] = 0x05;
+    std::string hugeEmfPath = Write(folder, "huge.emf", hugeEmf);
+    EXPECT_NE(LoadError(hugeEmfPath).find("out of range"), std::string::npos)
+        << LoadError(hugeEmfPath);
+}
+
+}  // namespace
+}  // namespace kelvo
