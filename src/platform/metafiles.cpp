@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -89,8 +90,7 @@ QImage RenderEnhanced(const Bytes& b) {
     EmfSize size = EnhancedSize(b);
 
     generatorOptions options{};
-    char nameSpace[] = "svg";
-    options.nameSpace = nameSpace;
+    options.nameSpace = nullptr;  // plain element names; a prefix costs a leaked copy per call
     options.svgDelimiter = true;
     options.imgWidth = size.width;
     options.imgHeight = size.height;
@@ -135,29 +135,28 @@ QImage RenderWindows(const Bytes& b) {
     RequireWmf(wmf_display_size(api.get(), &width, &height, kScreenDpi, kScreenDpi), api.get());
     RequireSaneSize(width, height);
 
+    // Played into a PNG in memory; libwmf then frees its own canvas.
+    char* png = nullptr;
+    std::size_t pngLength = 0;
+    FILE* pngStream = open_memstream(&png, &pngLength);
+    if (!pngStream) throw Error("out of memory");
     wmf_gd_t* device = WMF_GD_GetData(api.get());
-    device->type = wmf_gd_image;
+    device->type = wmf_gd_png;
+    device->flags |= WMF_GD_OUTPUT_FILE;
+    device->file = pngStream;
     device->bbox = bounds;
     device->width = width;
     device->height = height;
-    RequireWmf(wmf_play(api.get(), 0, &bounds), api.get());
-    const int* pixels = device->gd_image ? wmf_gd_image_pixels(device->gd_image) : nullptr;
-    if (!pixels) throw Error("the file is corrupt");
-
-    // gd's true colour: 0xAARRGGBB with 7-bit alpha where 0 is opaque; drawn over white.
-    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-    for (unsigned int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
-        for (unsigned int x = 0; x < width; ++x) {
-            auto pixel = static_cast<std::uint32_t>(pixels[std::size_t{y} * width + x]);
-            unsigned opacity = 127 - ((pixel >> 24) & 0x7F);
-            auto over = [&](unsigned channel) {
-                return (channel * opacity + 255 * (127 - opacity)) / 127;
-            };
-            row[x] =
-                qRgb(over((pixel >> 16) & 0xFF), over((pixel >> 8) & 0xFF), over(pixel & 0xFF));
-        }
-    }
+    wmf_error_t played = wmf_play(api.get(), 0, &bounds);
+    std::fclose(pngStream);
+    std::unique_ptr<char, decltype(&std::free)> ownedPng(png, &std::free);
+    RequireWmf(played, api.get());
+    QImage image =
+        QImage::fromData(reinterpret_cast<const uchar*>(png), static_cast<int>(pngLength), "PNG")
+            .convertToFormat(QImage::Format_RGB32);
+    if (image.isNull() || image.width() != static_cast<int>(width) ||
+        image.height() != static_cast<int>(height))
+        throw Error("the file is corrupt");
     wmf_mem_close(api.get());
     return image;
 }

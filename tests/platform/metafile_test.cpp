@@ -2,6 +2,8 @@
 // errors for cut-off, corrupt and absurd files.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/files.h"
 #include "platform/interaction.h"
 #include "support/test_images.h"
@@ -96,6 +98,47 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
     std::string hugeEmfPath = Write(folder, "huge.emf", hugeEmf);
     EXPECT_NE(LoadError(hugeEmfPath).find("out of range"), std::string::npos)
         << LoadError(hugeEmfPath);
+}
+
+}  // namespace
+}  // namespace kelvo
+
+namespace kelvo {
+namespace {
+
+// Mangled files of every kind either load or fail with an Error; nothing crashes or hangs.
+TEST(Metafile, SurvivesMangledFiles) {
+    std::string folder = test::TempFolder();
+    std::mt19937 random(20240611);
+    std::vector<Bytes> originals{test::MetafileBytes("wmf", 40, 30, 0x3366CC, 0xCC0000),
+                                 test::MetafileBytes("emf", 40, 30, 0x3366CC, 0xCC0000)};
+    for (const char* format : {"bmp", "rle", "gif", "png", "ico"})
+        originals.push_back(
+            LocalFileSystem().ReadAll(test::WriteImageFile(folder, "o", format, 20, 10)));
+    int loaded = 0, refused = 0;
+    for (const Bytes& original : originals) {
+        for (int round = 0; round < 150; ++round) {
+            Bytes mangled = original;
+            int changes = 1 + static_cast<int>(random() % 4);
+            for (int i = 0; i < changes; ++i) {
+                std::size_t at = random() % mangled.size();
+                mangled[at] = static_cast<std::uint8_t>(round % 3 == 0 ? 0xFF : random());
+            }
+            if (round % 5 == 0) mangled.resize(random() % mangled.size() + 1);
+            std::string path = Write(folder, "mangled", mangled);
+            try {
+                PicturePtr picture = Pictures().LoadPicture(path);
+                EXPECT_GT(picture->PixelWidth(), 0);
+                ++loaded;
+            } catch (const Error& error) {
+                EXPECT_EQ(std::string(error.what()).rfind("cannot read picture file " + path, 0),
+                          0u);
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(loaded + refused, 150 * static_cast<int>(originals.size()));
 }
 
 }  // namespace
