@@ -1,0 +1,46 @@
+// Number conversions of the window's arithmetic.
+#include "editor/form_support.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+
+#include "platform/error.h"
+
+namespace kelvo {
+
+namespace {
+
+double RoundHalfEven(double value) {
+    double rounded = std::round(value);
+    if (std::fabs(value - std::trunc(value)) == 0.5) rounded = 2.0 * std::round(value / 2.0);
+    return rounded;
+}
+
+double Rounded(double value, double low, double high) {
+    if (!std::isfinite(value)) throw Error("Overflow");
+    double rounded = RoundHalfEven(value);
+    if (rounded < low || rounded > high) throw Error("Overflow");
+    return rounded;
+}
+
+}  // namespace
+
+int CInt(double value) {
+    return static_cast<int>(Rounded(value, -32768.0, 32767.0));
+}
+
+long CLng(double value) {
+    return static_cast<long>(Rounded(value, -2147483648.0, 2147483647.0));
+}
+
+double CDbl(const std::string& text) {
+    std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos) throw Error("Type mismatch");
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (error != std::errc()) throw Error("Type mismatch");
+    return value;
+}
+
+}  // namespace kelvo

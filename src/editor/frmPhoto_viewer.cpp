@@ -1,0 +1,171 @@
+// frmPhoto's viewer: the photo fitted into the viewing area or at actual size with scroll
+// bars, its size in the frame caption, and the check against the store's maximum size.
+#include <cmath>
+
+#include "editor/form_support.h"
+#include "editor/frmPhoto.h"
+#include "platform/error.h"
+#include "platform/text.h"
+
+namespace kelvo {
+
+using enum Ctl;
+
+void frmPhoto::ResetPhotoArea() {
+    ctl_.Left(imgMainPhoto, 0);
+    ctl_.Top(imgMainPhoto, 0);
+    ctl_.Width(imgMainPhoto, ctl_.Width(picPhotoFrame));
+    ctl_.Height(imgMainPhoto, ctl_.Height(picPhotoFrame));
+    ctl_.BorderStyle(imgMainPhoto, 0);
+    ctl_.Visible(fraHideBackGround0, false);
+    ctl_.Visible(fraHideBackGround1, false);
+}
+
+void frmPhoto::MeasurePhoto() {
+    ctl_.Visible(imgMainPhoto, false);
+    ctl_.Stretch(imgMainPhoto, false);
+    ctl_.ScaleMode(picPhotoFrame, vbPixels);
+    dPixelWidth = ctl_.Width(imgMainPhoto);
+    dPixelHeight = ctl_.Height(imgMainPhoto);
+    ctl_.ScaleMode(picPhotoFrame, vbTwips);
+    dPhotoWidth = ctl_.Width(imgMainPhoto);
+    dPhotoHeight = ctl_.Height(imgMainPhoto);
+}
+
+void frmPhoto::LayoutPhoto() {
+    bool fitted = true;
+    ResumeNext([&] { fitted = ctl_.Value(optFit) == 1; });
+    if (fitted)
+        layoutFitted();
+    else
+        layoutActualSize();
+    applyPhotoInfoAndLimit();
+}
+
+namespace {
+
+double Divided(double numerator, double denominator) {
+    if (denominator == 0) throw Error("Division by zero");
+    return numerator / denominator;
+}
+
+}  // namespace
+
+void frmPhoto::layoutFitted() {
+    for (Ctl hidden : {VSctopSet, HScLeftSet, fraHideBackGround0, fraHideBackGround1, imgMainPhoto})
+        ResumeNext([&] { ctl_.Visible(hidden, false); });
+    ResumeNext([&] { ctl_.Stretch(imgMainPhoto, true); });
+    ResumeNext([&] {
+        double W = ctl_.Width(imgMainPhoto), H = ctl_.Height(imgMainPhoto);
+        if (W > ctl_.ScaleWidth(picPhotoFrame) || H > ctl_.ScaleHeight(picPhotoFrame)) {
+            if (W > H) {
+                ctl_.Width(imgMainPhoto, Single(ctl_.ScaleWidth(picPhotoFrame) - 200));
+                double fittedW = ctl_.Width(imgMainPhoto);
+                ctl_.Height(imgMainPhoto,
+                            Single(dPhotoHeight -
+                                   Divided(dPhotoWidth - fittedW, dPhotoWidth) * dPhotoHeight));
+            } else {
+                ctl_.Height(imgMainPhoto, Single(ctl_.ScaleHeight(picPhotoFrame) - 200));
+                double fittedH = ctl_.Height(imgMainPhoto);
+                ctl_.Width(imgMainPhoto,
+                           Single(dPhotoWidth -
+                                  Divided(dPhotoHeight - fittedH, dPhotoHeight) * dPhotoWidth));
+            }
+        }
+    });
+    ResumeNext([&] {
+        ctl_.Left(imgMainPhoto, Single((ctl_.Width(picPhotoFrame) - ctl_.Width(imgMainPhoto)) / 2));
+    });
+    ResumeNext([&] {
+        ctl_.Top(imgMainPhoto,
+                 Single((ctl_.Height(picPhotoFrame) - ctl_.Height(imgMainPhoto)) / 2));
+    });
+}
+
+void frmPhoto::layoutActualSize() {
+    ResumeNext([&] { ctl_.Stretch(imgMainPhoto, false); });
+
+    bool overflowsDown = false;
+    ResumeNext([&] { overflowsDown = ctl_.Height(imgMainPhoto) >= ctl_.Height(picPhotoFrame); });
+    if (overflowsDown) {
+        ResumeNext([&] { ctl_.Top(imgMainPhoto, 0); });
+        ResumeNext([&] { ctl_.Visible(fraHideBackGround0, true); });
+        ResumeNext([&] { ctl_.Visible(VSctopSet, true); });
+        ResumeNext([&] {
+            setMax(VSctopSet, CInt(ctl_.Height(imgMainPhoto) - ctl_.Height(picPhotoFrame) +
+                                   ctl_.Height(HScLeftSet) + 100));
+        });
+        ResumeNext([&] { ctl_.SmallChange(VSctopSet, 200); });
+        ResumeNext([&] { ctl_.LargeChange(VSctopSet, 200); });
+        ResumeNext([&] { setValue(HScLeftSet, 0); });
+    } else {
+        ResumeNext([&] { ctl_.Visible(fraHideBackGround0, false); });
+        ResumeNext([&] { ctl_.Visible(VSctopSet, false); });
+        ResumeNext([&] {
+            ctl_.Top(imgMainPhoto,
+                     Single((ctl_.Height(picPhotoFrame) - ctl_.Height(imgMainPhoto)) / 2));
+        });
+    }
+
+    bool overflowsRight = false;
+    ResumeNext([&] { overflowsRight = ctl_.Width(imgMainPhoto) >= ctl_.Width(picPhotoFrame); });
+    if (overflowsRight) {
+        ResumeNext([&] { ctl_.Left(imgMainPhoto, 0); });
+        ResumeNext([&] { ctl_.Visible(fraHideBackGround1, true); });
+        ResumeNext([&] { ctl_.Visible(HScLeftSet, true); });
+        ResumeNext([&] {
+            setMax(HScLeftSet, CInt(ctl_.Width(imgMainPhoto) - ctl_.Width(picPhotoFrame) +
+                                    ctl_.Width(VSctopSet) + 100));
+        });
+        ResumeNext([&] { ctl_.SmallChange(HScLeftSet, 200); });
+        ResumeNext([&] { ctl_.LargeChange(HScLeftSet, 200); });
+        ResumeNext([&] { setValue(VSctopSet, 0); });
+    } else {
+        ResumeNext([&] { ctl_.Visible(fraHideBackGround1, false); });
+        ResumeNext([&] { ctl_.Visible(HScLeftSet, false); });
+        ResumeNext([&] {
+            ctl_.Left(imgMainPhoto,
+                      Single((ctl_.Width(picPhotoFrame) - ctl_.Width(imgMainPhoto)) / 2));
+        });
+    }
+}
+
+void frmPhoto::applyPhotoInfoAndLimit() {
+    ResumeNext([&] { ctl_.Visible(imgMainPhoto, true); });
+    double kb = 0;
+    bool bSizeOver = false;
+    ResumeNext([&] {
+        bool over = false;
+        std::string size = store().VerifyPhotoSize(*ctl_.Picture(imgMainPhoto), &over);
+        bSizeOver = over;
+        kb = CDbl(size);
+    });
+    ResumeNext([&] {
+        ctl_.Caption(fraDetails, "Photo - " + NumberText(std::nearbyint(dPixelWidth)) + " x " +
+                                     NumberText(std::nearbyint(dPixelHeight)) + " Pixels (" +
+                                     NumberText(kb) + " KB)");
+    });
+    ResumeNext([&] {
+        double maxSize = store().PhotosMaxSize;
+        if (maxSize > 0 && kb > maxSize) {
+            ctl_.Enabled(cmdSave, !bSizeOver);
+            bPhotoTooBig = bSizeOver;
+            MsgBox("This Photo is bigger than the maximum photo size: " + NumberText(maxSize) +
+                       "KB, Photo size: " + NumberText(kb) + "KB (Bitmap Format)",
+                   vbExclamation);
+        } else {
+            ctl_.Enabled(cmdSave, true);
+            bPhotoTooBig = false;
+        }
+    });
+}
+
+void frmPhoto::HScLeftSet_Change() {
+    ctl_.Left(imgMainPhoto, -ctl_.Value(HScLeftSet));
+}
+
+void frmPhoto::VSctopSet_Change() {
+    ctl_.Top(imgMainPhoto, -ctl_.Value(VSctopSet));
+}
+
+}  // namespace kelvo

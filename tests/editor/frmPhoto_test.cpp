@@ -1,0 +1,426 @@
+// The editor window's logic on scripted controls and message boxes, over a real store on
+// SQLite and PostgreSQL: start-up, modes, saving, deleting, closing, adding and copying.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "editor/frmPhoto.h"
+#include "editor_fixture.h"
+#include "platform/files.h"
+#include "support/scripted_controls.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+using enum Ctl;
+
+class FrmPhotoTest : public EditorFixture {
+  protected:
+    void Open(double maxSize = 0, double backColor = 0) {
+        form.reset();
+        controls = std::make_unique<ScriptedControls>();
+        store = NewStore();
+        store->PhotosMaxSize = maxSize;
+        store->BackColor = backColor;
+        store->Init("A1", "CUST", "Alice", nullptr, db->connection());
+        form = std::make_unique<kelvo::frmPhoto>(*controls);
+        form->objcPhoto(store.get());
+        form->Form_Load();
+    }
+
+    std::vector<std::string> ListTexts() {
+        std::vector<std::string> texts;
+        for (auto& item : controls->items) texts.push_back(item.text);
+        return texts;
+    }
+
+    std::string Caption() { return controls->Caption(frmPhoto); }
+    bool SaveEnabled() { return controls->Enabled(cmdSave); }
+
+    std::unique_ptr<CPicture> store;
+    std::unique_ptr<ScriptedControls> controls;
+    std::unique_ptr<kelvo::frmPhoto> form;
+};
+
+TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
+    Open();
+    EXPECT_EQ(controls->ListCount(), 0);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_FALSE(form->bEditMode);
+    EXPECT_EQ(Caption(), "CUST - [A1  Alice]");
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_FALSE(controls->Enabled(chkDefault));
+    EXPECT_TRUE(controls->Locked(txtDescription));
+    EXPECT_EQ(controls->BackColor(txtComments), kColorButtonFace);
+    EXPECT_FALSE(controls->Type(*form, txtDescription, "typed"));
+    EXPECT_TRUE(controls->Picture(imgMainPhoto)->IsEmpty());
+    EXPECT_EQ(controls->Caption(fraDetails), "");
+    // The design colour stays with no store colour; the list is a report with one column.
+    EXPECT_EQ(controls->BackColor(frmPhoto), kColorButtonFace);
+    EXPECT_TRUE(controls->reportView);
+    EXPECT_FALSE(controls->hideSelection);
+    EXPECT_FALSE(controls->hideColumnHeaders);
+    ASSERT_EQ(controls->columns.size(), 1u);
+    EXPECT_EQ(controls->columns[0].first, "Description");
+    EXPECT_NEAR(controls->columns[0].second, 2491.3, 0.05);
+    EXPECT_TRUE(Stored().empty());
+
+    // The first add unlocks the fields.
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    EXPECT_FALSE(controls->Locked(txtDescription));
+    EXPECT_EQ(controls->BackColor(txtDescription), kColorWindowBackground);
+    EXPECT_TRUE(controls->Enabled(chkDefault));
+
+    Open(0, 255.5);  // halves round to even
+    EXPECT_EQ(controls->BackColor(frmPhoto), 256u);
+}
+
+TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
+    Seed("Front", false, 40, 30, 0x112233);
+    Seed("Side", false, 40, 30, 0x445566);
+    Seed("Top", true, 40, 30, 0x778899);
+    Seed("Zoom", true, 40, 30, 0xAABBCC);
+    Open();
+    EXPECT_EQ(ListTexts(), (std::vector<std::string>{"Front", "Side", "Top", "Zoom"}));
+    EXPECT_EQ(controls->items[1].key, "ItemKeySide1");
+    EXPECT_EQ(form->sSelectedKey, "ItemKeyTop2");
+    EXPECT_EQ(controls->ListSelectedKey(), "ItemKeyTop2");
+    EXPECT_TRUE(controls->ensuredVisible.empty());
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_FALSE(form->bChanged);
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(Caption(), "[Edit Photo] - CUST - [A1  Alice]");
+    EXPECT_EQ(controls->Text(txtDescription), "Top");
+    EXPECT_EQ(controls->Text(txtComments), "seeded");
+    EXPECT_EQ(controls->Value(chkDefault), 1);
+    EXPECT_EQ(PixelAt(*controls->Picture(imgMainPhoto), 20, 15), 0x778899u);
+    // A small photo is centred at its natural size in the frame's outer size.
+    EXPECT_EQ(controls->Width(imgMainPhoto), 600);
+    EXPECT_DOUBLE_EQ(controls->Left(imgMainPhoto), (3955 - 600) / 2.0);
+    EXPECT_DOUBLE_EQ(controls->Top(imgMainPhoto), (3975 - 450) / 2.0);
+    EXPECT_EQ(controls->Caption(fraDetails).rfind("Photo - 40 x 30 Pixels (", 0), 0u);
+
+    // Saving the default photo unchanged reports no duplicate and keeps it the default.
+    controls->Click(*form, optFit);
+    ASSERT_TRUE(SaveEnabled());
+    controls->Click(*form, cmdSave);
+    EXPECT_TRUE(interaction.shown.empty());
+    std::vector<StoredPhoto> rows = Stored();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_TRUE(rows[2].isDefault);
+    EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
+    EXPECT_EQ(rows[2].centre, 0x778899u);
+
+    // Without a default the first photo is shown and scrolled into view.
+    db->connection()->Execute("UPDATE PHOTOS SET DEF = ?", {Variant(false)});
+    Open();
+    EXPECT_EQ(form->sSelectedKey, "ItemKeyFront0");
+    EXPECT_EQ(controls->ensuredVisible, std::vector<std::string>{"ItemKeyFront0"});
+    EXPECT_EQ(controls->Text(txtDescription), "Front");
+}
+
+TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
+    Seed("Front", false);
+    Seed("Side", false);
+    Open();
+    // Edit mode: comments and the default box enable Save; only texts mark a change.
+    controls->Click(*form, chkDefault);
+    EXPECT_TRUE(SaveEnabled());
+    EXPECT_FALSE(form->bChanged);
+    controls->Type(*form, txtComments, "new words");
+    EXPECT_TRUE(form->bChanged);
+
+    // The menu in edit mode with an empty clipboard; adding asks to save first.
+    interaction.answers = {vbNo};
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    ASSERT_EQ(controls->shownMenus.size(), 1u);
+    const ShownMenu& menu = controls->shownMenus[0];
+    EXPECT_EQ(menu.x, 90);
+    EXPECT_EQ(menu.y, 5640);
+    EXPECT_EQ(menu.defaultItem, MenuItem::mnuAddFromFile);
+    EXPECT_TRUE(menu.enabled.at(MenuItem::mnuDeleteCurrentPhoto));
+    EXPECT_TRUE(menu.enabled.at(MenuItem::mnuCopyToClipboard));
+    EXPECT_FALSE(menu.enabled.at(MenuItem::mnuAddFromClipBoard));
+    EXPECT_EQ(LastMessage().prompt, "Save changes?");
+    EXPECT_EQ(LastMessage().title, "Changes Not Saved");
+    EXPECT_EQ(LastMessage().style, 35);
+    EXPECT_EQ(controls->Value(chkAction), 0);
+    EXPECT_FALSE(form->bMenuShowing);
+
+    // The dialog was cancelled: add mode with empty fields.
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(controls->Text(txtDescription), "");
+    EXPECT_EQ(form->sSelectedKey, "");
+    EXPECT_EQ(Caption(), "[Add Photo] - CUST - [A1  Alice]");
+    EXPECT_EQ(controls->focus, txtDescription);
+    controls->Type(*form, txtComments, "only comments");
+    EXPECT_FALSE(SaveEnabled());
+    controls->Type(*form, txtDescription, "named");
+    EXPECT_TRUE(SaveEnabled());
+
+    // The menu in add mode.
+    controls->ChooseAction(*form, MenuItem::None);
+    const ShownMenu& addMenu = controls->shownMenus.back();
+    EXPECT_TRUE(addMenu.enabled.at(MenuItem::mnuAddFromClipBoard));
+    EXPECT_FALSE(addMenu.enabled.at(MenuItem::mnuDeleteCurrentPhoto));
+    EXPECT_FALSE(addMenu.enabled.at(MenuItem::mnuCopyToClipboard));
+
+    // A list click drops the pending add without a question and enters edit mode.
+    std::size_t asked = interaction.shown.size();
+    controls->ClickItem(*form, "ItemKeySide1");
+    EXPECT_EQ(interaction.shown.size(), asked);
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_EQ(controls->Text(txtDescription), "Side");
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(StoredDescriptions(), (std::vector<std::string>{"Front", "Side"}));
+}
+
+TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
+    Seed("Front", true);
+    Open();
+    clipboard.SetData(*MakePicture(64, 48, 0x00AA00));
+    controls->ChooseAction(*form, MenuItem::mnuAddFromClipBoard);
+    ASSERT_TRUE(form->bAddMode);
+    EXPECT_EQ(controls->Picture(imgMainPhoto)->PixelWidth(), 64);
+    EXPECT_TRUE(SaveEnabled());
+    EXPECT_EQ(controls->Text(txtDescription), "");
+
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(LastMessage().prompt, "Enter a description for the photo!");
+    EXPECT_EQ(LastMessage().title, "Decription Not Entered");
+    EXPECT_EQ(LastMessage().style, 48);
+
+    controls->Type(*form, txtDescription, "front");  // the store compares without case
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(LastMessage().prompt, "Descrition exists. Please enter a unique description");
+    EXPECT_EQ(LastMessage().title, "Description Exist");
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_TRUE(SaveEnabled());
+
+    std::size_t shown = interaction.shown.size();
+    controls->Type(*form, txtDescription, "Garden it's");
+    controls->Type(*form, txtComments, "from the clipboard");
+    controls->Click(*form, chkDefault);
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(interaction.shown.size(), shown);
+    std::vector<StoredPhoto> rows = Stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].description, "Front");
+    EXPECT_FALSE(rows[0].isDefault);
+    EXPECT_EQ(rows[1].description, "Garden it's");
+    EXPECT_EQ(rows[1].comments, "from the clipboard");
+    EXPECT_TRUE(rows[1].isDefault);
+    EXPECT_EQ(rows[1].width, 64);
+    EXPECT_EQ(rows[1].centre, 0x00AA00u);
+
+    // The new item is on top and selected; the window is in the saved-new state.
+    EXPECT_EQ(ListTexts(), (std::vector<std::string>{"Garden it's", "Front"}));
+    EXPECT_EQ(controls->ListSelectedKey(), "ItemKey2");
+    EXPECT_EQ(form->sSelectedKey, "ItemKey2");
+    EXPECT_EQ(Caption(), "CUST - [A1  Alice]");
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_FALSE(form->bAddMode || form->bEditMode);
+    controls->Type(*form, txtDescription, "again");
+    EXPECT_FALSE(SaveEnabled());
+}
+
+TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
+    Seed("Front", false, 40, 30, 0x111111);
+    Seed("Side", false, 40, 30, 0x222222);
+    Open();
+    controls->ClickItem(*form, "ItemKeySide1");
+    controls->Type(*form, txtDescription, "FRONT");
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(LastMessage().prompt, "Description already exists. Enter a unique one!");
+    EXPECT_EQ(LastMessage().title, "Decription Already Exists");
+
+    controls->Type(*form, txtDescription, "Profile");
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(ListTexts(), (std::vector<std::string>{"Front", "Profile"}));
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_TRUE(form->bChanged);
+    // A second save without showing the photo again still replaces the same row.
+    controls->Type(*form, txtComments, "second save");
+    controls->Click(*form, cmdSave);
+    std::vector<StoredPhoto> rows = Stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].description, "Front");
+    EXPECT_EQ(rows[0].centre, 0x111111u);
+    EXPECT_EQ(rows[1].description, "Profile");
+    EXPECT_EQ(rows[1].comments, "second save");
+    EXPECT_EQ(rows[1].centre, 0x222222u);
+
+    // And a delete after it removes that row.
+    interaction.answers = {vbYes};
+    controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(ListTexts(), std::vector<std::string>{"Front"});
+}
+
+TEST_P(FrmPhotoTest, OversizedPhotoIsRefused) {
+    Seed("Front", false);
+    std::string path = WriteImageFile(folder, "large.bmp", "bmp", 100, 100);
+    Open(1.5);
+    controls->openFiles.push_back({path, "large.bmp"});
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    ASSERT_FALSE(interaction.shown.empty());
+    const std::string warning =
+        "This Photo is bigger than the maximum photo size: 1.5KB, Photo size: ";
+    EXPECT_EQ(LastMessage().prompt.rfind(warning, 0), 0u) << LastMessage().prompt;
+    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_TRUE(form->bPhotoTooBig);
+    EXPECT_FALSE(SaveEnabled());
+
+    controls->Type(*form, txtDescription, "too big");
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(LastMessage().prompt,
+              "Photo too big!!! Maximum size allowed: 1.5 KB in bitmap format");
+    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_EQ(LastMessage().title, "");
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+}
+
+TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
+    Seed("Only", true);
+    Open();
+    for (int answer : {vbNo, vbCancel}) {
+        interaction.answers = {answer};
+        controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
+        EXPECT_EQ(LastMessage().prompt, "Delete Photo and it's details?");
+        EXPECT_EQ(LastMessage().title, "Photo Delete Confirm");
+        EXPECT_EQ(LastMessage().style, 35);
+        EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Only"});
+        EXPECT_EQ(controls->Text(txtDescription), "Only");
+    }
+    interaction.answers = {vbYes};
+    controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
+    EXPECT_TRUE(Stored().empty());
+    EXPECT_EQ(controls->ListCount(), 0);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(form->sSelectedKey, "");
+    EXPECT_EQ(controls->Text(txtDescription), "");
+    EXPECT_TRUE(controls->Picture(imgMainPhoto)->IsEmpty());
+
+    form->mnuDeleteCurrentPhoto_Click();
+    EXPECT_EQ(LastMessage().prompt, "There are no Photos to delete");
+    EXPECT_EQ(LastMessage().title, "No Photos");
+}
+
+TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
+    Seed("Front", false);
+    Open();
+    controls->Click(*form, chkDefault);  // a default-box change alone asks nothing
+    controls->Click(*form, cmdClose);
+    EXPECT_TRUE(interaction.shown.empty());
+    EXPECT_TRUE(controls->unloaded);
+
+    Open();
+    controls->Type(*form, txtDescription, "Renamed");
+    interaction.answers = {vbCancel};
+    controls->Click(*form, cmdClose);
+    EXPECT_EQ(LastMessage().prompt, "Save changes?");
+    EXPECT_FALSE(controls->unloaded);
+    interaction.answers = {vbNo};
+    controls->Click(*form, cmdClose);
+    EXPECT_TRUE(controls->unloaded);
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+
+    Open();
+    controls->Type(*form, txtDescription, "");
+    interaction.answers = {vbYes};
+    controls->Click(*form, cmdClose);
+    EXPECT_EQ(LastMessage().prompt, "Enter a description for the photo!");
+    EXPECT_TRUE(controls->unloaded);
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+
+    Open();
+    controls->Type(*form, txtDescription, "Renamed");
+    interaction.answers = {vbYes};
+    controls->Click(*form, cmdClose);
+    EXPECT_TRUE(controls->unloaded);
+    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Renamed"});
+    EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
+}
+
+TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
+    std::string path = WriteImageFile(folder, "sunset.png", "png", 64, 48, 0xCC6633);
+    std::string broken = folder + "broken.jpg";
+    LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
+    Open();
+    controls->openFiles.push_back({broken, "broken.jpg"});
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_FALSE(LastMessage().prompt.empty());
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(controls->Text(txtDescription), "");
+    EXPECT_TRUE(controls->Picture(imgMainPhoto)->IsEmpty());
+
+    controls->openFiles.push_back({path, "sunset.png"});
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    ASSERT_EQ(controls->shownDialogs.size(), 2u);
+    EXPECT_EQ(controls->shownDialogs[1].flags, 4096 + 8 + 4);
+    EXPECT_EQ(
+        controls->shownDialogs[1].filter.rfind(
+            "All Photos |*.bmp;*.ico;*.cur;*.rle;*.wmf;*.emf;*.gif;*.rle;*.jpg|Bitmaps (*.bmp)|",
+            0),
+        0u);
+    EXPECT_EQ(controls->Text(txtDescription), "sunset.png");
+    EXPECT_TRUE(form->bChanged);
+    EXPECT_TRUE(SaveEnabled());
+    EXPECT_EQ(controls->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
+
+    controls->Click(*form, cmdSave);
+    std::vector<StoredPhoto> rows = Stored();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].description, "sunset.png");
+    EXPECT_EQ(rows[0].width, 64);
+    EXPECT_EQ(rows[0].height, 48);
+    EXPECT_EQ(rows[0].centre, 0xCC6633u);
+
+    // Copy puts the shown photo on the clipboard; the menu then offers pasting.
+    controls->ChooseAction(*form, MenuItem::mnuCopyToClipboard);
+    ASSERT_TRUE(clipboard.held);
+    EXPECT_EQ(clipboard.held->Handle(), controls->Picture(imgMainPhoto)->Handle());
+    controls->ChooseAction(*form, MenuItem::None);
+    EXPECT_TRUE(controls->shownMenus.back().enabled.at(MenuItem::mnuAddFromClipBoard));
+}
+
+TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
+    Seed("Wide", false, 400, 300);
+    Open();
+    // Fitted by its width, 200 twips short of the interior, centred in the outer size.
+    double interior = 3955 - 4 * 15;
+    EXPECT_TRUE(controls->Stretch(imgMainPhoto));
+    EXPECT_DOUBLE_EQ(controls->Width(imgMainPhoto), interior - 200);
+    EXPECT_NEAR(controls->Height(imgMainPhoto), 4500 - (6000 - (interior - 200)) / 6000 * 4500,
+                0.01);
+    EXPECT_DOUBLE_EQ(controls->Left(imgMainPhoto), (3955 - (interior - 200)) / 2);
+    EXPECT_FALSE(controls->Visible(HScLeftSet));
+    EXPECT_EQ(form->dPixelWidth, 400);
+    EXPECT_EQ(form->dPhotoHeight, 4500);
+
+    controls->Click(*form, optActualsize);
+    EXPECT_FALSE(controls->Stretch(imgMainPhoto));
+    EXPECT_EQ(controls->Width(imgMainPhoto), 6000);
+    EXPECT_TRUE(controls->Visible(HScLeftSet));
+    EXPECT_TRUE(controls->Visible(VSctopSet));
+    EXPECT_TRUE(controls->Visible(fraHideBackGround0));
+    EXPECT_EQ(controls->Max(VSctopSet), 4500 - 3975 + 250 + 100);
+    EXPECT_EQ(controls->Max(HScLeftSet), 6000 - 3955 + 250 + 100);
+    EXPECT_EQ(controls->state(HScLeftSet).smallChange, 200);
+    EXPECT_TRUE(SaveEnabled());  // choosing a view enables Save within the limit
+    controls->Value(HScLeftSet, 700);
+    form->HScLeftSet_Change();
+    EXPECT_EQ(controls->Left(imgMainPhoto), -700);
+
+    // Back to fitted: the bars go, the photo is fitted again.
+    controls->Click(*form, optFit);
+    EXPECT_FALSE(controls->Visible(VSctopSet));
+    EXPECT_DOUBLE_EQ(controls->Width(imgMainPhoto), interior - 200);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FrmPhotoTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test
