@@ -1,0 +1,57 @@
+// Drawing the editor's photo: the exposed part at natural size, or a cached scaled copy.
+#include "editor/qt/photo_view.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "platform/qt_picture.h"
+
+namespace kelvo {
+
+PhotoView::PhotoView(QWidget* parent) : QWidget(parent), picture_(EmptyPicture()) {
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void PhotoView::setPicture(PicturePtr picture) {
+    picture_ = picture ? std::move(picture) : EmptyPicture();
+    scaled_ = QImage();
+    update();
+}
+
+void PhotoView::setStretch(bool stretch) {
+    stretch_ = stretch;
+    update();
+}
+
+void PhotoView::setBorderStyle(int style) {
+    borderStyle_ = style;
+    update();
+}
+
+const QImage& PhotoView::scaledToSize() {
+    if (scaled_.size() == size()) return scaled_;
+    const QImage& image = ImageOf(*picture_);
+    QImage source = image;
+    // A fast halving pass first keeps smooth scaling of a very large photo short.
+    if (image.width() > 2 * width() && image.height() > 2 * height())
+        source = image.scaled(size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    scaled_ = source.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return scaled_;
+}
+
+void PhotoView::paintEvent(QPaintEvent* event) {
+    if (picture_->IsEmpty() || width() <= 0 || height() <= 0) return;
+    QPainter painter(this);
+    if (stretch_) {
+        painter.drawImage(0, 0, scaledToSize());
+    } else {
+        QRect exposed = event->rect() & ImageOf(*picture_).rect();
+        painter.drawImage(exposed.topLeft(), ImageOf(*picture_), exposed);
+    }
+    if (borderStyle_ != 0) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+}  // namespace kelvo
