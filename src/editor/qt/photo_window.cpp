@@ -49,10 +49,22 @@ std::string S(const QString& text) {
     return text.toStdString();
 }
 
+// Carlito has Calibri's metrics, so the layout fits where Calibri itself is missing.
 QFont CalibriFont(bool bold = false) {
-    QFont font(QStringLiteral("Calibri"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Calibri"), QStringLiteral("Carlito"),
+                      QStringLiteral("DejaVu Sans Condensed")});
     font.setPointSizeF(9.75);
     font.setBold(bold);
+    return font;
+}
+
+// A small sans serif like the classic dialog font, for the controls without Calibri.
+QFont WindowFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setPointSizeF(8.25);
     return font;
 }
 
@@ -120,6 +132,7 @@ QtPhotoWindow::QtPhotoWindow(QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(toPixelsX(kFormWidth), toPixelsY(kFormHeight));
+    setFont(WindowFont());
     buildWidgets();
     buildMenu();
     connectHandlers();
