@@ -2,6 +2,7 @@
 // errors for cut-off, corrupt and absurd files.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <random>
 
 #include "platform/files.h"
@@ -61,6 +62,40 @@ TEST(Metafile, DrawsAtItsOwnSize) {
     // Saved as a bitmap like any other picture.
     Pictures().SavePicture(*filled, folder + "filled.bmp");
     EXPECT_EQ(LocalFileSystem().FileLength(folder + "filled.bmp"), 54 + 64 * 3 * 48);
+}
+
+void Put32At(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// An enhanced metafile that also writes the text "Hi" (EMR_EXTTEXTOUTW) before its end.
+Bytes EnhancedWithText() {
+    Bytes emf = test::MetafileBytes("emf", 60, 40, 0x3366CC);
+    Bytes text(88, 0);
+    Put32At(text, 0, 84);
+    Put32At(text, 4, 88);
+    Put32At(text, 24, 1);            // graphics mode
+    Put32At(text, 36, 5);            // reference point x
+    Put32At(text, 40, 20);           // y
+    Put32At(text, 44, 2);            // characters
+    Put32At(text, 48, 76);           // string offset
+    Put32At(text, 72, 80);           // spacing offset
+    text[76] = 'H', text[78] = 'i';  // UTF-16
+    Put32At(text, 80, 8);
+    Put32At(text, 84, 8);
+    emf.insert(emf.end() - 20, text.begin(), text.end());
+    Put32At(emf, 48, static_cast<std::uint32_t>(emf.size()));
+    Put32At(emf, 52, emf[52] + 1u);
+    return emf;
+}
+
+TEST(Metafile, TextNeedsNoApplication) {
+    // Qt's fonts abort the process without a GUI application; such text is left out then.
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
+    std::string folder = test::TempFolder();
+    PicturePtr picture = Pictures().LoadPicture(Write(folder, "text.emf", EnhancedWithText()));
+    EXPECT_EQ(picture->PixelWidth(), 60);
+    EXPECT_EQ(test::PixelAt(*picture, 50, 35), 0x3366CCu);
 }
 
 TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
