@@ -105,7 +105,7 @@ TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
         auto* list = static_cast<QTreeWidget*>(window.widget(Ctl::lvwPicDescription));
         auto* description = static_cast<QLineEdit*>(window.widget(Ctl::txtDescription));
         auto* save = static_cast<QPushButton*>(window.widget(Ctl::cmdSave));
-        EXPECT_EQ(window.windowTitle().toStdString(), "[Edit Photo] - CUST - [A1  Alice]");
+        EXPECT_EQ(window.windowTitle().toStdString(), "CUST - [A1  Alice]");
         ASSERT_EQ(list->topLevelItemCount(), 2);
         EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Description");
         EXPECT_TRUE(list->topLevelItem(1)->isSelected());
