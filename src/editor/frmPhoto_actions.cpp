@@ -2,6 +2,7 @@
 // photo to the clipboard (deleting is with saving, in frmPhoto.cpp).
 #include "editor/form_support.h"
 #include "editor/frmPhoto.h"
+#include "platform/error.h"
 
 namespace kelvo {
 
@@ -19,11 +20,19 @@ const char* const frmPhoto::kPhotoFileFilter =
     "|JPEG (*.jpg)|*.jpg"
     "|All Files (*.*)|*.*";
 
+namespace {
+
+Clipboard& ClipboardOf(const CPicture& store) {
+    if (!store.services().clipboard) throw Error("no clipboard is available");
+    return *store.services().clipboard;
+}
+
+}  // namespace
+
 // A clipboard that cannot be read counts as holding no picture.
 bool frmPhoto::clipboardHoldsPicture() {
     try {
-        Clipboard* clipboard = store().services().clipboard;
-        return clipboard && !clipboard->GetData()->IsEmpty();
+        return !ClipboardOf(store()).GetData()->IsEmpty();
     } catch (const std::exception&) {
         return false;
     }
@@ -104,7 +113,9 @@ void frmPhoto::LoadPhotoFromFile() {
             cdlOFNFileMustExist | cdlOFNNoChangeDir | cdlOFNHideReadOnly, kPhotoFileFilter);
         if (!chosen.FileName.empty()) {
             ResetPhotoArea();
-            ctl_.Picture(imgMainPhoto, store().services().pictures->LoadPicture(chosen.FileName));
+            PictureService* pictures = store().services().pictures;
+            if (!pictures) throw Error("no picture service is available");
+            ctl_.Picture(imgMainPhoto, pictures->LoadPicture(chosen.FileName));
             setText(txtDescription, chosen.FileTitle);
             MeasurePhoto();
             LayoutPhoto();
@@ -116,7 +127,7 @@ void frmPhoto::LoadPhotoFromFile() {
 
 void frmPhoto::PastePhoto() {
     try {
-        Clipboard& clipboard = *store().services().clipboard;
+        Clipboard& clipboard = ClipboardOf(store());
         if (!clipboard.GetData()->IsEmpty()) {
             ctl_.Enabled(cmdSave, true);
             bChanged = true;
@@ -132,7 +143,7 @@ void frmPhoto::PastePhoto() {
 
 void frmPhoto::mnuCopyToClipboard_Click() {
     try {
-        Clipboard& clipboard = *store().services().clipboard;
+        Clipboard& clipboard = ClipboardOf(store());
         clipboard.Clear();
         clipboard.SetData(*ctl_.Picture(imgMainPhoto));
     } catch (const std::exception& e) {

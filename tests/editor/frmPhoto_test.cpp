@@ -158,6 +158,10 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     EXPECT_FALSE(SaveEnabled());
     controls->Type(*form, txtDescription, "named");
     EXPECT_TRUE(SaveEnabled());
+    controls->Click(*form, cmdSave);
+    EXPECT_EQ(LastMessage().prompt, "No photo to save!");
+    EXPECT_EQ(LastMessage().title, "No photo");
+    EXPECT_EQ(LastMessage().style, 48);
 
     // The menu in add mode.
     controls->ChooseAction(*form, MenuItem::None);
