@@ -393,6 +393,8 @@ TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
 
 TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     Seed("Wide", false, 400, 300);
+    Seed("Tall", false, 100, 265);
+    Seed("Long", false, 2500, 20);
     Open();
     // Fitted by its width, 200 twips short of the interior, centred in the outer size.
     double interior = 3955 - 4 * 15;
@@ -419,7 +421,19 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     form->HScLeftSet_Change();
     EXPECT_EQ(controls->Left(imgMainPhoto), -700);
 
+    // A photo exactly as high as the area overflows; a range past 32767 keeps the old one.
+    controls->ClickItem(*form, "ItemKeyTall1");
+    EXPECT_TRUE(controls->Visible(VSctopSet));
+    EXPECT_EQ(controls->Max(VSctopSet), 350);
+    EXPECT_FALSE(controls->Visible(HScLeftSet));
+    EXPECT_DOUBLE_EQ(controls->Left(imgMainPhoto), (3955 - 1500) / 2.0);
+    controls->ClickItem(*form, "ItemKeyLong2");
+    EXPECT_TRUE(controls->Visible(HScLeftSet));
+    EXPECT_EQ(controls->Max(HScLeftSet), 6000 - 3955 + 250 + 100);
+    EXPECT_EQ(controls->Caption(fraDetails).rfind("Photo - 2500 x 20 Pixels (", 0), 0u);
+
     // Back to fitted: the bars go, the photo is fitted again.
+    controls->ClickItem(*form, "ItemKeyWide0");
     controls->Click(*form, optFit);
     EXPECT_FALSE(controls->Visible(VSctopSet));
     EXPECT_DOUBLE_EQ(controls->Width(imgMainPhoto), interior - 200);
