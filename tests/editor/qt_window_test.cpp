@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -196,6 +197,45 @@ TEST_P(QtWindowTest, EachCallGetsAFreshWindowOnTheCallingStore) {
     }
     EXPECT_EQ(opened, 2);
     EXPECT_TRUE(Stored().empty());
+}
+
+TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
+    QtPhotoWindow window;
+    std::string folder = TempFolder();
+    std::string path = WriteImageFile(folder, "pier.jpg", "jpg", 20, 20);
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        offered = dialog->nameFilters();
+        dialog->selectFile(QString::fromStdString(path));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    OpenFileResult chosen = window.ShowOpen(4108, frmPhoto::kPhotoFileFilter);
+    EXPECT_EQ(chosen.FileName, path);
+    EXPECT_EQ(chosen.FileTitle, "pier.jpg");
+    ASSERT_EQ(offered.size(), 10);
+    // Qt folds the blank after "All Photos" into the one before the patterns.
+    EXPECT_EQ(offered[0].toStdString(),
+              "All Photos (*.bmp *.ico *.cur *.rle *.wmf *.emf *.gif *.rle *.jpg)");
+    EXPECT_EQ(offered[9].toStdString(), "All Files (*.*) (*.*)");
+
+    // The pop-up menu, its items in order, the default item shown bold; closing it unchosen.
+    QStringList captions;
+    for (QAction* a : window.photoActionMenu()->actions())
+        captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(captions.join(QLatin1Char('|')).toStdString(),
+              "Add Photo From File|Add Photo From Clipboard|-|Copy Photo To Clipboard|"
+              "Delete Current Photo");
+    QTimer::singleShot(0, [&] {
+        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->defaultAction(), window.action(MenuItem::mnuAddFromFile));
+        menu->close();
+    });
+    EXPECT_EQ(window.PopupMenu(90, 5640, MenuItem::mnuAddFromFile), MenuItem::None);
+    EXPECT_EQ(window.widget(Ctl::chkDefault)->toolTip().toStdString(),
+              "Will set te current photo as a default photo");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sqlite, QtWindowTest, testing::Values(std::string("sqlite")), BackendName);
