@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// Recordset::EOF keeps its ADO name; the C library macro of that name would hide it.
+#include <cstdio>
+#undef EOF
+
 #include "platform/error.h"
 #include "platform/variant.h"
 
