@@ -1,0 +1,176 @@
+// The owner commands: add, list, export, search, set-default, delete and delete-owner, each
+// through one store initialised on the owner.
+#include <cstdio>
+
+#include "commands.h"
+#include "platform/files.h"
+
+namespace kelvo::cli {
+namespace {
+
+std::string baseName(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+}  // namespace
+
+void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& picture,
+                     const std::string& description, const std::string& comments,
+                     bool makeDefault) {
+    bool over = false;
+    std::string size = store.VerifyPhotoSize(*picture, &over);
+    if (over)
+        throw CommandError("the photo is " + size + " KB, over the limit of " +
+                           std::to_string(static_cast<long long>(store.PhotosMaxSize)) + " KB");
+    const std::string owner = store.PhotoCode();
+    if (makeDefault) {
+        try {
+            store.UnSetDefaultPhoto(owner, description);
+        } catch (const Error& e) {
+            throw CommandError("cannot clear the default photo of " + owner + ": " + e.what());
+        }
+    }
+    store.PhotoDescription(description);
+    store.PhotoComments(comments);
+    store.DefaultPhoto(makeDefault);
+    store.OwnerPhoto(picture);
+    store.SavePhotoDetails(true, false);
+    events.ThrowIfAny("cannot add the photo to " + owner);
+}
+
+int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
+    const std::int32_t count = store.m_rsPhotoDetails->RecordCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (i == 0)
+            store.FirstRecord();
+        else
+            store.NextRecord();
+        events.ThrowIfAny("cannot read the photos of " + store.PhotoCode());
+        std::string position = std::to_string(events.position) + "/" + std::to_string(events.total);
+        PicturePtr photo = store.OwnerPhoto();
+        std::string size = photo->IsEmpty() ? "no photo" : store.CheckPicDiskSize(*photo);
+        std::printf("%-7s %s %-30s %s\n", position.c_str(), store.DefaultPhoto() ? "*" : " ",
+                    store.PhotoDescription().c_str(), size.c_str());
+    }
+    return count;
+}
+
+int AddCommand(const CliOptions& options) {
+    RequireOperands(options, 3, "add OWNER GROUP FILE [--desc D] [--comments C] [--default]");
+    const std::string& owner = options.operands[0];
+    const std::string& file = options.operands[2];
+    OwnerSession session(options, owner, options.operands[1]);
+    PicturePtr picture;
+    try {
+        picture = session.store.services().pictures->LoadPicture(file);
+    } catch (const Error& e) {
+        throw CommandError("cannot read the picture " + file + ": " + e.what());
+    }
+    std::string description = options.description.value_or(baseName(file));
+    session.store.CheckIfDescriptionExists(description);
+    session.events.ThrowIfAny("cannot check the photos of " + owner);
+    if (session.events.descriptionTaken)
+        throw CommandError(owner + " already has a photo described '" + description + "'");
+    session.store.PhotoCode(owner);
+    AddPhotoToOwner(session.store, session.events, picture, description, options.comments,
+                    options.makeDefault);
+    std::printf("added '%s' to %s\n", description.c_str(), owner.c_str());
+    return 0;
+}
+
+int ListCommand(const CliOptions& options) {
+    RequireOperands(options, 2, "list OWNER GROUP");
+    OwnerSession session(options, options.operands[0], options.operands[1]);
+    if (session.rowCount() == 0) {
+        std::printf("%s has no photos in %s\n", options.operands[0].c_str(),
+                    options.operands[1].c_str());
+        return 0;
+    }
+    PrintOwnerPhotos(session.store, session.events);
+    return 0;
+}
+
+int ExportCommand(const CliOptions& options) {
+    RequireOperands(options, 3, "export OWNER GROUP OUTFILE [--desc D]");
+    const std::string& owner = options.operands[0];
+    const std::string& outFile = options.operands[2];
+    OwnerSession session(options, owner, options.operands[1]);
+    if (session.rowCount() == 0) throw CommandError(owner + " has no photos");
+    if (options.description) {
+        session.findDescribed(*options.description);
+    } else {
+        session.store.LoadData(true, false);
+        session.events.ThrowIfAny("cannot read the default photo of " + owner);
+    }
+    PicturePtr photo = session.store.OwnerPhoto();
+    if (photo->IsEmpty())
+        throw CommandError("the photo '" + session.store.PhotoDescription() + "' is empty");
+    try {
+        session.store.services().pictures->SavePicture(*photo, outFile);
+    } catch (const Error& e) {
+        throw CommandError("cannot write " + outFile + ": " + e.what());
+    }
+    std::printf("wrote '%s' to %s\n", session.store.PhotoDescription().c_str(), outFile.c_str());
+    return 0;
+}
+
+int SearchCommand(const CliOptions& options) {
+    RequireOperands(options, 3, "search OWNER GROUP DESC");
+    OwnerSession session(options, options.operands[0], options.operands[1]);
+    session.findDescribed(options.operands[2]);
+    std::printf("found '%s'%s\n", session.store.PhotoDescription().c_str(),
+                session.store.DefaultPhoto() ? " (default)" : "");
+    return 0;
+}
+
+int SetDefaultCommand(const CliOptions& options) {
+    RequireOperands(options, 3, "set-default OWNER GROUP DESC");
+    const std::string& owner = options.operands[0];
+    OwnerSession session(options, owner, options.operands[1]);
+    session.findDescribed(options.operands[2]);
+    try {
+        session.store.UnSetDefaultPhoto(owner, options.operands[2]);
+    } catch (const Error& e) {
+        throw CommandError("cannot clear the default photo of " + owner + ": " + e.what());
+    }
+    session.store.DefaultPhoto(true);
+    session.store.SavePhotoDetails(false, false);
+    session.events.ThrowIfAny("cannot mark the default photo of " + owner);
+    std::printf("'%s' is now the default photo of %s\n", options.operands[2].c_str(),
+                owner.c_str());
+    return 0;
+}
+
+int DeleteCommand(const CliOptions& options) {
+    RequireOperands(options, 3, "delete OWNER GROUP DESC");
+    const std::string& owner = options.operands[0];
+    OwnerSession session(options, owner, options.operands[1]);
+    session.findDescribed(options.operands[2]);
+    session.store.DeleteRecord();
+    session.events.ThrowIfAny("cannot delete the photo of " + owner);
+    std::printf("deleted '%s' of %s\n", options.operands[2].c_str(), owner.c_str());
+    return 0;
+}
+
+// Row by row through DeleteRecord, which also removes each row's photo file; the store's
+// DeletePhotos matches on the owner name and a fixed column, not on this table's layout.
+int DeleteOwnerCommand(const CliOptions& options) {
+    RequireOperands(options, 2, "delete-owner OWNER GROUP");
+    const std::string& owner = options.operands[0];
+    OwnerSession session(options, owner, options.operands[1]);
+    int deleted = 0;
+    for (std::int32_t left = session.rowCount(); left > 0; ++deleted) {
+        session.store.FirstRecord();
+        session.store.DeleteRecord();
+        session.events.ThrowIfAny("cannot delete the photos of " + owner);
+        std::int32_t now = session.rowCount();
+        if (now >= left) throw CommandError("the photos of " + owner + " could not be deleted");
+        left = now;
+    }
+    std::printf("deleted %d photo(s) of %s\n", deleted, owner.c_str());
+    return 0;
+}
+
+}  // namespace kelvo::cli

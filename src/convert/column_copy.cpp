@@ -1,0 +1,94 @@
+// Chunked, checked copies between photo columns and files for the bulk operations.
+#include "convert/column_copy.h"
+
+namespace kelvo::convert {
+namespace {
+
+void copyChunk(Field& column, std::int64_t size, OutputFile& out) {
+    if (size == 0) return;
+    Bytes chunk = column.GetChunk(size);
+    if (static_cast<std::int64_t>(chunk.size()) != size)
+        throw Error("the photo column " + column.Name() + " ended before its stated size");
+    out.Write(chunk.data(), chunk.size());
+}
+
+void appendChunk(InputFile& in, std::int64_t size, Field& column, const std::string& source) {
+    if (size == 0) return;
+    Bytes chunk(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    while (got < chunk.size()) {
+        std::size_t n = in.Read(chunk.data() + got, chunk.size() - got);
+        if (n == 0) throw Error("the photo file " + source + " ended before its stated length");
+        got += n;
+    }
+    column.AppendChunk(chunk);
+}
+
+void deleteQuietly(FileSystem& files, const std::string& path) {
+    try {
+        if (files.FileExists(path)) files.DeleteFile(path);
+    } catch (const Error&) {
+        // A leftover temporary file is harmless; the photo is still in its old form.
+    }
+}
+
+}  // namespace
+
+std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::string& target) {
+    const std::int64_t length = column.ActualSize();
+    const std::string temp = files.CreateTempFile(FolderOf(target), "Pix");
+    try {
+        {
+            std::unique_ptr<OutputFile> out = files.OpenWrite(temp);
+            copyChunk(column, length % kChunkSize, *out);
+            for (std::int64_t i = 0; i < length / kChunkSize; ++i)
+                copyChunk(column, kChunkSize, *out);
+            out->Close();
+        }
+        if (files.FileLength(temp) != length)
+            throw Error("the photo file " + target + " was not written whole");
+        files.Rename(temp, target);
+    } catch (...) {
+        deleteQuietly(files, temp);
+        throw;
+    }
+    return length;
+}
+
+std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column) {
+    std::unique_ptr<InputFile> in = files.OpenRead(source);
+    const std::int64_t length = in->Length();
+    appendChunk(*in, length % kChunkSize, column, source);
+    for (std::int64_t i = 0; i < length / kChunkSize; ++i)
+        appendChunk(*in, kChunkSize, column, source);
+    return length;
+}
+
+std::string FolderOf(const std::string& path) {
+    std::size_t slash = path.rfind(kPathSeparator);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string SafeFileName(const std::string& name) {
+    std::string safe;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c == '.' && i + 1 < name.size() && name[i + 1] == '.') {
+            safe += '_';
+            ++i;
+        } else if (c == '/' || c == '\\' || c == '\0') {
+            safe += '_';
+        } else {
+            safe += c;
+        }
+    }
+    return safe;
+}
+
+std::string ColumnText(Recordset& rs, const std::string& column) {
+    if (column.empty()) return "";
+    Variant value = rs.Fields(column).Value();
+    return value.isNull() ? "" : value.toText();
+}
+
+}  // namespace kelvo::convert

@@ -1,0 +1,87 @@
+// ConvertAllToBlobs: every photo file of the table's rows stored into the row's photo column,
+// in place. A file is deleted after the walk, and only when every row using it was checked.
+#include <map>
+
+#include "convert/column_copy.h"
+#include "store/CPicture.h"
+
+namespace kelvo {
+namespace {
+
+// Photo files met during the walk, each with whether every row using it now holds it.
+using FilesMoved = std::map<std::string, bool>;
+
+}  // namespace
+
+bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
+    if (SaveAsFile) return false;
+    auto progress = [this](const char* text, std::int32_t pos) {
+        std::string msg = text;
+        std::int32_t total = m_rsPhotoDetails->RecordCount();
+        raise(&CPictureEvents::ConversionProgress, msg, pos, total);
+    };
+    bool allStored = true;
+    bool unnamedRowFailed = false;  // a row failed before its file was known
+    FilesMoved moved;
+    std::int32_t counter = 0;
+    try {
+        openWholeTable(cnn);
+        Recordset& rs = *m_rsPhotoDetails;
+        if (rs.RecordCount() <= 0) return true;
+        ResolvePhotosFolder(false);
+        FileSystem& files = *services().files;
+        rs.MoveFirst();
+        while (!rs.EOF()) {
+            rs.MoveNext();
+            m_vNextBookmark.reset();
+            if (!rs.EOF()) m_vNextBookmark = rs.GetBookmark();
+            rs.MovePrevious();
+
+            std::string path;
+            try {
+                m_sPhotoCode = convert::ColumnText(rs, OwnerIDField);
+                m_sPhotoDescription = convert::ColumnText(rs, OwnerDescField);
+                m_sPhotosGroup = convert::ColumnText(rs, OwnerGroupField);
+                path = photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                if (files.FileExists(path) && files.FileLength(path) > 0) {
+                    moved.try_emplace(path, true);
+                    Field& column = rs.Fields(OwnerPhotoField);
+                    std::int64_t length = convert::AppendFileToColumn(files, path, column);
+                    rs.Update();
+                    if (column.ActualSize() != length)
+                        throw Error("the photo column of " + m_sPhotoCode +
+                                    " does not hold the whole photo file " + path);
+                } else {
+                    path.clear();
+                }
+            } catch (const std::exception& e) {
+                allStored = false;
+                if (path.empty())
+                    unnamedRowFailed = true;
+                else
+                    moved[path] = false;
+                try {
+                    rs.CancelUpdate();
+                } catch (const std::exception&) {
+                }
+                raiseErrorDescrption(e.what());
+            }
+            progress("Adding photos to Database...", ++counter);
+            if (!m_vNextBookmark) break;
+            rs.SetBookmark(*m_vNextBookmark);
+        }
+        m_vNextBookmark.reset();
+
+        if (unnamedRowFailed) return false;  // its file may be one of those below
+        for (const auto& [path, stored] : moved) {
+            if (!stored) continue;
+            files.DeleteFile(path);
+            progress("Deleting old photo files...", --counter);
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    return allStored;
+}
+
+}  // namespace kelvo
