@@ -1,0 +1,79 @@
+// Pieces of the engine seam both back ends share: identifier checks and quoting, column
+// lookup, SQL equality lists and the watchers of row identities.
+#include "platform/db_backend.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kelvo {
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+bool IsValidIdentifier(const std::string& name) {
+    if (name.empty() || name.size() > 63) return false;
+    const auto letter = [](unsigned char c) { return std::isalpha(c) || c == '_'; };
+    if (!letter(name[0]) || name.back() == ' ') return false;
+    return std::all_of(name.begin(), name.end(),
+                       [&](unsigned char c) { return letter(c) || std::isdigit(c) || c == ' '; });
+}
+
+void CheckIdentifier(const std::string& name, const char* what) {
+    if (!IsValidIdentifier(name))
+        throw Error(std::string("invalid ") + what + " name: \"" + name + "\"");
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+    std::string quoted = "\"";
+    for (char c : name) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+int TableInfo::IndexOf(const std::string& column) const {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name == column) return static_cast<int>(i);
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (SameName(columns[i].name, column)) return static_cast<int>(i);
+    return -1;
+}
+
+const ColumnInfo& TableInfo::Column(const std::string& column) const {
+    CheckIdentifier(column, "column");
+    const int index = IndexOf(column);
+    if (index < 0)
+        throw Error("column \"" + column + "\" does not exist in table \"" + name + "\"");
+    return columns[static_cast<std::size_t>(index)];
+}
+
+std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
+                         const std::function<std::string(int)>& placeholder, int first) {
+    std::string sql;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) sql += separator;
+        sql += QuoteIdentifier(values[i].column.name) + " = " +
+               placeholder(first + static_cast<int>(i));
+    }
+    return sql;
+}
+
+void Backend::Watch(KeyWatcher* watcher) {
+    watchers_.push_back(watcher);
+}
+
+void Backend::Unwatch(KeyWatcher* watcher) {
+    watchers_.erase(std::remove(watchers_.begin(), watchers_.end(), watcher), watchers_.end());
+}
+
+void Backend::ReportMoves(const std::string& table, const std::vector<KeyMove>& moves) {
+    if (moves.empty()) return;
+    for (KeyWatcher* watcher : watchers_) watcher->KeysMoved(table, moves);
+}
+
+}  // namespace kelvo

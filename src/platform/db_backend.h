@@ -1,0 +1,136 @@
+// Engine seam of the database layer: the few row-level operations the generic keyset
+// recordset needs, implemented once for SQLite and once for PostgreSQL.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/database.h"
+
+namespace kelvo {
+
+// What a value bound to a column must become for the engine.
+enum class ColumnKind { Other, Text, Integer, Real, Boolean, Binary };
+
+struct ColumnInfo {
+    std::string name;  // as the catalog spells it
+    ColumnKind kind = ColumnKind::Other;
+};
+
+struct TableInfo {
+    std::string name;  // as the catalog spells it
+    std::vector<ColumnInfo> columns;
+
+    // Index of the column named `name` (without regard to case), or -1.
+    int IndexOf(const std::string& name) const;
+    // Throws Error naming the column and the table when it is missing.
+    const ColumnInfo& Column(const std::string& name) const;
+};
+
+// A row identity: SQLite's rowid (Int) or PostgreSQL's ctid (Text).
+using RowKey = Variant;
+
+// A value bound against a column (the column says how to bind it).
+struct BoundValue {
+    ColumnInfo column;
+    Variant value;
+};
+
+// Bytes staged for a binary column, read back in pieces when the row is written.
+struct BlobWrite {
+    ColumnInfo column;
+    std::int64_t size = 0;
+    // Fills up to `length` bytes into `out` and returns how many; 0 at the end.
+    std::function<std::size_t(std::uint8_t* out, std::size_t length)> read;
+};
+
+// A row whose identity changed because a statement rewrote it.
+struct KeyMove {
+    RowKey from;
+    RowKey to;
+};
+
+// Told of identity changes, so open keysets keep pointing at the same rows.
+class KeyWatcher {
+  public:
+    virtual ~KeyWatcher() = default;
+    virtual void KeysMoved(const std::string& table, const std::vector<KeyMove>& moves) = 0;
+};
+
+class Backend {
+  public:
+    virtual ~Backend() = default;
+
+    virtual std::string Engine() const = 0;
+
+    // The table `name` (resolved without regard to case) and its columns. Throws Error
+    // for an invalid identifier or a table that does not exist.
+    virtual TableInfo Table(const std::string& name) = 0;
+
+    // Keys of the rows where every condition holds, ordered by `orderBy` (then by key).
+    virtual std::vector<RowKey> SelectKeys(const TableInfo& table,
+                                           const std::vector<BoundValue>& where,
+                                           const ColumnInfo* orderBy) = 0;
+
+    // Values of the non-binary columns in table order (binary columns come back Null);
+    // nullopt when the row no longer exists.
+    virtual std::optional<std::vector<Variant>> FetchRow(const TableInfo& table,
+                                                         const RowKey& key) = 0;
+
+    // The value of one column for each key (Null for rows that no longer exist).
+    virtual std::vector<Variant> ColumnValues(const TableInfo& table,
+                                              const std::vector<RowKey>& keys,
+                                              const ColumnInfo& column) = 0;
+
+    // Writes a row and returns its key afterwards. Blobs replace the column's value.
+    virtual RowKey InsertRow(const TableInfo& table, const std::vector<BoundValue>& values,
+                             const std::vector<BlobWrite>& blobs) = 0;
+    virtual RowKey UpdateRow(const TableInfo& table, const RowKey& key,
+                             const std::vector<BoundValue>& values,
+                             const std::vector<BlobWrite>& blobs) = 0;
+    virtual void DeleteRow(const TableInfo& table, const RowKey& key) = 0;
+
+    // Stored length of a binary column; nullopt when Null. Throws when the row is gone.
+    virtual std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
+                                                 const ColumnInfo& column) = 0;
+    // Reads bytes [offset, offset + length) of the column (fewer at its end).
+    virtual Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
+                           std::int64_t offset, std::int64_t length) = 0;
+    // How many bytes a ranged read may fetch ahead of what GetChunk asked for.
+    virtual std::int64_t ReadAhead() const { return 0; }
+
+    // A statement of the host's own with `?` placeholders.
+    virtual void Execute(const std::string& sql, const std::vector<Variant>& params) = 0;
+    // UPDATE / DELETE built from checked, quoted identifiers; every value bound.
+    virtual void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
+                               const std::vector<BoundValue>& where) = 0;
+    virtual void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) = 0;
+
+    void Watch(KeyWatcher* watcher);
+    void Unwatch(KeyWatcher* watcher);
+
+  protected:
+    void ReportMoves(const std::string& table, const std::vector<KeyMove>& moves);
+
+  private:
+    std::vector<KeyWatcher*> watchers_;
+};
+
+std::unique_ptr<Backend> OpenSqlite(const std::string& path);
+std::unique_ptr<Backend> OpenPostgres(const std::string& uri);
+
+// Shared SQL pieces. Identifiers: [A-Za-z_][A-Za-z0-9_ ]*, at most 63 characters.
+bool IsValidIdentifier(const std::string& name);
+// Throws Error "invalid <what> name: ..." unless `name` is a valid identifier.
+void CheckIdentifier(const std::string& name, const char* what);
+std::string QuoteIdentifier(const std::string& name);       // REQUIRES: a valid identifier
+bool SameName(const std::string& a, const std::string& b);  // ASCII case-insensitive
+
+// `"c1" = <p1> AND "c2" = <p2> ...` where <pN> is placeholder(N), N counting from `first`.
+std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
+                         const std::function<std::string(int)>& placeholder, int first);
+
+}  // namespace kelvo

@@ -1,0 +1,396 @@
+// Recordset, Field and Connection behaviour against real SQLite and PostgreSQL databases.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/database.h"
+#include "support/test_db.h"
+
+namespace kelvo {
+namespace {
+
+using test::TestDatabase;
+
+constexpr std::int64_t kChunk = 16384;
+
+struct Photo {
+    std::string code, descr, grp;
+    bool def = false;
+};
+
+class DatabaseTest : public testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        db_ = std::make_unique<TestDatabase>(GetParam());
+        db_->CreatePhotoTable();
+    }
+
+    void add(const Photo& photo) {
+        db_->connection()->Execute(
+            "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, ?, ?, ?)",
+            {photo.code, photo.descr, photo.grp, Variant(), photo.def});
+    }
+
+    std::unique_ptr<Recordset> open(std::vector<Condition> where = {}, std::string orderBy = "",
+                                    std::shared_ptr<Connection> connection = nullptr) {
+        auto rs = std::make_unique<Recordset>();
+        rs->ActiveConnection(connection ? connection : db_->connection());
+        rs->Source(Selection{"PHOTOS", std::move(where), std::move(orderBy)});
+        rs->Open();
+        return rs;
+    }
+
+    static std::string descr(Recordset& rs) { return rs.Fields("DESCR").Value().toText(); }
+
+    // Every DESCR of the set, walking from the first row.
+    static std::vector<std::string> walk(Recordset& rs) {
+        std::vector<std::string> seen;
+        if (rs.RecordCount() == 0) return seen;
+        for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) seen.push_back(descr(rs));
+        return seen;
+    }
+
+    template <typename F>
+    static std::string errorOf(F&& f) {
+        try {
+            f();
+        } catch (const Error& error) {
+            return error.what();
+        }
+        return "(no error)";
+    }
+
+    std::unique_ptr<TestDatabase> db_;
+};
+
+TEST_P(DatabaseTest, CountsAndMovementOnEmptyOneAndManyRows) {
+    auto empty = open();
+    EXPECT_EQ(empty->RecordCount(), 0);
+    EXPECT_TRUE(empty->BOF());
+    EXPECT_TRUE(empty->EOF());
+    EXPECT_THROW(empty->MoveNext(), Error);
+    EXPECT_THROW(empty->MoveFirst(), Error);
+
+    add({"A1", "Front", "CUST"});
+    auto one = open();
+    EXPECT_EQ(one->RecordCount(), 1);
+    EXPECT_FALSE(one->BOF());
+    EXPECT_FALSE(one->EOF());
+    EXPECT_EQ(descr(*one), "Front");
+    EXPECT_TRUE(one->Fields("COMMENTS").Value().isNull());
+    one->MoveNext();
+    EXPECT_TRUE(one->EOF());
+    EXPECT_FALSE(one->BOF());
+    EXPECT_THROW(one->MoveNext(), Error);
+
+    add({"A1", "Back", "CUST", true});
+    add({"A1", "Side", "CUST"});
+    add({"B2", "Other owner", "CUST"});
+    add({"A1", "Other group", "SUPP"});
+    auto many = open({{"CODE", "A1"}, {"GRP", "CUST"}}, "DESCR");
+    EXPECT_EQ(many->RecordCount(), 3);
+    EXPECT_EQ(walk(*many), (std::vector<std::string>{"Back", "Front", "Side"}));
+    EXPECT_TRUE(many->EOF());
+    many->MovePrevious();
+    EXPECT_EQ(descr(*many), "Side");
+    many->MovePrevious();
+    many->MovePrevious();
+    EXPECT_EQ(descr(*many), "Back");
+    EXPECT_TRUE(many->Fields("DEF").Value().toBool());
+    many->MovePrevious();
+    EXPECT_TRUE(many->BOF());
+    EXPECT_THROW(many->MovePrevious(), Error);
+    many->MoveLast();
+    EXPECT_EQ(descr(*many), "Side");
+    EXPECT_FALSE(many->Fields("def").Value().toBool());  // names without regard to case
+}
+
+TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
+    for (const char* d : {"Front", "Back", "O'Brien's car", "Side", "back"})
+        add({"123", d, "CUST"});
+    add({"X9", "Front", "CUST"});
+    auto rs = open({}, "");
+    ASSERT_EQ(rs->RecordCount(), 6);
+
+    rs->Find("DESCR='BACK'");
+    ASSERT_FALSE(rs->EOF());
+    EXPECT_EQ(descr(*rs), "Back");
+    rs->Find("DESCR='back'");  // the current row itself matches
+    EXPECT_EQ(descr(*rs), "Back");
+    rs->MoveNext();
+    rs->Find("descr = 'BACK'");
+    EXPECT_EQ(descr(*rs), "back");
+    rs->Find("DESCR='FRONT'");  // Front (first row) lies behind, X9's Front ahead
+    EXPECT_EQ(rs->Fields("CODE").Value().toText(), "X9");
+    rs->Find("DESCR='NOWHERE'");
+    EXPECT_TRUE(rs->EOF());
+
+    rs->MoveFirst();
+    rs->Find("DESCR='O'BRIEN'S CAR'");
+    ASSERT_FALSE(rs->EOF());
+    EXPECT_EQ(descr(*rs), "O'Brien's car");
+
+    rs->Filter("CODE=123");
+    EXPECT_EQ(rs->RecordCount(), 5);
+    EXPECT_EQ(rs->Filter(), "CODE=123");
+    EXPECT_EQ(descr(*rs), "Front");
+    rs->Filter("DESCR='back'");
+    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Back", "back"}));
+    rs->Filter("CODE=1.5");
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_TRUE(rs->BOF() && rs->EOF());
+    rs->Filter("");
+    EXPECT_EQ(rs->RecordCount(), 6);
+    EXPECT_EQ(walk(*rs).size(), 6u);
+
+    for (const char* bad : {"CODE=A1", "DESCR='Front", "DESCR", "NOPE='x'", "=1", "DESCR=''x"}) {
+        EXPECT_THROW(rs->Filter(bad), Error) << bad;
+        EXPECT_THROW(rs->Find(bad), Error) << bad;
+    }
+    EXPECT_NE(errorOf([&] { rs->Filter("CODE=A1"); }).find("CODE=A1"), std::string::npos);
+    EXPECT_NE(errorOf([&] { rs->Find("NOPE='x'"); }).find("NOPE"), std::string::npos);
+    EXPECT_EQ(rs->RecordCount(), 6);  // a refused filter leaves the set as it was
+}
+
+TEST_P(DatabaseTest, BookmarksReturnToTheirRow) {
+    for (const char* d : {"a", "b", "c", "d"}) add({"A1", d, "CUST"});
+    auto rs = open({}, "DESCR");
+    rs->MoveNext();
+    rs->MoveNext();
+    const Bookmark mark = rs->GetBookmark();
+    rs->MoveFirst();
+    rs->SetBookmark(mark);
+    EXPECT_EQ(descr(*rs), "c");
+    rs->MoveNext();
+    EXPECT_EQ(descr(*rs), "d");
+    rs->MoveNext();
+    EXPECT_THROW(rs->GetBookmark(), Error);  // at EOF
+    EXPECT_THROW(rs->SetBookmark(Bookmark{99}), Error);
+}
+
+TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
+    add({"A1", "First", "CUST"});
+    add({"A1", "Second", "CUST"});
+    const std::vector<Condition> owner{{"CODE", "A1"}};
+    auto rs = open(owner, "");
+    auto same = open(owner, "");
+    auto other = open(owner, "", db_->OpenAnother());
+
+    rs->AddNew();
+    rs->Fields("CODE").Value("A1");
+    rs->Fields("DESCR").Value("Third");
+    rs->Fields("DEF").Value(true);
+    rs->Update();
+    EXPECT_EQ(rs->RecordCount(), 3);
+    EXPECT_EQ(descr(*rs), "Third");  // the new row is current
+    EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
+    rs->MoveNext();
+    EXPECT_TRUE(rs->EOF());  // and last
+
+    rs->MoveFirst();
+    rs->Fields("COMMENTS").Value("edited");
+    rs->Update();
+    EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "edited");
+
+    rs->MoveNext();
+    rs->Delete(1);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_FALSE(rs->EOF());  // stays current until a move
+    rs->MoveNext();
+    EXPECT_EQ(descr(*rs), "Third");
+
+    for (Recordset* seen : {same.get(), other.get()}) {
+        EXPECT_EQ(seen->RecordCount(), 2);  // keys taken before the changes
+        seen->Requery(-1);
+        EXPECT_EQ(seen->RecordCount(), 2);
+        EXPECT_EQ(walk(*seen), (std::vector<std::string>{"First", "Third"}));
+        seen->MoveFirst();
+        EXPECT_EQ(seen->Fields("COMMENTS").Value().toText(), "edited");
+    }
+    rs->Requery(-1);
+    EXPECT_EQ(rs->RecordCount(), 2);
+    EXPECT_FALSE(rs->BOF());
+    EXPECT_EQ(descr(*rs), "First");
+}
+
+TEST_P(DatabaseTest, RowIdentitiesSurviveChangesInTheMiddleOfTheSet) {
+    // The photo table has no primary key, and the same values twice.
+    for (int i = 0; i < 6; ++i) add({"A1", "row" + std::to_string(i), "CUST"});
+    add({"A1", "row2", "CUST"});
+    auto rs = open({{"GRP", "CUST"}});
+    ASSERT_EQ(rs->RecordCount(), 7);
+
+    rs->MoveFirst();
+    rs->MoveNext();
+    rs->MoveNext();
+    const Bookmark third = rs->GetBookmark();
+    rs->Fields("DESCR").Value("changed");
+    rs->Update();
+    rs->MoveNext();
+    rs->Fields("COMMENTS").Value("c3");
+    rs->Update();
+    rs->MoveNext();
+    rs->Delete();
+    // The host's own statement rewrites rows behind the recordset's back.
+    db_->connection()->ExecuteUpdate("PHOTOS", {{"DEF", true}}, {{"DESCR", "row5"}});
+
+    EXPECT_EQ(walk(*rs),
+              (std::vector<std::string>{"row0", "row1", "changed", "row3", "row5", "row2"}));
+    rs->SetBookmark(third);
+    EXPECT_EQ(descr(*rs), "changed");
+    rs->MoveNext();
+    EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "c3");
+    rs->MoveNext();
+    EXPECT_EQ(descr(*rs), "row5");
+    EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
+    rs->Delete();
+    rs->Requery();
+    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"row0", "row1", "changed", "row3", "row2"}));
+}
+
+TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
+    Bytes photo(5 * 1024 * 1024 + 1234);
+    std::mt19937 random(7);
+    for (auto& b : photo) b = static_cast<std::uint8_t>(random());
+
+    auto rs = open();
+    rs->AddNew();
+    rs->Fields("CODE").Value("A1");
+    rs->Fields("DESCR").Value("Big");
+    Field& pic = rs->Fields("PIC");
+    const std::int64_t remainder = static_cast<std::int64_t>(photo.size()) % kChunk;
+    pic.AppendChunk(Bytes(photo.begin(), photo.begin() + remainder));
+    for (auto at = photo.begin() + remainder; at != photo.end(); at += kChunk)
+        pic.AppendChunk(Bytes(at, at + kChunk));
+    rs->Update();
+
+    auto reader = open({}, "", db_->OpenAnother());
+    Field& stored = reader->Fields("PIC");
+    ASSERT_EQ(stored.ActualSize(), static_cast<std::int64_t>(photo.size()));
+    Bytes back = stored.GetChunk(remainder);
+    EXPECT_EQ(static_cast<std::int64_t>(back.size()), remainder);
+    for (std::int64_t i = 0; i < stored.ActualSize() / kChunk; ++i) {
+        const Bytes chunk = stored.GetChunk(kChunk);
+        ASSERT_EQ(static_cast<std::int64_t>(chunk.size()), kChunk);
+        back.insert(back.end(), chunk.begin(), chunk.end());
+    }
+    EXPECT_TRUE(stored.GetChunk(kChunk).empty());
+    EXPECT_TRUE(back == photo);
+
+    // Replacing the photo of the current row in place, then clearing it.
+    rs->Fields("PIC").AppendChunk(Bytes{1, 2, 3});
+    rs->Update();
+    reader->Requery();
+    EXPECT_EQ(reader->Fields("PIC").Value(), Variant(Bytes{1, 2, 3}));
+    rs->Fields("PIC").Value(Variant());
+    rs->Update();
+    reader->Requery();
+    EXPECT_EQ(reader->Fields("PIC").ActualSize(), 0);
+    EXPECT_TRUE(reader->Fields("PIC").Value().isNull());
+    EXPECT_TRUE(reader->Fields("PIC").GetChunk(kChunk).empty());
+    EXPECT_EQ(reader->Fields("DESCR").Value().toText(), "Big");
+}
+
+TEST_P(DatabaseTest, StatementsBindValuesOfEveryKind) {
+    add({"A1", "x", "CUST", true});
+    add({"O'Neil", "it's \"quoted\"", "CUST", true});
+    auto connection = db_->connection();
+    connection->ExecuteUpdate("photos", {{"def", "0"}, {"COMMENTS", "a 'b' ?c"}},
+                              {{"CODE", "O'Neil"}, {"GRP", "CUST"}});
+    connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+    connection->Execute("UPDATE PHOTOS SET COMMENTS = 'what?' WHERE CODE = ?", {"A1"});
+
+    auto rs = open({{"CODE", "O'Neil"}});
+    ASSERT_EQ(rs->RecordCount(), 1);
+    EXPECT_EQ(descr(*rs), "it's \"quoted\"");
+    EXPECT_FALSE(rs->Fields("DEF").Value().toBool());
+    EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "a 'b' ?c");
+    auto a1 = open({{"CODE", "A1"}});
+    EXPECT_FALSE(a1->Fields("DEF").Value().toBool());
+    EXPECT_EQ(a1->Fields("COMMENTS").Value().toText(), "what?");
+
+    connection->ExecuteDelete("PHOTOS", {{"CODE", "O'Neil"}});
+    rs->Requery();
+    EXPECT_EQ(rs->RecordCount(), 0);
+    EXPECT_EQ(connection->Engine(), GetParam());
+}
+
+TEST_P(DatabaseTest, BadInputGivesClearErrorsAndLosesNothing) {
+    add({"A1", "Keep me", "CUST"});
+    auto connection = db_->connection();
+
+    auto missing = std::make_unique<Recordset>();
+    missing->ActiveConnection(connection);
+    missing->Source(Selection{"NO_SUCH_TABLE", {}, ""});
+    EXPECT_NE(errorOf([&] { missing->Open(); }).find("NO_SUCH_TABLE"), std::string::npos);
+    missing->Source(Selection{"PHOTOS", {{"NO_COL", "x"}}, ""});
+    EXPECT_NE(errorOf([&] { missing->Open(); }).find("NO_COL"), std::string::npos);
+    missing->Source(Selection{"PHOTOS", {}, "NO_ORDER"});
+    EXPECT_NE(errorOf([&] { missing->Open(); }).find("NO_ORDER"), std::string::npos);
+    EXPECT_THROW(missing->RecordCount(), Error);
+
+    EXPECT_NE(errorOf([&] {
+                  connection->ExecuteUpdate("PHOTOS; DROP TABLE PHOTOS", {{"DEF", 0}}, {});
+              }).find("invalid table name"),
+              std::string::npos);
+    EXPECT_NE(errorOf([&] {
+                  connection->ExecuteDelete("PHOTOS", {{"CODE' OR '1'='1", "x"}});
+              }).find("invalid column name"),
+              std::string::npos);
+    EXPECT_NE(errorOf([&] {
+                  connection->ExecuteUpdate("PHOTOS", {{"NOPE", 1}}, {});
+              }).find("NOPE"),
+              std::string::npos);
+    EXPECT_THROW(connection->Execute("SELECT * FROM nowhere_at_all"), Error);
+
+    auto rs = open();
+    EXPECT_NE(errorOf([&] { rs->Fields("MISSING"); }).find("MISSING"), std::string::npos);
+    EXPECT_THROW(rs->Open(), Error);  // already open
+    rs->MoveNext();
+    EXPECT_THROW(rs->Fields("DESCR").Value(), Error);  // no current row at EOF
+    EXPECT_THROW(rs->Delete(), Error);
+
+    auto reader = open();
+    EXPECT_EQ(descr(*reader), "Keep me");
+
+    auto closing = db_->OpenAnother();
+    auto onClosed = open({}, "", closing);
+    closing->Close();
+    EXPECT_FALSE(closing->IsOpen());
+    EXPECT_NE(errorOf([&] { closing->Execute("DELETE FROM PHOTOS"); }).find("closed"),
+              std::string::npos);
+    EXPECT_NE(errorOf([&] { onClosed->Requery(); }).find("closed"), std::string::npos);
+    EXPECT_THROW(onClosed->Fields("DESCR").Value(), Error);
+    EXPECT_THROW(Recordset().Open(), Error);  // no connection
+
+    reader->Requery();
+    EXPECT_EQ(reader->RecordCount(), 1);
+    EXPECT_EQ(descr(*reader), "Keep me");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBackends()),
+                         test::BackendName);
+
+TEST(VariantTest, ConvertsAsAHostClientDoes) {
+    EXPECT_EQ(Variant(123).toText(), "123");
+    EXPECT_EQ(Variant(1.5).toText(), "1.5");
+    EXPECT_EQ(Variant(0.1).toText(), "0.1");
+    EXPECT_EQ(Variant(true).toText(), "True");
+    EXPECT_EQ(Variant(false).toText(), "False");
+    EXPECT_TRUE(Variant(std::int64_t{-1}).toBool());
+    EXPECT_FALSE(Variant(0).toBool());
+    EXPECT_TRUE(Variant("TRUE").toBool());
+    EXPECT_FALSE(Variant("false").toBool());
+    EXPECT_TRUE(Variant("1").toBool());
+    EXPECT_FALSE(Variant("0").toBool());
+    EXPECT_THROW(Variant("maybe").toBool(), Error);
+    EXPECT_EQ(Variant(" 42 ").toInt(), 42);
+    EXPECT_DOUBLE_EQ(Variant("2.25").toDouble(), 2.25);
+    EXPECT_THROW(Variant().toText(), Error);
+    EXPECT_THROW(Variant().toBool(), Error);
+    EXPECT_THROW(Variant().toInt(), Error);
+    EXPECT_THROW(Variant(1).bytes(), Error);
+}
+
+}  // namespace
+}  // namespace kelvo
