@@ -1,0 +1,122 @@
+// The kelvophotos binary run as a user would, on both back ends: table creation, adding,
+// listing, exporting, the bulk commands, and exit statuses for bad input.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/files.h"
+#include "support/test_db.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out, err;
+};
+
+std::string binaryPath() {
+    auto self = std::filesystem::read_symlink("/proc/self/exe");
+    return (self.parent_path().parent_path() / "app" / "kelvophotos").string();
+}
+
+std::string quoted(const std::string& text) {
+    std::string q = "'";
+    for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class CliTest : public testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(binaryPath())) GTEST_SKIP() << "kelvophotos not built";
+        db = std::make_unique<TestDatabase>(GetParam());
+        work = TempFolder();
+    }
+    // Runs kelvophotos with `args` on the test database, without a display.
+    RunResult run(const std::string& args) {
+        std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                              quoted(binaryPath()) + " " + args + " --db " + quoted(db->target()) +
+                              " --app-path " + quoted(work + "app") + " >" + quoted(work + "out") +
+                              " 2>" + quoted(work + "err");
+        int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(work + "out"), slurp(work + "err")};
+    }
+    std::unique_ptr<TestDatabase> db;
+    std::string work;
+};
+
+TEST_P(CliTest, CreateAddListExportAndBadInput) {
+    const std::string front = WriteImageFile(work, "front.bmp", "bmp", 40, 30, 0xCC3366);
+    const std::string side = WriteImageFile(work, "side.png", "png", 20, 10, 0x33CC66);
+    ASSERT_EQ(run("create-table").status, 0) << run("create-table").err;
+    EXPECT_EQ(run("add C1 CUST " + quoted(front) + " --desc Front --default").status, 0);
+    RunResult added =
+        run("add C1 CUST " + quoted(side) + " --desc Side --comments 'from the side'");
+    EXPECT_EQ(added.status, 0) << added.err;
+
+    RunResult list = run("list C1 CUST");
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("1/2"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("2/2"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("Front"), std::string::npos);
+    EXPECT_NE(list.out.find("*"), std::string::npos);
+    EXPECT_NE(list.out.find(" KB"), std::string::npos);
+
+    ASSERT_EQ(run("export C1 CUST " + quoted(work + "default.bmp")).status, 0);
+    PicturePtr exported = DefaultServices().pictures->LoadPicture(work + "default.bmp");
+    EXPECT_EQ(exported->PixelWidth(), 40);
+    EXPECT_EQ(PixelAt(*exported, 5, 5), 0xCC3366u);
+    ASSERT_EQ(run("export C1 CUST " + quoted(work + "side.bmp") + " --desc Side").status, 0);
+    EXPECT_EQ(DefaultServices().pictures->LoadPicture(work + "side.bmp")->PixelWidth(), 20);
+
+    EXPECT_EQ(run("search C1 CUST Side").status, 0);
+    EXPECT_EQ(run("search C1 CUST Nope").status, 1);
+    EXPECT_EQ(run("set-default C1 CUST Side").status, 0);
+    EXPECT_NE(run("search C1 CUST Side").out.find("default"), std::string::npos);
+
+    // The bulk commands move the photos out and back.
+    RunResult toFiles = run("convert-to-files --files " + quoted(work + "photos"));
+    EXPECT_EQ(toFiles.status, 0) << toFiles.err;
+    EXPECT_TRUE(std::filesystem::exists(work + "photos/C1_Front_CUST.qzr"));
+    EXPECT_EQ(run("convert-to-blobs --files " + quoted(work + "photos")).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(work + "photos/C1_Front_CUST.qzr"));
+    EXPECT_EQ(run("export C1 CUST " + quoted(work + "again.bmp") + " --desc Front").status, 0);
+
+    // Bad input: a clear line on stderr and the right status.
+    RunResult duplicate = run("add C1 CUST " + quoted(front) + " --desc Front");
+    EXPECT_EQ(duplicate.status, 1);
+    EXPECT_NE(duplicate.err.find("Front"), std::string::npos);
+    RunResult missing = run("add C1 CUST " + quoted(work + "nothere.bmp"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("nothere.bmp"), std::string::npos);
+    EXPECT_EQ(run("export C9 CUST " + quoted(work + "x.bmp")).status, 1);
+    EXPECT_EQ(run("list C1").status, 2);
+    EXPECT_EQ(run("frobnicate").status, 2);
+    EXPECT_EQ(run("list C1 CUST --bogus").status, 2);
+    EXPECT_EQ(run("list C1 CUST --table NOPE").status, 1);
+    EXPECT_EQ(run("edit C1 CUST").status, 3);
+    EXPECT_NE(run("edit C1 CUST").err.find("xvfb-run"), std::string::npos);
+
+    EXPECT_EQ(run("delete C1 CUST Side").status, 0);
+    EXPECT_EQ(run("delete-owner C1 CUST").status, 0);
+    EXPECT_NE(run("list C1 CUST").out.find("no photos"), std::string::npos);
+    EXPECT_EQ(run("--help").status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CliTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test

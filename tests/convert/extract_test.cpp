@@ -1,0 +1,93 @@
+// ExtractToFiles on both back ends: files named after the trimmed codes holding exactly the
+// column's bytes, one yield per row, and only the rows written removed from the table.
+#include "convert_fixture.h"
+
+namespace kelvo::test {
+namespace {
+
+class ExtractTest : public ConversionTest {
+  protected:
+    void SetUp() override {
+        ConversionTest::SetUp();
+        const bool pg = GetParam() == "postgresql";
+        db->connection()->Execute(std::string("CREATE TABLE \"OLDPICS\" (\"PhotoCode\" ") +
+                                  (pg ? "VARCHAR(50)" : "TEXT") + ", \"QualifierPhoto\" " +
+                                  (pg ? "BYTEA" : "BLOB") + ", \"GRP\" " +
+                                  (pg ? "VARCHAR(50)" : "TEXT") + ")");
+        out = TempFolder();
+    }
+    void addOld(const Variant& code, const Bytes& photo, const std::string& group) {
+        Recordset rs;
+        rs.ActiveConnection(db->connection());
+        rs.Source(Selection{"OLDPICS", {}, ""});
+        rs.Open();
+        rs.AddNew();
+        rs.Fields("PhotoCode").Value(code);
+        rs.Fields("QualifierPhoto").Value(photo);
+        rs.Fields("GRP").Value(group);
+        rs.Update();
+    }
+    std::int32_t rowsOf(const std::string& group) {
+        Recordset rs;
+        rs.ActiveConnection(db->OpenAnother());
+        rs.Source(Selection{"OLDPICS", {{"GRP", group}}, ""});
+        rs.Open();
+        return rs.RecordCount();
+    }
+    static Bytes pattern(std::size_t size, std::uint8_t seed) {
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+        return bytes;
+    }
+    std::string out;
+};
+
+TEST_P(ExtractTest, WritesEachCodeAndRemovesOnlyRowsWritten) {
+    const Bytes exact = pattern(16384, 1), longer = pattern(40000, 2), other = pattern(100, 3);
+    addOld("A1", exact, "CUST");
+    addOld("  B2  ", longer, "CUST");
+    addOld(Variant(), other, "CUST");  // no code: not extracted, kept
+    addOld("../x", other, "CUST");     // stays inside the folder
+    addOld("C3", other, "STAFF");
+    LocalFileSystem().WriteAll(out + "A1", pattern(50000, 9));  // replaced, no trailing bytes
+
+    auto store = newStore(false);
+    store->Init("", "", "", nullptr, db->connection());
+    store->ExtractToFiles("OLDPICS", "CUST", out);
+
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "A1"), exact);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "B2"), longer);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "__x"), other);
+    EXPECT_EQ(interaction.yields, 4);
+    EXPECT_EQ(rowsOf("CUST"), 1);  // the row without a code
+    EXPECT_EQ(rowsOf("STAFF"), 1);
+    EXPECT_TRUE(events.errors.empty());
+    EXPECT_TRUE(events.steps.empty());
+}
+
+TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
+    auto store = newStore(false);
+    store->Init("", "", "", nullptr, db->connection());
+    store->ExtractToFiles("OLDPICS", "CUST", out);  // no rows
+    store->ExtractToFiles("NO_SUCH_TABLE", "CUST", out);
+    EXPECT_EQ(interaction.yields, 0);
+
+    addOld("A1", pattern(100, 1), "CUST");
+    addOld("B2", pattern(200, 2), "CUST");
+    files.failWrites = true;
+    store->ExtractToFiles("OLDPICS", "CUST", out);
+    EXPECT_EQ(rowsOf("CUST"), 2);
+    EXPECT_FALSE(LocalFileSystem().FileExists(out + "A1"));
+
+    files.failWrites = false;
+    store->ExtractToFiles("OLDPICS", "CUST", out + "missing/");  // folder not there
+    EXPECT_EQ(rowsOf("CUST"), 2);
+    store->ExtractToFiles("OLDPICS", "CUST", out);
+    EXPECT_EQ(rowsOf("CUST"), 0);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "B2"), pattern(200, 2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ExtractTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test
