@@ -1,10 +1,511 @@
-// PostgreSQL engine through libpq: rows are known by ctid.
+// PostgreSQL engine through libpq: rows are known by ctid, refreshed from RETURNING after
+// every write; bytea columns are read by ranges and written by appending bounded pieces.
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <map>
+
 #include "platform/db_backend.h"
 
 namespace kelvo {
+namespace {
+
+// Type oids of the built-in types we bind or convert (fixed in pg_type).
+constexpr Oid kBoolOid = 16, kByteaOid = 17, kNameOid = 19, kInt8Oid = 20, kInt2Oid = 21,
+              kInt4Oid = 23, kTextOid = 25, kOidOid = 26, kFloat4Oid = 700, kFloat8Oid = 701,
+              kBpcharOid = 1042, kVarcharOid = 1043, kNumericOid = 1700;
+
+constexpr std::int64_t kPiece = 1024 * 1024;
+
+std::string dollar(int n) {
+    return "$" + std::to_string(n);
+}
+
+ColumnKind kindOfType(Oid type) {
+    switch (type) {
+        case kBoolOid:
+            return ColumnKind::Boolean;
+        case kInt2Oid:
+        case kInt4Oid:
+        case kInt8Oid:
+            return ColumnKind::Integer;
+        case kFloat4Oid:
+        case kFloat8Oid:
+        case kNumericOid:
+            return ColumnKind::Real;
+        case kByteaOid:
+            return ColumnKind::Binary;
+        case kTextOid:
+        case kVarcharOid:
+        case kBpcharOid:
+        case kNameOid:
+            return ColumnKind::Text;
+        default:
+            return ColumnKind::Other;
+    }
+}
+
+std::string withoutTrailingBlanks(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+std::string numberText(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, ec == std::errc() ? end : buffer);
+}
+
+// Parameters of one PQexecParams call: texts, and bytes in binary form as bytea.
+class Params {
+  public:
+    void add(const Variant& value, ColumnKind kind = ColumnKind::Other) {
+        storage_.emplace_back();
+        std::string& text = storage_.back();
+        bool null = false, binary = false;
+        switch (value.type()) {
+            case Variant::Type::Null:
+                null = true;
+                break;
+            case Variant::Type::Bool:
+                if (kind == ColumnKind::Integer || kind == ColumnKind::Real)
+                    text = value.toBool() ? "1" : "0";
+                else
+                    text = value.toBool() ? "true" : "false";
+                break;
+            case Variant::Type::Int:
+                text = std::to_string(value.toInt());
+                break;
+            case Variant::Type::Double:
+                text = numberText(value.toDouble());
+                break;
+            case Variant::Type::Text:
+                text = value.toText();
+                break;
+            case Variant::Type::Bytes:
+                text.assign(value.bytes().begin(), value.bytes().end());
+                binary = true;
+                break;
+        }
+        nulls_.push_back(null);
+        formats_.push_back(binary ? 1 : 0);
+        types_.push_back(binary ? kByteaOid : 0);
+    }
+    void addBytes(const std::uint8_t* data, std::size_t size) {
+        storage_.emplace_back(reinterpret_cast<const char*>(data), size);
+        nulls_.push_back(false);
+        formats_.push_back(1);
+        types_.push_back(kByteaOid);
+    }
+    void addAll(const std::vector<BoundValue>& values) {
+        for (const BoundValue& value : values) add(value.value, value.column.kind);
+    }
+    int count() const { return static_cast<int>(storage_.size()); }
+
+    PGresult* exec(PGconn* conn, const std::string& sql, int resultFormat) {
+        std::vector<const char*> values;
+        std::vector<int> lengths;
+        for (std::size_t i = 0; i < storage_.size(); ++i) {
+            values.push_back(nulls_[i] ? nullptr : storage_[i].data());
+            lengths.push_back(static_cast<int>(storage_[i].size()));
+        }
+        return PQexecParams(conn, sql.c_str(), count(), types_.data(), values.data(),
+                            lengths.data(), formats_.data(), resultFormat);
+    }
+
+  private:
+    std::vector<std::string> storage_;  // a vector of strings keeps each buffer in place
+    std::vector<char> nulls_;
+    std::vector<int> formats_;
+    std::vector<Oid> types_;
+};
+
+// A result, checked on arrival.
+class Result {
+  public:
+    Result(PGconn* conn, PGresult* result) : result_(result) {
+        const ExecStatusType status = PQresultStatus(result_);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            const std::string message = withoutTrailingBlanks(
+                result_ ? PQresultErrorMessage(result_) : PQerrorMessage(conn));
+            PQclear(result_);
+            throw Error(message.empty() ? withoutTrailingBlanks(PQerrorMessage(conn)) : message);
+        }
+    }
+    ~Result() { PQclear(result_); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    int rows() const { return PQntuples(result_); }
+    bool isNull(int row, int col) const { return PQgetisnull(result_, row, col); }
+    std::string text(int row, int col) const {
+        return std::string(PQgetvalue(result_, row, col),
+                           static_cast<std::size_t>(PQgetlength(result_, row, col)));
+    }
+    Bytes bytes(int row, int col) const {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(PQgetvalue(result_, row, col));
+        return Bytes(data, data + PQgetlength(result_, row, col));
+    }
+    // A text-format value as the Variant its column type calls for.
+    Variant value(int row, int col) const {
+        if (isNull(row, col)) return Variant();
+        const std::string t = text(row, col);
+        switch (PQftype(result_, col)) {
+            case kBoolOid:
+                return Variant(t == "t");
+            case kInt2Oid:
+            case kInt4Oid:
+            case kInt8Oid:
+            case kOidOid:
+                return Variant(static_cast<std::int64_t>(std::stoll(t)));
+            case kFloat4Oid:
+            case kFloat8Oid:
+            case kNumericOid:
+                return Variant(std::stod(t));
+            default:
+                return Variant(t);
+        }
+    }
+
+  private:
+    PGresult* result_;
+};
+
+// A write that must land whole: its own transaction unless the host already has one.
+class Transaction {
+  public:
+    explicit Transaction(PGconn* conn) : conn_(conn) {
+        if (PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+            Result(conn_, PQexec(conn_, "BEGIN"));
+            owned_ = true;
+        }
+    }
+    ~Transaction() {
+        if (owned_) PQclear(PQexec(conn_, "ROLLBACK"));
+    }
+    void commit() {
+        if (!owned_) return;
+        owned_ = false;
+        Result(conn_, PQexec(conn_, "COMMIT"));
+    }
+
+  private:
+    PGconn* conn_;
+    bool owned_ = false;
+};
+
+void ignoreNotice(void*, const char*) {}
+
+// `?` placeholders become $1, $2, ... outside quoted texts, quoted names and comments.
+std::string numberPlaceholders(const std::string& sql, int& count) {
+    std::string out;
+    count = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            out += c;
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const auto end = sql.find('\n', i);
+            out += sql.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            if (end == std::string::npos) break;
+            i = end - 1;
+        } else if (c == '?') {
+            out += dollar(++count);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+class PostgresBackend : public Backend {
+  public:
+    explicit PostgresBackend(const std::string& uri) : conn_(PQconnectdb(uri.c_str())) {
+        if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+            const std::string message =
+                conn_ ? withoutTrailingBlanks(PQerrorMessage(conn_)) : "out of memory";
+            PQfinish(conn_);
+            throw Error("cannot connect to PostgreSQL: " + message);
+        }
+        PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+        if (PQsetClientEncoding(conn_, "UTF8") != 0) {
+            const std::string message = withoutTrailingBlanks(PQerrorMessage(conn_));
+            PQfinish(conn_);
+            throw Error("cannot set the client encoding to UTF8: " + message);
+        }
+    }
+    ~PostgresBackend() override { PQfinish(conn_); }
+
+    std::string Engine() const override { return "postgresql"; }
+
+    TableInfo Table(const std::string& name) override {
+        CheckIdentifier(name, "table");
+        Params find;
+        find.add(Variant(name));
+        // Unquoted names fold to lower case, so the host's spelling is matched without
+        // regard to case, an exact spelling first.
+        Result table = run(
+            "SELECT c.oid, c.relname FROM pg_catalog.pg_class c "
+            "WHERE c.relkind IN ('r','p','v','m','f') AND pg_catalog.pg_table_is_visible(c.oid) "
+            "AND lower(c.relname) = lower($1) ORDER BY (c.relname = $1) DESC, c.relname LIMIT 1",
+            find);
+        if (table.rows() == 0) throw Error("table \"" + name + "\" does not exist");
+        TableInfo info;
+        info.name = table.text(0, 1);
+
+        Params of;
+        of.add(Variant(table.text(0, 0)));
+        Result columns =
+            run("SELECT attname, atttypid FROM pg_catalog.pg_attribute WHERE attrelid = $1::oid "
+                "AND attnum > 0 AND NOT attisdropped ORDER BY attnum",
+                of);
+        for (int i = 0; i < columns.rows(); ++i)
+            info.columns.push_back(
+                {columns.text(i, 0), kindOfType(static_cast<Oid>(std::stoul(columns.text(i, 1))))});
+        return info;
+    }
+
+    std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
+                                   const ColumnInfo* orderBy) override {
+        std::string sql = "SELECT ctid::text FROM " + QuoteIdentifier(table.name);
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        sql += " ORDER BY ";
+        if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
+        sql += "ctid";
+        Params params;
+        params.addAll(where);
+        Result result = run(sql, params);
+        std::vector<RowKey> keys;
+        keys.reserve(static_cast<std::size_t>(result.rows()));
+        for (int i = 0; i < result.rows(); ++i) keys.emplace_back(result.text(i, 0));
+        return keys;
+    }
+
+    std::optional<std::vector<Variant>> FetchRow(const TableInfo& table,
+                                                 const RowKey& key) override {
+        std::string list;
+        for (const ColumnInfo& column : table.columns) {
+            if (!list.empty()) list += ", ";
+            list += column.kind == ColumnKind::Binary ? "NULL" : QuoteIdentifier(column.name);
+        }
+        if (list.empty()) list = "NULL";
+        Params params;
+        params.add(key);
+        Result result =
+            run("SELECT " + list + " FROM " + QuoteIdentifier(table.name) + " WHERE ctid = $1::tid",
+                params);
+        if (result.rows() == 0) return std::nullopt;
+        std::vector<Variant> values;
+        for (std::size_t i = 0; i < table.columns.size(); ++i)
+            values.push_back(result.value(0, static_cast<int>(i)));
+        return values;
+    }
+
+    std::vector<Variant> ColumnValues(const TableInfo& table, const std::vector<RowKey>& keys,
+                                      const ColumnInfo& column) override {
+        std::vector<Variant> values(keys.size());
+        if (keys.empty()) return values;
+        std::string array = "{";
+        for (const RowKey& key : keys)
+            array += (array.size() > 1 ? ",\"" : "\"") + key.toText() + "\"";
+        array += "}";
+        Params params;
+        params.add(Variant(array));
+        Result result = run("SELECT ctid::text, " + QuoteIdentifier(column.name) + " FROM " +
+                                QuoteIdentifier(table.name) + " WHERE ctid = ANY($1::tid[])",
+                            params);
+        std::map<std::string, Variant> byKey;
+        for (int i = 0; i < result.rows(); ++i)
+            byKey.emplace(result.text(i, 0), result.value(i, 1));
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            auto it = byKey.find(keys[i].toText());
+            if (it != byKey.end()) values[i] = it->second;
+        }
+        return values;
+    }
+
+    RowKey InsertRow(const TableInfo& table, const std::vector<BoundValue>& values,
+                     const std::vector<BlobWrite>& blobs) override {
+        Transaction transaction(conn_);
+        std::string names, slots;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            names += (i ? ", " : "") + QuoteIdentifier(values[i].column.name);
+            slots += (i ? ", " : "") + dollar(static_cast<int>(i) + 1);
+        }
+        const std::string sql =
+            "INSERT INTO " + QuoteIdentifier(table.name) +
+            (values.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + slots + ")") +
+            " RETURNING ctid::text";
+        Params params;
+        params.addAll(values);
+        RowKey key(run(sql, params).text(0, 0));
+        key = writeBlobs(table, key, blobs);
+        transaction.commit();
+        return key;
+    }
+
+    RowKey UpdateRow(const TableInfo& table, const RowKey& key,
+                     const std::vector<BoundValue>& values,
+                     const std::vector<BlobWrite>& blobs) override {
+        Transaction transaction(conn_);
+        RowKey now = key;
+        if (!values.empty()) {
+            Params params;
+            params.addAll(values);
+            params.add(key);
+            now = returningKey(table,
+                               "UPDATE " + QuoteIdentifier(table.name) + " SET " +
+                                   EqualityList(values, ", ", dollar, 1) + " WHERE ctid = " +
+                                   dollar(params.count()) + "::tid RETURNING ctid::text",
+                               params);
+        }
+        now = writeBlobs(table, now, blobs);
+        transaction.commit();
+        if (!(now == key)) ReportMoves(table.name, {{key, now}});
+        return now;
+    }
+
+    void DeleteRow(const TableInfo& table, const RowKey& key) override {
+        Params params;
+        params.add(key);
+        PGresult* raw = params.exec(
+            conn_, "DELETE FROM " + QuoteIdentifier(table.name) + " WHERE ctid = $1::tid", 0);
+        Result result(conn_, raw);
+        if (std::string(PQcmdTuples(raw)) != "1") rowGone(table);
+    }
+
+    std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
+                                         const ColumnInfo& column) override {
+        Params params;
+        params.add(key);
+        Result result = run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
+                                QuoteIdentifier(table.name) + " WHERE ctid = $1::tid",
+                            params);
+        if (result.rows() == 0) rowGone(table);
+        if (result.isNull(0, 0)) return std::nullopt;
+        return result.value(0, 0).toInt();
+    }
+
+    Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
+                   std::int64_t offset, std::int64_t length) override {
+        Params params;
+        params.add(key);
+        params.add(Variant(offset + 1));
+        params.add(Variant(length));
+        Result result = run("SELECT substring(" + QuoteIdentifier(column.name) +
+                                " from $2::int for $3::int) FROM " + QuoteIdentifier(table.name) +
+                                " WHERE ctid = $1::tid",
+                            params, 1);
+        if (result.rows() == 0) rowGone(table);
+        if (result.isNull(0, 0)) return {};
+        return result.bytes(0, 0);
+    }
+
+    std::int64_t ReadAhead() const override { return kPiece; }
+
+    void Execute(const std::string& sql, const std::vector<Variant>& values) override {
+        if (values.empty()) {
+            Result(conn_, PQexec(conn_, sql.c_str()));
+            return;
+        }
+        int count = 0;
+        const std::string numbered = numberPlaceholders(sql, count);
+        if (count != static_cast<int>(values.size()))
+            throw Error("the statement has " + std::to_string(count) + " ? parameters but " +
+                        std::to_string(values.size()) + " values were given");
+        Params params;
+        for (const Variant& value : values) params.add(value);
+        run(numbered, params);
+    }
+
+    // The old and new ctid of each rewritten row come back, so open keysets follow them.
+    void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
+                       const std::vector<BoundValue>& where) override {
+        const std::string name = QuoteIdentifier(table.name);
+        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid FROM " + name;
+        if (!where.empty())
+            sql +=
+                " WHERE " + EqualityList(where, " AND ", dollar, static_cast<int>(set.size()) + 1);
+        sql += " FOR UPDATE) UPDATE " + name + " SET " + EqualityList(set, ", ", dollar, 1) +
+               " FROM kelvo_old WHERE " + name +
+               ".ctid = kelvo_old.kelvo_ctid RETURNING kelvo_old.kelvo_ctid::text, " + name +
+               ".ctid::text";
+        Params params;
+        params.addAll(set);
+        params.addAll(where);
+        Result result = run(sql, params);
+        std::vector<KeyMove> moves;
+        for (int i = 0; i < result.rows(); ++i)
+            moves.push_back({RowKey(result.text(i, 0)), RowKey(result.text(i, 1))});
+        ReportMoves(table.name, moves);
+    }
+
+    void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
+        std::string sql = "DELETE FROM " + QuoteIdentifier(table.name);
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        Params params;
+        params.addAll(where);
+        run(sql, params);
+    }
+
+  private:
+    [[noreturn]] static void rowGone(const TableInfo& table) {
+        throw Error("the row no longer exists in table \"" + table.name +
+                    "\" (deleted or changed by another user)");
+    }
+
+    Result run(const std::string& sql, Params& params, int resultFormat = 0) {
+        return Result(conn_, params.exec(conn_, sql, resultFormat));
+    }
+
+    RowKey returningKey(const TableInfo& table, const std::string& sql, Params& params) {
+        Result result = run(sql, params);
+        if (result.rows() != 1) rowGone(table);
+        return RowKey(result.text(0, 0));
+    }
+
+    // Each blob replaces the column: the first piece sets it, later pieces append, so no
+    // more than one piece is held here at a time.
+    RowKey writeBlobs(const TableInfo& table, RowKey key, const std::vector<BlobWrite>& blobs) {
+        Bytes piece;
+        for (const BlobWrite& blob : blobs) {
+            const std::string column = QuoteIdentifier(blob.column.name);
+            std::int64_t written = 0;
+            do {
+                const std::int64_t want = std::min(kPiece, blob.size - written);
+                piece.resize(static_cast<std::size_t>(want));
+                std::size_t got = 0;
+                while (got < piece.size()) {
+                    const std::size_t n = blob.read(piece.data() + got, piece.size() - got);
+                    if (n == 0) throw Error("the staged binary data ended early");
+                    got += n;
+                }
+                Params params;
+                params.addBytes(piece.data(), piece.size());
+                params.add(key);
+                const std::string value = written == 0 ? "$1" : column + " || $1";
+                key = returningKey(table,
+                                   "UPDATE " + QuoteIdentifier(table.name) + " SET " + column +
+                                       " = " + value + " WHERE ctid = $2::tid RETURNING ctid::text",
+                                   params);
+                written += want;
+            } while (written < blob.size);
+        }
+        return key;
+    }
+
+    PGconn* conn_;
+};
+
+}  // namespace
 
 std::unique_ptr<Backend> OpenPostgres(const std::string& uri) {
-    throw Error("PostgreSQL is not available in this build yet");
+    return std::make_unique<PostgresBackend>(uri);
 }
 
 }  // namespace kelvo
