@@ -6,12 +6,13 @@
 namespace kelvo::cli {
 namespace {
 
-// Names go into the statement text, so only plain identifiers are taken.
-std::string quotedName(const std::string& name) {
+// Names go into the statement text, so only plain identifiers are taken; left unquoted,
+// as hosts write them (PostgreSQL folds them to lower case, the store matches either way).
+std::string checkedName(const std::string& name) {
     static const std::regex plain("[A-Za-z_][A-Za-z0-9_]{0,62}");
     if (!std::regex_match(name, plain))
         throw UsageError("'" + name + "' is not a usable table or column name");
-    return "\"" + name + "\"";
+    return name;
 }
 
 }  // namespace
@@ -30,19 +31,19 @@ bool PhotoTableExists(const std::shared_ptr<Connection>& cnn, const TableLayout&
 
 void CreatePhotoTable(Connection& cnn, const TableLayout& layout) {
     const bool pg = cnn.Engine() == "postgresql";
-    const std::string text = pg ? "VARCHAR(255)" : "TEXT";
+    const std::string text = "TEXT";
     const std::string flag = "BOOLEAN";
     const std::string binary = pg ? "BYTEA" : "BLOB";
-    const std::string table = quotedName(layout.table);
+    const std::string table = checkedName(layout.table);
     try {
-        cnn.Execute("CREATE TABLE " + table + " (" + quotedName(layout.idCol) + " " + text + ", " +
-                    quotedName(layout.descCol) + " " + text + ", " + quotedName(layout.groupCol) +
-                    " " + text + ", " + quotedName(layout.commentsCol) + " " + text + ", " +
-                    quotedName(layout.defaultCol) + " " + flag + ", " +
-                    quotedName(layout.photoCol) + " " + binary + ")");
-        cnn.Execute("CREATE INDEX " + quotedName(layout.table + "_" + layout.idCol + "_idx") +
-                    " ON " + table + " (" + quotedName(layout.idCol) + ", " +
-                    quotedName(layout.groupCol) + ")");
+        cnn.Execute("CREATE TABLE " + table + " (" + checkedName(layout.idCol) + " " + text + ", " +
+                    checkedName(layout.descCol) + " " + text + ", " + checkedName(layout.groupCol) +
+                    " " + text + ", " + checkedName(layout.commentsCol) + " " + text + ", " +
+                    checkedName(layout.defaultCol) + " " + flag + ", " +
+                    checkedName(layout.photoCol) + " " + binary + ")");
+        cnn.Execute("CREATE INDEX " + checkedName(layout.table + "_" + layout.idCol + "_idx") +
+                    " ON " + table + " (" + checkedName(layout.idCol) + ", " +
+                    checkedName(layout.groupCol) + ")");
     } catch (const Error& e) {
         throw CommandError("cannot create the photo table " + layout.table + ": " + e.what());
     }

@@ -1,0 +1,79 @@
+// Init + LoadData with the move to the default photo for one owner of a 100,000-row table
+// (10,000 owners, indexed), against one indexed SELECT of the same row.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+#include "bench_support.h"
+
+namespace kelvo::bench {
+namespace {
+
+constexpr int kOwners = 10000;
+constexpr int kPhotosPerOwner = 10;
+constexpr int kDefaultIndex = 6;  // the default photo is the seventh of each owner
+
+std::string ownerCode(int i) {
+    char code[16];
+    std::snprintf(code, sizeof code, "O%05d", i);
+    return code;
+}
+
+// The seeded database, made once for both measurements.
+const std::string& seededDatabase() {
+    static const std::string path = [] {
+        std::string file = ScratchFolder() + "owners.db";
+        RawSqlite raw(file);
+        raw.Exec(kPhotoTableSql);
+        raw.Exec("BEGIN");
+        const Bytes smallPhoto(2048, 0x5A);
+        for (int owner = 0; owner < kOwners; ++owner)
+            for (int p = 0; p < kPhotosPerOwner; ++p)
+                raw.InsertPhoto(ownerCode(owner), "Photo " + std::to_string(p), "CUST",
+                                p == kDefaultIndex, smallPhoto);
+        raw.Exec("COMMIT");
+        raw.Exec("CREATE INDEX PHOTOS_CODE_idx ON PHOTOS (CODE, GRP)");
+        return file;
+    }();
+    return path;
+}
+
+void BM_StoreDefaultPhotoLookup(benchmark::State& state) {
+    auto cnn = Connection::Open(seededDatabase());
+    auto store = MakeStore();
+    int owner = 0;
+    for (auto _ : state) {
+        store->Init(ownerCode(owner), "CUST", "", nullptr, cnn);
+        store->LoadData(true, false);
+        if (!store->DefaultPhoto()) state.SkipWithError("the default photo was not found");
+        owner = (owner + 7919) % kOwners;
+    }
+}
+
+void BM_RawIndexedSelect(benchmark::State& state) {
+    RawSqlite raw(seededDatabase());
+    int owner = 0;
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(raw.handle(),
+                           "SELECT * FROM PHOTOS WHERE CODE=? AND GRP=? AND DEF=1 LIMIT 1", -1, &st,
+                           nullptr);
+        const std::string code = ownerCode(owner);
+        sqlite3_bind_text(st, 1, code.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, "CUST", -1, SQLITE_STATIC);
+        if (sqlite3_step(st) != SQLITE_ROW) state.SkipWithError("no row");
+        benchmark::DoNotOptimize(sqlite3_column_text(st, 1));
+        benchmark::DoNotOptimize(sqlite3_column_blob(st, 5));
+        sqlite3_finalize(st);
+        owner = (owner + 7919) % kOwners;
+    }
+}
+
+BENCHMARK(BM_StoreDefaultPhotoLookup)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RawIndexedSelect)->Unit(benchmark::kMicrosecond);
+
+const bool paired =
+    (PairWithBaseline("BM_StoreDefaultPhotoLookup", "BM_RawIndexedSelect", 5), true);
+
+}  // namespace
+}  // namespace kelvo::bench

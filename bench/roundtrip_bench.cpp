@@ -1,0 +1,160 @@
+// Saving then loading one photo through the store (blob and file mode) against the same
+// bytes through raw sqlite3 and plain file I/O; and the peak memory of a 10 MB round trip.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "bench_support.h"
+#include "platform/files.h"
+#include "platform/sample_pictures.h"
+
+namespace kelvo::bench {
+namespace {
+
+// Square sizes whose 24-bit bitmaps come to about 1 MB and 10 MB.
+int sideFor(std::int64_t megabytes) {
+    return megabytes == 1 ? 592 : 1872;
+}
+
+struct SamplePhoto {
+    PicturePtr picture;
+    Bytes bitmap;  // the bytes the store keeps for it
+};
+
+SamplePhoto samplePhoto(std::int64_t megabytes) {
+    int side = sideFor(megabytes);
+    SamplePhoto photo{MakeSamplePicture(side, side, "bench"), {}};
+    std::string path = ScratchFolder() + "sample.bmp";
+    DefaultServices().pictures->SavePicture(*photo.picture, path);
+    photo.bitmap = ReadFileRaw(path);
+    return photo;
+}
+
+void storeRoundTrip(benchmark::State& state, bool asFile) {
+    const SamplePhoto photo = samplePhoto(state.range(0));
+    const std::string folder = ScratchFolder();
+    { RawSqlite(folder + "photos.db").Exec(kPhotoTableSql); }
+    auto cnn = Connection::Open(folder + "photos.db");
+    auto store = MakeStore(asFile ? folder + "files" : "");
+    for (auto _ : state) {
+        store->Init("OWNER", "CUST", "", nullptr, cnn);
+        store->PhotoDescription("Front");
+        store->OwnerPhoto(photo.picture);
+        store->SavePhotoDetails(true, false);
+        store->Init("OWNER", "CUST", "", nullptr, cnn);
+        store->LoadData(true, false);
+        if (store->OwnerPhoto()->IsEmpty()) state.SkipWithError("the photo did not come back");
+        cnn->ExecuteDelete("PHOTOS", {{"CODE", "OWNER"}});
+    }
+    state.SetBytesProcessed(state.iterations() * photo.bitmap.size() * 2);
+    state.counters["photo_MB"] = photo.bitmap.size() / 1048576.0;
+}
+
+void BM_StoreBlobRoundTrip(benchmark::State& state) {
+    storeRoundTrip(state, false);
+}
+void BM_StoreFileRoundTrip(benchmark::State& state) {
+    storeRoundTrip(state, true);
+}
+
+void BM_RawSqliteRoundTrip(benchmark::State& state) {
+    const SamplePhoto photo = samplePhoto(state.range(0));
+    RawSqlite raw(ScratchFolder() + "raw.db");
+    raw.Exec(kPhotoTableSql);
+    for (auto _ : state) {
+        raw.InsertPhoto("OWNER", "Front", "CUST", false, photo.bitmap);
+        Bytes back = raw.ReadPhoto("OWNER");
+        benchmark::DoNotOptimize(back.data());
+        raw.Exec("DELETE FROM PHOTOS WHERE CODE='OWNER'");
+    }
+    state.SetBytesProcessed(state.iterations() * photo.bitmap.size() * 2);
+}
+
+void BM_RawFileRoundTrip(benchmark::State& state) {
+    const SamplePhoto photo = samplePhoto(state.range(0));
+    const std::string path = ScratchFolder() + "OWNER_Front_CUST.qzr";
+    for (auto _ : state) {
+        WriteFileRaw(path, photo.bitmap);
+        Bytes back = ReadFileRaw(path);
+        benchmark::DoNotOptimize(back.data());
+    }
+    state.SetBytesProcessed(state.iterations() * photo.bitmap.size() * 2);
+}
+
+BENCHMARK(BM_StoreBlobRoundTrip)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawSqliteRoundTrip)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreFileRoundTrip)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawFileRoundTrip)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+
+const bool paired = [] {
+    for (const char* mb : {"1", "10"}) {
+        PairWithBaseline(std::string("BM_StoreBlobRoundTrip/") + mb,
+                         std::string("BM_RawSqliteRoundTrip/") + mb, 3);
+        PairWithBaseline(std::string("BM_StoreFileRoundTrip/") + mb,
+                         std::string("BM_RawFileRoundTrip/") + mb, 3);
+    }
+    return true;
+}();
+
+long maxRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// In a child process, so the peak belongs to this round trip alone: the extra peak over the
+// memory held once the picture exists, in kilobytes.
+long childRoundTripPeakKb(bool asFile) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        long extra = -1;
+        try {
+            int side = sideFor(10);
+            PicturePtr picture = MakeSamplePicture(side, side, "memory");
+            const std::string folder = ScratchFolder();
+            { RawSqlite(folder + "photos.db").Exec(kPhotoTableSql); }
+            auto cnn = Connection::Open(folder + "photos.db");
+            auto store = MakeStore(asFile ? folder + "files" : "");
+            const long before = maxRssKb();
+            store->Init("OWNER", "CUST", "", nullptr, cnn);
+            store->PhotoDescription("Front");
+            store->OwnerPhoto(picture);
+            store->SavePhotoDetails(true, false);
+            store->Init("OWNER", "CUST", "", nullptr, cnn);
+            store->LoadData(true, false);
+            extra = maxRssKb() - before;
+            std::filesystem::remove_all(folder);
+        } catch (...) {
+        }
+        (void)!write(fds[1], &extra, sizeof extra);
+        _exit(0);
+    }
+    close(fds[1]);
+    long extra = -1;
+    (void)!read(fds[0], &extra, sizeof extra);
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return extra;
+}
+
+void BM_PeakMemory10MB(benchmark::State& state) {
+    const bool asFile = state.range(0) == 1;
+    long extraKb = 0;
+    for (auto _ : state) extraKb = childRoundTripPeakKb(asFile);
+    const int side = sideFor(10);
+    const double decodedMb = side * double(side) * 4 / 1048576.0;
+    state.counters["extra_peak_MB"] = extraKb / 1024.0;
+    state.counters["decoded_MB"] = decodedMb;
+    state.counters["extra_per_decoded"] = extraKb / 1024.0 / decodedMb;  // target < 2
+}
+
+BENCHMARK(BM_PeakMemory10MB)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace kelvo::bench
