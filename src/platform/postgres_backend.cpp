@@ -50,10 +50,23 @@ std::string withoutTrailingBlanks(std::string text) {
     return text;
 }
 
-std::string numberText(double value) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, ec == std::errc() ? end : buffer);
+bool isNumber(const std::string& text) {
+    double ignored = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ignored);
+    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+}
+
+// The text form of a value as the target column's type reads it.
+std::string paramText(const Variant& value, ColumnKind kind) {
+    const bool flag = value.type() == Variant::Type::Bool;
+    const bool number = value.type() == Variant::Type::Int || value.type() == Variant::Type::Double;
+    if (flag && (kind == ColumnKind::Integer || kind == ColumnKind::Real))
+        return value.toBool() ? "1" : "0";
+    if (flag && kind != ColumnKind::Text) return value.toBool() ? "true" : "false";
+    // A host's true may be -1: any non-zero number is true in a boolean column.
+    if (kind == ColumnKind::Boolean && (number || isNumber(value.toText())))
+        return value.toBool() ? "true" : "false";
+    return value.toText();
 }
 
 // Parameters of one PQexecParams call: texts, and bytes in binary form as bytea.
@@ -63,29 +76,13 @@ class Params {
         storage_.emplace_back();
         std::string& text = storage_.back();
         bool null = false, binary = false;
-        switch (value.type()) {
-            case Variant::Type::Null:
-                null = true;
-                break;
-            case Variant::Type::Bool:
-                if (kind == ColumnKind::Integer || kind == ColumnKind::Real)
-                    text = value.toBool() ? "1" : "0";
-                else
-                    text = value.toBool() ? "true" : "false";
-                break;
-            case Variant::Type::Int:
-                text = std::to_string(value.toInt());
-                break;
-            case Variant::Type::Double:
-                text = numberText(value.toDouble());
-                break;
-            case Variant::Type::Text:
-                text = value.toText();
-                break;
-            case Variant::Type::Bytes:
-                text.assign(value.bytes().begin(), value.bytes().end());
-                binary = true;
-                break;
+        if (value.isNull()) {
+            null = true;
+        } else if (value.type() == Variant::Type::Bytes) {
+            text.assign(value.bytes().begin(), value.bytes().end());
+            binary = true;
+        } else {
+            text = paramText(value, kind);
         }
         nulls_.push_back(null);
         formats_.push_back(binary ? 1 : 0);

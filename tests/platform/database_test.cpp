@@ -110,8 +110,9 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     for (const char* d : {"Front", "Back", "O'Brien's car", "Side", "back"})
         add({"123", d, "CUST"});
     add({"X9", "Front", "CUST"});
+    add({"U1", "été à Genève", "CUST"});
     auto rs = open({}, "");
-    ASSERT_EQ(rs->RecordCount(), 6);
+    ASSERT_EQ(rs->RecordCount(), 7);
 
     rs->Find("DESCR='BACK'");
     ASSERT_FALSE(rs->EOF());
@@ -127,6 +128,10 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     EXPECT_TRUE(rs->EOF());
 
     rs->MoveFirst();
+    rs->Find("DESCR='ÉTÉ À GENÈVE'");
+    ASSERT_FALSE(rs->EOF());
+    EXPECT_EQ(rs->Fields("CODE").Value().toText(), "U1");
+    rs->MoveFirst();
     rs->Find("DESCR='O'BRIEN'S CAR'");
     ASSERT_FALSE(rs->EOF());
     EXPECT_EQ(descr(*rs), "O'Brien's car");
@@ -141,8 +146,8 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_TRUE(rs->BOF() && rs->EOF());
     rs->Filter("");
-    EXPECT_EQ(rs->RecordCount(), 6);
-    EXPECT_EQ(walk(*rs).size(), 6u);
+    EXPECT_EQ(rs->RecordCount(), 7);
+    EXPECT_EQ(walk(*rs).size(), 7u);
 
     for (const char* bad : {"CODE=A1", "DESCR='Front", "DESCR", "NOPE='x'", "=1", "DESCR=''x"}) {
         EXPECT_THROW(rs->Filter(bad), Error) << bad;
@@ -150,7 +155,7 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     }
     EXPECT_NE(errorOf([&] { rs->Filter("CODE=A1"); }).find("CODE=A1"), std::string::npos);
     EXPECT_NE(errorOf([&] { rs->Find("NOPE='x'"); }).find("NOPE"), std::string::npos);
-    EXPECT_EQ(rs->RecordCount(), 6);  // a refused filter leaves the set as it was
+    EXPECT_EQ(rs->RecordCount(), 7);  // a refused filter leaves the set as it was
 }
 
 TEST_P(DatabaseTest, BookmarksReturnToTheirRow) {
@@ -200,6 +205,8 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     rs->MoveNext();
     EXPECT_EQ(descr(*rs), "Third");
 
+    same->MoveFirst();  // rewritten rows are followed on the same connection
+    EXPECT_EQ(same->Fields("COMMENTS").Value().toText(), "edited");
     for (Recordset* seen : {same.get(), other.get()}) {
         EXPECT_EQ(seen->RecordCount(), 2);  // keys taken before the changes
         seen->Requery(-1);
@@ -301,6 +308,8 @@ TEST_P(DatabaseTest, StatementsBindValuesOfEveryKind) {
     auto connection = db_->connection();
     connection->ExecuteUpdate("photos", {{"def", "0"}, {"COMMENTS", "a 'b' ?c"}},
                               {{"CODE", "O'Neil"}, {"GRP", "CUST"}});
+    connection->ExecuteUpdate("PHOTOS", {{"DEF", -1}}, {{"CODE", "A1"}});
+    EXPECT_TRUE(open({{"CODE", "A1"}})->Fields("DEF").Value().toBool());
     connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
     connection->Execute("UPDATE PHOTOS SET COMMENTS = 'what?' WHERE CODE = ?", {"A1"});
 
@@ -370,6 +379,23 @@ TEST_P(DatabaseTest, BadInputGivesClearErrorsAndLosesNothing) {
     reader->Requery();
     EXPECT_EQ(reader->RecordCount(), 1);
     EXPECT_EQ(descr(*reader), "Keep me");
+}
+
+TEST_P(DatabaseTest, UnreachableDatabasesAndLocksGiveErrorsNotHangs) {
+    EXPECT_THROW(Connection::Open("/nonexistent-folder/sub/photos.db"), Error);
+    EXPECT_NE(errorOf([] {
+                  Connection::Open("postgresql://127.0.0.1:1/nowhere?connect_timeout=5");
+              }).find("cannot connect"),
+              std::string::npos);
+    if (GetParam() != "sqlite") return;
+
+    add({"A1", "Locked", "CUST"});
+    auto holder = db_->OpenAnother();
+    holder->Execute("BEGIN EXCLUSIVE");
+    EXPECT_NE(errorOf([&] { db_->connection()->ExecuteDelete("PHOTOS", {}); }).find("locked"),
+              std::string::npos);
+    holder->Execute("ROLLBACK");
+    EXPECT_EQ(descr(*open()), "Locked");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBackends()),
