@@ -168,6 +168,14 @@ private:
 
     void ValidateData();
 
+    // The store's recordset and connection; throw Error when Init has not provided them.
+    Recordset& photoRows();
+    Connection& connection();
+    // Filters the rows by `criteria` and raises `event` with whether any row matched.
+    void reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&));
+    // Writes `picture` to `path` through a temporary file in the same folder.
+    void writePictureFile(const Picture& picture, const std::string& path);
+
     // Photo reading and files (photo_reading.cpp, saving.cpp).
     void ResolvePhotosFolder(bool createGivenFolder);
     std::string photoFilePath(const std::string& code, const std::string& description,
@@ -175,7 +183,7 @@ private:
     void ReadPhotoFromBlob(Recordset& rs);
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
-    void SavePhotoToBlob(Recordset& rs);
+    bool SavePhotoToBlob(Recordset& rs);  // false when only part of the photo was appended
     void SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData

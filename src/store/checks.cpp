@@ -1,0 +1,30 @@
+// Whether an owner ID or a description is already used among the owner's rows, answered
+// through CodeExists and DescriptionExists.
+#include "platform/text.h"
+#include "store/CPicture.h"
+
+namespace kelvo {
+
+void CPicture::reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&)) {
+    if (!m_rsPhotoDetails) return;
+    bool bExists = true;
+    const bool checked = guarded([&] {
+        Recordset& rs = *m_rsPhotoDetails;
+        rs.Filter(criteria);
+        if (rs.RecordCount() == 0) bExists = false;
+        rs.Filter("");
+    });
+    if (checked) raise(event, bExists);
+}
+
+void CPicture::CheckIfCodeExists(const std::string& vData) {
+    // Unquoted: the owner ID is compared as a number.
+    reportMatches(UCase(OwnerIDField) + "=" + UCase(vData), &CPictureEvents::CodeExists);
+}
+
+void CPicture::CheckIfDescriptionExists(const std::string& vData) {
+    reportMatches(UCase(OwnerDescField) + "='" + UCase(vData) + "'",
+                  &CPictureEvents::DescriptionExists);
+}
+
+}  // namespace kelvo

@@ -1,0 +1,63 @@
+// Removing photo data: the current row with its photo file, every row of an owner name, and
+// the default marks of an owner in the store's group.
+#include "store/CPicture.h"
+#include "store/store_internal.h"
+
+namespace kelvo {
+namespace {
+
+// A column of the current row as text; "" when the column is unnamed or Null.
+std::string rowText(Recordset& rs, const std::string& column) {
+    if (column.empty()) return "";
+    const Variant value = rs.Fields(column).Value();
+    return value.isNull() ? "" : value.toText();
+}
+
+}  // namespace
+
+void CPicture::DeleteRecord() {
+    guarded([&] {
+        Recordset& rs = photoRows();
+        if (rs.RecordCount() == 0) return;
+        if (!rs.BOF() && !rs.EOF()) {
+            rs.Delete(1);
+            if (SaveAsFile) {
+                ResolvePhotosFolder(false);
+                const std::string path =
+                    photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                // Rows of the same code, description and group share one file; keep it for them.
+                bool stillUsed = false;
+                if (rs.RecordCount() > 0) {
+                    for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext())
+                        stillUsed =
+                            photoFilePath(rowText(rs, OwnerIDField), rowText(rs, OwnerDescField),
+                                          rowText(rs, OwnerGroupField)) == path;
+                }
+                FileSystem& files = *m_services.files;
+                if (!stillUsed && files.FileExists(path)) files.DeleteFile(path);
+            }
+        }
+        const std::int32_t count = rs.RecordCount();
+        if (count > 0) {
+            rs.MoveLast();
+            m_lTotalRecords = count;
+            m_lRecordPosition = count;
+        }
+        m_picOwnerPhoto.reset();
+    });
+}
+
+void CPicture::DeletePhotos() {
+    store::Quietly([&] {
+        connection().ExecuteDelete(
+            TableName, {{OwnerGroupField, m_sPhotosOwnerName}, {"PhotoCode", m_sPhotoCode}});
+    });
+}
+
+void CPicture::UnSetDefaultPhoto(const std::string& strCode, const std::string& strDescription) {
+    (void)strDescription;  // accepted for the host's sake; the flag is cleared for the owner
+    connection().ExecuteUpdate(TableName, {{OwnerDefaultPhotoField, false}},
+                               {{OwnerIDField, strCode}, {OwnerGroupField, m_sPhotosGroup}});
+}
+
+}  // namespace kelvo

@@ -1,0 +1,97 @@
+// LoadData copies the current row into the store's properties and its photo into OwnerPhoto;
+// SearchForRecord finds a row by owner or description and loads it.
+#include "platform/criteria.h"
+#include "platform/text.h"
+#include "store/CPicture.h"
+
+namespace kelvo {
+namespace {
+
+std::string textCriterion(const std::string& column, const std::string& value) {
+    return column + "='" + UCase(value) + "'";
+}
+
+// The row's value under `criterion`, by the same comparison Find makes.
+bool rowMatches(Recordset& rs, const Criterion& criterion) {
+    return Matches(criterion, rs.Fields(criterion.column).Value());
+}
+
+}  // namespace
+
+void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
+    guarded([&] {
+        if (photoRows().RecordCount() == 0) SavePhotoDetails(true, false);
+    });
+
+    if (!bConverting && bDefaultPhoto) {
+        guarded([&] {
+            Recordset& rs = photoRows();
+            rs.MoveFirst();
+            if (!OwnerDefaultPhotoField.empty()) {
+                while (!rs.EOF()) {
+                    const Variant flag = rs.Fields(OwnerDefaultPhotoField).Value();
+                    if (!flag.isNull() && flag.toBool()) break;
+                    rs.MoveNext();
+                }
+            }
+            if (rs.EOF() || rs.BOF()) rs.MoveFirst();
+        });
+    }
+
+    auto copyText = [this](const std::string& column, std::string& member) {
+        if (column.empty()) return;
+        guarded([&] {
+            const Variant value = photoRows().Fields(column).Value();
+            member = value.isNull() ? "" : value.toText();
+        });
+    };
+    copyText(OwnerIDField, m_sPhotoCode);
+    copyText(OwnerDescField, m_sPhotoDescription);
+    copyText(OwnerGroupField, m_sPhotosGroup);
+    copyText(OwnerCommentsField, m_sPhotoComments);
+    if (!OwnerDefaultPhotoField.empty()) {
+        guarded([&] {
+            const Variant flag = photoRows().Fields(OwnerDefaultPhotoField).Value();
+            m_bDefaultPhoto = !flag.isNull() && flag.toBool();
+        });
+    }
+
+    readCurrentPhoto();
+}
+
+void CPicture::SearchForRecord(const std::string& sCode, const std::string& sDescription) {
+    if (!m_rsPhotoDetails) return;
+    bool bFound = false;
+    const bool byCode = !sCode.empty() && !OwnerIDField.empty();
+    const bool byDescription = !sDescription.empty() && !OwnerDescField.empty();
+    try {
+        Recordset& rs = *m_rsPhotoDetails;
+        const bool searching = (byCode || byDescription) && (sCode.empty() || byCode) &&
+                               (sDescription.empty() || byDescription);
+        if (searching && rs.RecordCount() >= 1) {
+            rs.MoveFirst();
+            if (byCode && byDescription) {
+                // Find takes one condition; both are checked row by row from the first.
+                const Criterion description =
+                    ParseCriterion(textCriterion(OwnerDescField, sDescription));
+                const Criterion code = ParseCriterion(textCriterion(OwnerIDField, sCode));
+                while (!rs.EOF() && !(rowMatches(rs, description) && rowMatches(rs, code)))
+                    rs.MoveNext();
+            } else if (byCode) {
+                rs.Find(textCriterion(OwnerIDField, sCode));
+            } else {
+                rs.Find(textCriterion(OwnerDescField, sDescription));
+            }
+            if (!rs.EOF() && !rs.BOF()) {
+                LoadData(false, false);
+                bFound = true;
+            }
+        }
+    } catch (const std::exception& e) {
+        raiseErrorDescrption(e.what());
+        return;
+    }
+    raise(&CPictureEvents::RecordExists, bFound);
+}
+
+}  // namespace kelvo

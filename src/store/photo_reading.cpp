@@ -1,0 +1,103 @@
+// Reading the current row's photo into OwnerPhoto: from the photo column through a temporary
+// file, and in file mode from the photos folder. Also where the photos folder is resolved and
+// photo file names are made.
+#include "platform/text.h"
+#include "store/CPicture.h"
+#include "store/store_internal.h"
+
+namespace kelvo {
+
+void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
+    FileSystem& files = *m_services.files;
+    std::string folder = Trim(PhotosFolder);
+    const bool given = !folder.empty();
+    if (!given) {
+        folder = AppPath();
+        if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+        folder += "KelvPhotos";
+    }
+    if (folder.back() != kPathSeparator) folder += kPathSeparator;
+    PhotosFolder = folder;
+    if ((!given || createGivenFolder) && !files.FolderExists(folder))
+        files.CreateFolder(store::WithoutTrailingSeparator(folder));
+}
+
+std::string CPicture::photoFilePath(const std::string& code, const std::string& description,
+                                    const std::string& group) const {
+    return PhotosFolder + store::PhotoFileName(code, description, group);
+}
+
+void CPicture::readCurrentPhoto() {
+    FileSystem& files = *m_services.files;
+    guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
+    if (m_rsPhotoDetails) ReadPhotoFromBlob(*m_rsPhotoDetails);
+
+    bool tempWritten = false;
+    guarded([&] { tempWritten = !m_sTempPhotoFile.empty() && files.FileExists(m_sTempPhotoFile); });
+    if (tempWritten) {
+        std::int64_t length = 0;
+        guarded([&] { length = files.FileLength(m_sTempPhotoFile); });
+        if (length > 0) {
+            m_picOwnerPhoto = EmptyPicture();
+            guarded([&] { m_picOwnerPhoto = m_services.pictures->LoadPicture(m_sTempPhotoFile); });
+            if (SaveAsFile) {
+                guarded([&] {
+                    ResolvePhotosFolder(false);
+                    const std::string path =
+                        photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                    if (!OwnerPhoto()->IsEmpty()) writePictureFile(*m_picOwnerPhoto, path);
+                });
+            }
+        } else {
+            m_picOwnerPhoto.reset();
+        }
+        guarded([&] { files.DeleteFile(m_sTempPhotoFile); });
+    } else {
+        m_picOwnerPhoto.reset();
+    }
+
+    if (SaveAsFile) {
+        PicturePtr picture = OwnerPhoto();
+        ReadPhotoFromFile(picture, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+        m_picOwnerPhoto = picture;
+    }
+}
+
+void CPicture::ReadPhotoFromBlob(Recordset& rs) {
+    try {
+        connection().Attributes(128);
+        std::unique_ptr<OutputFile> out = m_services.files->OpenWrite(m_sTempPhotoFile);
+        Field& column = rs.Fields(OwnerPhotoField);
+        const std::int64_t length = column.ActualSize();
+        const std::int64_t wholeChunks = length / store::kChunkSize;
+        if (wholeChunks > store::kMaxWholeChunks)
+            throw Error("the photo in column " + OwnerPhotoField + " is too large to read");
+        auto copy = [&](std::int64_t size) {
+            const Bytes chunk = column.GetChunk(size);
+            if (!chunk.empty()) out->Write(chunk.data(), chunk.size());
+        };
+        copy(length % store::kChunkSize);
+        for (std::int64_t i = 0; i < wholeChunks; ++i) copy(store::kChunkSize);
+        out->Close();
+    } catch (const std::exception&) {
+        // What was written stays in the file; the caller goes by its length.
+    }
+}
+
+bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
+                                 const std::string& sDescription, const std::string& sGroup) {
+    try {
+        ResolvePhotosFolder(false);
+        const std::string name =
+            m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
+        if (!name.empty()) {
+            pic = m_services.pictures->LoadPicture(PhotosFolder + name);
+            return true;
+        }
+        SavePhotoToFile(pic, sCode, sDescription, sGroup);
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,147 @@
+// SavePhotoDetails writes the store's current values and photo as a row of the photo table;
+// the photo goes into the photo column in chunks or into its photo file. A photo file is
+// written under a temporary name in its folder and renamed into place, so a failed save
+// leaves the earlier photo readable.
+#include "store/CPicture.h"
+#include "store/store_internal.h"
+
+namespace kelvo {
+namespace {
+
+const std::string& orDash(const std::string& value) {
+    static const std::string dash = "-";
+    return value.empty() ? dash : value;
+}
+
+}  // namespace
+
+void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
+    // A replacement edits the current row in place rather than deleting it and adding it
+    // anew: the row is never missing, a failed write keeps its old photo, and a table with
+    // a unique key on its columns accepts it. Without a current row it is added instead.
+    bool editing = false;
+    if (!bNewRecord) {
+        editing = guarded([&] {
+            Recordset& rs = photoRows();
+            if (rs.BOF() || rs.EOF()) throw Error("there is no current photo row to replace");
+            rs.GetBookmark();
+        });
+    }
+    if (!editing) guarded([&] { photoRows().AddNew(); });
+
+    auto write = [this](const std::string& column, const Variant& value) {
+        if (column.empty()) return;
+        guarded([&] { photoRows().Fields(column).Value(value); });
+    };
+    write(OwnerIDField, orDash(m_sPhotoCode));
+    write(OwnerDescField, orDash(m_sPhotoDescription));
+    write(OwnerGroupField, orDash(m_sPhotosGroup));
+    write(OwnerDefaultPhotoField, m_bDefaultPhoto);
+    write(OwnerCommentsField, orDash(m_sPhotoComments));
+
+    bool photoStaged = true;
+    if (SaveAsFile) {
+        PicturePtr photo = OwnerPhoto();
+        if (!photo->IsEmpty()) {
+            SavePhotoToFile(photo, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+            // The edited row's old column would otherwise be read back over the new file.
+            const std::string path =
+                photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+            if (editing && m_services.files->FileExists(path)) write(OwnerPhotoField, Variant());
+        }
+    } else {
+        FileSystem& files = *m_services.files;
+        guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
+        guarded([&] { m_services.pictures->SavePicture(*OwnerPhoto(), m_sTempPhotoFile); });
+        if (m_rsPhotoDetails) photoStaged = SavePhotoToBlob(*m_rsPhotoDetails);
+        guarded([&] {
+            if (files.FileExists(m_sTempPhotoFile)) files.DeleteFile(m_sTempPhotoFile);
+        });
+    }
+
+    guarded([&] {
+        Recordset& rs = photoRows();
+        try {
+            if (!photoStaged)
+                throw Error("the photo could not be stored whole; the row is not saved");
+            rs.Update();
+        } catch (const std::exception&) {
+            store::Quietly([&] { rs.CancelUpdate(); });
+            throw;
+        }
+    });
+
+    if (!bConverting) {
+        guarded([&] { photoRows().Requery(-1); });
+        if (bNewRecord) guarded([&] { LastRecord(); });
+    }
+}
+
+bool CPicture::SavePhotoToBlob(Recordset& rs) {
+    store::Quietly([&] { connection().Attributes(128); });
+    std::unique_ptr<InputFile> in;
+    std::int64_t length = 0;
+    try {
+        in = m_services.files->OpenRead(m_sTempPhotoFile);
+        length = in->Length();
+    } catch (const std::exception&) {
+        return true;  // nothing to append; the column stays as it is
+    }
+    if (length <= 0) return true;
+
+    std::int64_t appended = 0;
+    try {
+        Field& column = rs.Fields(OwnerPhotoField);
+        auto append = [&](std::int64_t size) {
+            if (size == 0) return;
+            Bytes chunk(static_cast<std::size_t>(size));
+            std::size_t got = 0;
+            while (got < chunk.size()) {
+                const std::size_t n = in->Read(chunk.data() + got, chunk.size() - got);
+                if (n == 0) throw Error("the temporary photo file ended early");
+                got += n;
+            }
+            column.AppendChunk(chunk);
+            appended += size;
+        };
+        append(length % store::kChunkSize);
+        for (std::int64_t i = 0; i < length / store::kChunkSize; ++i) append(store::kChunkSize);
+    } catch (const std::exception&) {
+    }
+    return appended == 0 || appended == length;
+}
+
+void CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
+                               const std::string& description, const std::string& group) {
+    try {
+        ResolvePhotosFolder(true);
+        const std::string path = photoFilePath(code, description, group);
+        // An empty picture cannot be written; the file already there stays.
+        if (!picture || picture->IsEmpty()) return;
+        // The column is cleared only once the file is in place; check the statement can run
+        // before the file replaces an earlier one.
+        if (!OwnerPhotoField.empty() && !connection().IsOpen())
+            throw Error("the database connection is closed");
+        writePictureFile(*picture, path);
+        if (!OwnerPhotoField.empty())
+            connection().ExecuteUpdate(
+                TableName, {{OwnerPhotoField, Variant()}},
+                {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, description}});
+    } catch (const std::exception& e) {
+        raiseErrorSavingPhoto(e.what());
+    }
+}
+
+void CPicture::writePictureFile(const Picture& picture, const std::string& path) {
+    FileSystem& files = *m_services.files;
+    const std::string temp = files.CreateTempFile(store::FolderOf(path), ".kelvo-");
+    try {
+        m_services.pictures->SavePicture(picture, temp);
+        files.Rename(temp, path);
+    } catch (...) {
+        store::DeleteQuietly(files, temp);
+        throw;
+    }
+}
+
+}  // namespace kelvo

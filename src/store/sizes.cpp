@@ -1,0 +1,57 @@
+// Photo sizes in kilobytes of their bitmap form, the PhotosMaxSize check, and temporary
+// picture file names. Measuring passes over every failure: a picture that cannot be written
+// measures 0.
+#include <charconv>
+
+#include "platform/text.h"
+#include "store/CPicture.h"
+#include "store/store_internal.h"
+
+namespace kelvo {
+namespace {
+
+// The leading number of a text such as "1.50 KB", with "." as the decimal point.
+double leadingNumber(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+}  // namespace
+
+std::string CPicture::GetTempPixName() {
+    FileSystem& files = *m_services.files;
+    std::string name;
+    try {
+        name = files.CreateTempFile(files.TempFolder(), "Pix");
+    } catch (const std::exception&) {
+        return "";
+    }
+    store::Quietly([&] { files.DeleteFile(name); });
+    return name;
+}
+
+std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
+    FileSystem& files = *m_services.files;
+    const std::string temp = GetTempPixName();
+    store::Quietly([&] { store::DeleteQuietly(files, temp); });
+    store::Quietly([&] { m_services.pictures->SavePicture(Picx, temp); });
+    store::Quietly([&] {
+        if (m_services.interaction) m_services.interaction->DoEvents();
+    });
+    double length = 0;
+    store::Quietly(
+        [&] { length = static_cast<double>(static_cast<std::int32_t>(files.FileLength(temp))); });
+    const std::string text = TwoDecimals(length / 1024) + " KB";
+    if (dSize) *dSize = length;
+    store::DeleteQuietly(files, temp);
+    return text;
+}
+
+std::string CPicture::VerifyPhotoSize(const Picture& Picx, bool* bSizeOver) {
+    const double kilobytes = leadingNumber(CheckPicDiskSize(Picx));
+    if (bSizeOver) *bSizeOver = m_dInitialMaxSize != 0 && kilobytes > PhotosMaxSize;
+    return NumberText(kilobytes);
+}
+
+}  // namespace kelvo

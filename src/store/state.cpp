@@ -1,0 +1,108 @@
+// The store's state: construction, properties, listeners, the validation behind two setters,
+// the error-to-event helpers every unit uses, and Init.
+#include "store/CPicture.h"
+
+namespace kelvo {
+
+CPicture::CPicture(const Services& services) : m_services(services) {}
+
+CPicture::~CPicture() = default;
+
+PicturePtr CPicture::OwnerPhoto() {
+    if (!m_picOwnerPhoto) m_picOwnerPhoto = EmptyPicture();
+    return m_picOwnerPhoto;
+}
+
+void CPicture::OwnerPhoto(PicturePtr picture) {
+    m_picOwnerPhoto = std::move(picture);
+}
+
+void CPicture::PhotoCode(const std::string& value) {
+    m_sPhotoCode = value;
+    ValidateData();
+}
+
+void CPicture::PhotoDescription(const std::string& value) {
+    m_sPhotoDescription = value;
+    ValidateData();
+}
+
+void CPicture::AddListener(CPictureEvents* listener) {
+    if (listener) m_listeners.push_back(listener);
+}
+
+void CPicture::RemoveListener(CPictureEvents* listener) {
+    std::erase(m_listeners, listener);
+}
+
+void CPicture::ValidateData() {
+    bool bValid = !m_sPhotoCode.empty() && !m_sPhotoDescription.empty() && !m_sPhotosGroup.empty();
+    std::string sMsg;
+    raise(&CPictureEvents::DataValidated, bValid, sMsg);
+}
+
+void CPicture::raiseErrorDescrption(const std::string& text) {
+    std::string sErrDescrption = text;
+    raise(&CPictureEvents::ErrorDescrption, sErrDescrption);
+}
+
+void CPicture::raiseErrorSavingPhoto(const std::string& text) {
+    std::string sErrMsg = text;
+    raise(&CPictureEvents::ErrorSavingPhoto, sErrMsg);
+}
+
+bool CPicture::guarded(const std::function<void()>& step) {
+    try {
+        step();
+        return true;
+    } catch (const std::exception& e) {
+        raiseErrorDescrption(e.what());
+        return false;
+    }
+}
+
+Recordset& CPicture::photoRows() {
+    if (!m_rsPhotoDetails) throw Error("the photo store has no record set; call Init first");
+    return *m_rsPhotoDetails;
+}
+
+Connection& CPicture::connection() {
+    if (!m_cnDBConnection) throw Error("the photo store has no database connection");
+    return *m_cnDBConnection;
+}
+
+void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
+                    const std::string& strQulifierName, std::shared_ptr<Recordset> rsSource,
+                    std::shared_ptr<Connection> cnn) {
+    if (!strCode.empty()) m_sPhotoCode = strCode;
+    if (!strQualifier.empty()) m_sPhotosGroup = strQualifier;
+    if (!strQulifierName.empty()) m_sPhotosOwnerName = strQulifierName;
+    m_picOwnerPhoto.reset();
+    try {
+        if (rsSource) {
+            m_rsPhotoDetails = std::move(rsSource);
+        } else {
+            m_cnDBConnection = cnn;
+            m_rsPhotoDetails = std::make_shared<Recordset>();
+            Recordset& rs = *m_rsPhotoDetails;
+            rs.ActiveConnection(m_cnDBConnection);
+            rs.CursorType = Recordset::adOpenKeyset;
+            rs.LockType = Recordset::adLockOptimistic;
+            rs.Source(Selection{TableName,
+                                {{OwnerIDField, strCode}, {OwnerGroupField, strQualifier}},
+                                OwnerIDField});
+            rs.Open();
+        }
+        m_dInitialMaxSize = PhotosMaxSize;
+        Recordset& rs = *m_rsPhotoDetails;
+        if (rs.RecordCount() > 0) {
+            rs.MoveLast();
+            m_lTotalRecords = rs.RecordCount();
+        }
+    } catch (const std::exception& e) {
+        std::string sTableError = e.what();
+        raise(&CPictureEvents::TableError, sTableError);
+    }
+}
+
+}  // namespace kelvo

@@ -1,0 +1,50 @@
+// Helpers shared by the store's units: the chunk size of photo columns, safe photo file
+// names, and steps whose failure the store passes over.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "platform/files.h"
+
+namespace kelvo::store {
+
+// Photo columns move through files in pieces of this size, the remainder first.
+inline constexpr std::int64_t kChunkSize = 16384;
+// The chunk counter of the column copies is 16-bit; longer photos are refused.
+inline constexpr std::int64_t kMaxWholeChunks = 32767;
+// Longest file name most file systems accept, in bytes.
+inline constexpr std::size_t kMaxFileNameBytes = 255;
+
+// `value` as a piece of a photo file name: separators, NUL, ".." and the wildcards `*` and
+// `?` become "_", so a name stays inside its folder and a pattern matches only itself.
+std::string SafeNamePart(const std::string& value);
+
+// `text` cut to at most `maxBytes` bytes, never inside a UTF-8 sequence.
+std::string TruncateUtf8(const std::string& text, std::size_t maxBytes);
+
+// "<code>_<description>_<group>.qzr" from safe pieces, at most kMaxFileNameBytes long.
+std::string PhotoFileName(const std::string& code, const std::string& description,
+                          const std::string& group);
+// "<code>_*.qzr": every photo file of an owner.
+std::string OwnerFilePattern(const std::string& code);
+
+// Runs `step`, passing over any failure: for the steps whose failure the store ignores.
+template <typename Step>
+void Quietly(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+// Deletes `path` when it exists; a failure is passed over (a stray temporary file at worst).
+void DeleteQuietly(FileSystem& files, const std::string& path);
+
+// `folder` without its trailing separator.
+std::string WithoutTrailingSeparator(const std::string& folder);
+// The folder part of `path`, with its trailing separator.
+std::string FolderOf(const std::string& path);
+
+}  // namespace kelvo::store
