@@ -222,7 +222,7 @@ std::string numberPlaceholders(const std::string& sql, int& count) {
 
 class PostgresBackend : public Backend {
   public:
-    explicit PostgresBackend(const std::string& uri) : conn_(PQconnectdb(uri.c_str())) {
+    explicit PostgresBackend(const std::string& uri) : conn_(connect(uri)) {
         if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
             const std::string message =
                 conn_ ? withoutTrailingBlanks(PQerrorMessage(conn_)) : "out of memory";
@@ -235,6 +235,8 @@ class PostgresBackend : public Backend {
             PQfinish(conn_);
             throw Error("cannot set the client encoding to UTF8: " + message);
         }
+        // A row or table held by another session gives an error in time, not a hang.
+        PQclear(PQexec(conn_, "SET lock_timeout = '30s'"));
     }
     ~PostgresBackend() override { PQfinish(conn_); }
 
@@ -454,6 +456,14 @@ class PostgresBackend : public Backend {
     [[noreturn]] static void rowGone(const TableInfo& table) {
         throw Error("the row no longer exists in table \"" + table.name +
                     "\" (deleted or changed by another user)");
+    }
+
+    // An unreachable server fails within seconds unless the URI asks for another timeout
+    // (values in the URI override the ones before it).
+    static PGconn* connect(const std::string& uri) {
+        const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+        const char* values[] = {"10", uri.c_str(), nullptr};
+        return PQconnectdbParams(keywords, values, 1);
     }
 
     Result run(const std::string& sql, Params& params, int resultFormat = 0) {
