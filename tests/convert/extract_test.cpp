@@ -1,6 +1,7 @@
 // ExtractToFiles on both back ends: files named after the trimmed codes holding exactly the
 // column's bytes, one yield per row, and only the rows written removed from the table.
 #include "convert_fixture.h"
+#include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
