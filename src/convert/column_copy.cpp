@@ -1,8 +1,12 @@
 // Chunked, checked copies between photo columns and files for the bulk operations.
 #include "convert/column_copy.h"
 
+#include "store/store_internal.h"
+
 namespace kelvo::convert {
 namespace {
+
+using store::kChunkSize;
 
 void copyChunk(Field& column, std::int64_t size, OutputFile& out) {
     if (size == 0) return;
@@ -24,19 +28,11 @@ void appendChunk(InputFile& in, std::int64_t size, Field& column, const std::str
     column.AppendChunk(chunk);
 }
 
-void deleteQuietly(FileSystem& files, const std::string& path) {
-    try {
-        if (files.FileExists(path)) files.DeleteFile(path);
-    } catch (const Error&) {
-        // A leftover temporary file is harmless; the photo is still in its old form.
-    }
-}
-
 }  // namespace
 
 std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::string& target) {
     const std::int64_t length = column.ActualSize();
-    const std::string temp = files.CreateTempFile(FolderOf(target), "Pix");
+    const std::string temp = files.CreateTempFile(store::FolderOf(target), "Pix");
     try {
         {
             std::unique_ptr<OutputFile> out = files.OpenWrite(temp);
@@ -49,7 +45,7 @@ std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::strin
             throw Error("the photo file " + target + " was not written whole");
         files.Rename(temp, target);
     } catch (...) {
-        deleteQuietly(files, temp);
+        store::DeleteQuietly(files, temp);
         throw;
     }
     return length;
@@ -62,27 +58,6 @@ std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Fi
     for (std::int64_t i = 0; i < length / kChunkSize; ++i)
         appendChunk(*in, kChunkSize, column, source);
     return length;
-}
-
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind(kPathSeparator);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string SafeFileName(const std::string& name) {
-    std::string safe;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c == '.' && i + 1 < name.size() && name[i + 1] == '.') {
-            safe += '_';
-            ++i;
-        } else if (c == '/' || c == '\\' || c == '\0') {
-            safe += '_';
-        } else {
-            safe += c;
-        }
-    }
-    return safe;
 }
 
 std::string ColumnText(Recordset& rs, const std::string& column) {

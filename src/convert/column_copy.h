@@ -10,8 +10,6 @@
 
 namespace kelvo::convert {
 
-inline constexpr std::int64_t kChunkSize = 16384;
-
 // Writes the bytes of `column` (remainder first, then whole chunks) to a temporary file
 // beside `target`, checks its length and renames it to `target`. Returns the byte count.
 // Throws Error when the copy is short or any step fails; `target` is then left as it was.
@@ -20,12 +18,6 @@ std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::strin
 // Appends the bytes of the file `source` to `column` (remainder first, then whole chunks),
 // staged until the caller's Update. Returns the file's length.
 std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column);
-
-// The folder part of `path` with its trailing separator, or "" for a bare name.
-std::string FolderOf(const std::string& path);
-
-// `name` made safe as one file name: separators, NUL and ".." become "_".
-std::string SafeFileName(const std::string& name);
 
 // A column's value as text, "" when the column is unnamed or Null.
 std::string ColumnText(Recordset& rs, const std::string& column);

@@ -5,6 +5,7 @@
 #include "convert/column_copy.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 namespace {
@@ -41,8 +42,11 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
             try {
                 code = rs.Fields(kCodeColumn).Value();
                 if (!code.isNull()) {
-                    std::string target = sFolderPath + convert::SafeFileName(Trim(code.toText()));
-                    convert::CopyColumnToFile(rs.Fields(kPhotoColumn), files, target);
+                    Field& photo = rs.Fields(kPhotoColumn);
+                    if (photo.ActualSize() / store::kChunkSize > store::kMaxWholeChunks)
+                        throw Error("the photo of " + code.toText() + " is too long to extract");
+                    std::string target = sFolderPath + store::SafeNamePart(Trim(code.toText()));
+                    convert::CopyColumnToFile(photo, files, target);
                     codes.written.push_back(code);
                 }
             } catch (const std::exception&) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/files.h"
+#include "platform/interaction.h"
 #include "support/test_db.h"
 #include "support/test_images.h"
 
