@@ -39,7 +39,15 @@ run_tests() {
 case "${1:-}" in
 deps) deps ;;
 build) deps; build ;;
-run) deps; build; shift; exec "$BUILD/app/kelvophotos" "${@:-demo}" ;;
+run)
+  deps; build; shift
+  if [ $# -eq 0 ] && [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+    # No screen here: seed and list the sample database, and say how to see the window.
+    "$BUILD/app/kelvophotos" demo --no-window
+    echo "No display: to open the editor window run 'xvfb-run ./kelvophotos.sh run' or run it on a desktop."
+  else
+    exec "$BUILD/app/kelvophotos" "${@:-demo}"
+  fi ;;
 test) deps; build; run_tests ;;
 *) echo "usage: $0 run|test|build|deps" >&2; exit 2 ;;
 esac
