@@ -1,0 +1,101 @@
+// Photo sizes in kilobytes, the PhotosMaxSize limit and temporary picture file names.
+#include "store_fixture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+class SizesTest : public testing::Test, public StoreEnvironment {
+  protected:
+    void SetUp() override {
+        useFreshTmpdir();
+        services.pictures = &patterns;
+        store = newStore();
+    }
+    void TearDown() override {
+        EXPECT_EQ(filesIn(tmp), std::vector<std::string>{}) << "temporary files left behind";
+    }
+    // Init copies PhotosMaxSize; a handed-in recordset is enough for that.
+    void initWithLimit(double kilobytes) {
+        store->PhotosMaxSize = kilobytes;
+        store->Init("A1", "CUST", "", std::make_shared<Recordset>());
+        events.clear();
+    }
+    bool over(int bytes) {
+        bool bSizeOver = false;
+        store->VerifyPhotoSize(*MakePicture(bytes, 1), &bSizeOver);
+        return bSizeOver;
+    }
+
+    PatternPictures patterns;
+    std::unique_ptr<CPicture> store;
+};
+
+TEST_F(SizesTest, TempNamesAreFreshAndInTheTempFolder) {
+    const std::string first = store->GetTempPixName();
+    const std::string second = store->GetTempPixName();
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(tmp + "Pix", 0), 0u) << name;
+        EXPECT_FALSE(LocalFileSystem().FileExists(name));
+    }
+    files.FailWritesUnder(tmp);
+    EXPECT_EQ(store->GetTempPixName(), "");
+}
+
+TEST_F(SizesTest, SizeTextsAndBytes) {
+    double dSize = -1;
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "2.00 KB");
+    EXPECT_EQ(dSize, 2048);
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(1536, 1)), "1.50 KB");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(1536, 1)), "1.5");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(1024, 1)), "1");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(2048, 1)), "2");
+    EXPECT_EQ(interaction.yields, 5) << "one yield per measurement";
+
+    bool bSizeOver = true;
+    EXPECT_EQ(store->CheckPicDiskSize(Picture(), &dSize), "0.00 KB");
+    EXPECT_EQ(dSize, 0);
+    EXPECT_EQ(store->VerifyPhotoSize(Picture(), &bSizeOver), "0");
+    EXPECT_FALSE(bSizeOver);
+}
+
+TEST_F(SizesTest, UnwritableTempFolderMeasuresZero) {
+    files.FailWritesUnder(tmp);
+    double dSize = -1;
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "0.00 KB");
+    EXPECT_EQ(dSize, 0);
+}
+
+TEST_F(SizesTest, LimitComparesTheRoundedKilobytes) {
+    initWithLimit(2);
+    EXPECT_FALSE(over(2048));
+    EXPECT_FALSE(over(2053)) << "2053 bytes read back as 2.00 KB";
+    EXPECT_TRUE(over(2054));
+    EXPECT_FALSE(over(0));
+}
+
+TEST_F(SizesTest, LimitInForceOnlyWhenSetAtInit) {
+    initWithLimit(0);
+    store->PhotosMaxSize = 1;
+    EXPECT_FALSE(over(100000));
+
+    initWithLimit(5);
+    store->PhotosMaxSize = 0;
+    EXPECT_TRUE(over(1024));
+    EXPECT_FALSE(over(5)) << "0.00 KB is not more than 0";
+}
+
+TEST(StoreSizes, RealBitmapSizeIsMeasured) {
+    StoreEnvironment env;
+    env.useFreshTmpdir();
+    auto store = env.newStore();
+    PicturePtr picture = MakePicture(40, 30);
+    double dSize = 0;
+    store->CheckPicDiskSize(*picture, &dSize);
+    EXPECT_EQ(dSize, static_cast<double>(env.bitmapOf(*picture).size()));
+    EXPECT_EQ(StoreEnvironment::filesIn(env.tmp), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace kelvo::test

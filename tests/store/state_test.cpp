@@ -1,0 +1,136 @@
+// The store's properties, validation events and Init, on both back ends.
+#include "store_fixture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+TEST(StoreState, SettersRaiseDataValidatedEveryTime) {
+    StoreEnvironment env;
+    auto store = env.newStore();
+    store->PhotosGroup("CUST");
+    store->PhotoDescription("Front");
+    store->PhotoCode("A1");
+    store->PhotoCode("A1");
+    store->PhotoDescription("");
+    store->PhotosGroup("");  // a plain setter: no event
+    EXPECT_EQ(env.events.lines,
+              (std::vector<std::string>{"DataValidated 0 ''", "DataValidated 1 ''",
+                                        "DataValidated 1 ''", "DataValidated 0 ''"}));
+}
+
+TEST(StoreState, OwnerPhotoIsNeverNull) {
+    StoreEnvironment env;
+    auto store = env.newStore();
+    ASSERT_NE(store->OwnerPhoto(), nullptr);
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    PicturePtr picture = MakePicture(4, 3);
+    store->Photo(picture);
+    EXPECT_EQ(store->OwnerPhoto(), picture);
+    store->OwnerPhoto(nullptr);
+    ASSERT_NE(store->Photo(), nullptr);
+    EXPECT_TRUE(store->Photo()->IsEmpty());
+}
+
+TEST(StoreState, InitWithoutConnectionRaisesTableError) {
+    StoreEnvironment env;
+    auto store = env.newStore();
+    store->PhotoCode("OLD");
+    store->Photo(MakePicture(2, 2));
+    env.events.clear();
+    store->Init("A1", "CUST", "Alice");
+    ASSERT_EQ(env.events.count("TableError: "), 1);
+    EXPECT_EQ(env.events.lines.size(), 1u);
+    EXPECT_GT(env.events.lines[0].size(), std::string("TableError: ").size());
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    EXPECT_EQ(store->PhotoCode(), "A1");
+    EXPECT_EQ(store->PhotosOwnerName(), "Alice");
+    EXPECT_EQ(store->DBConnection(), nullptr);
+}
+
+class InitTest : public StoreTest {};
+
+TEST_P(InitTest, SelectsTheOwnersRowsOfTheGroupAndStandsOnTheLast) {
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Back", "CUST");
+    addRow("A1", "Side", "STAFF");
+    addRow("B2", "Front", "CUST");
+    auto store = newStore();
+    store->PhotosOwnerName("kept");
+    store->Init("A1", "CUST", "", nullptr, db->connection());
+    EXPECT_TRUE(events.lines.empty());
+    EXPECT_EQ(store->DBConnection(), db->connection());
+    EXPECT_EQ(store->PhotosOwnerName(), "kept");
+    ASSERT_TRUE(store->m_rsPhotoDetails);
+    EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 2);
+    EXPECT_FALSE(store->m_rsPhotoDetails->EOF());
+    store->m_rsPhotoDetails->MoveNext();
+    EXPECT_TRUE(store->m_rsPhotoDetails->EOF()) << "Init leaves the set on its last row";
+    store->FirstRecord();
+    EXPECT_EQ(events.matching("RecordPosition"), std::vector<std::string>{"RecordPosition 1/2"});
+}
+
+TEST_P(InitTest, QuotesInValuesAreJustValues) {
+    addRow("O'Neil", "Front", "CU'ST");
+    auto store = newStore();
+    store->Init("O'Neil", "CU'ST", "", nullptr, db->connection());
+    EXPECT_TRUE(events.lines.empty());
+    EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 1);
+}
+
+TEST_P(InitTest, FailuresRaiseTableErrorWithTheDatabasesText) {
+    auto store = newStore();
+    store->TableName = "NO_SUCH_TABLE";
+    store->Init("A1", "CUST", "", nullptr, db->connection());
+    ASSERT_EQ(events.count("TableError: "), 1);
+    EXPECT_NE(events.lines[0].find("NO_SUCH_TABLE"), std::string::npos) << events.lines[0];
+
+    events.clear();
+    store->TableName = "PHOTOS";
+    store->OwnerIDField = "NO_SUCH_COLUMN";
+    store->Init("A1", "CUST", "", nullptr, db->connection());
+    EXPECT_EQ(events.count("TableError: "), 1);
+
+    events.clear();
+    store->OwnerIDField = "CODE";
+    auto closed = db->OpenAnother();
+    closed->Close();
+    store->Init("A1", "CUST", "", nullptr, closed);
+    EXPECT_EQ(events.count("TableError: "), 1);
+    EXPECT_EQ(events.lines.size(), 1u);
+}
+
+TEST_P(InitTest, GivenRecordsetIsUsedAndConnectionKept) {
+    addRow("A1", "Front", "CUST");
+    auto store = newStore();
+    store->Init("A1", "CUST", "", nullptr, db->connection());
+    auto rs = std::make_shared<Recordset>();
+    rs->ActiveConnection(db->connection());
+    rs->Source(Selection{"PHOTOS", {}, ""});
+    rs->Open();
+    addRow("B2", "Side", "CUST");
+    rs->Requery();
+    store->Init("", "", "", rs, nullptr);
+    EXPECT_TRUE(events.lines.empty());
+    EXPECT_EQ(store->m_rsPhotoDetails, rs);
+    EXPECT_EQ(store->DBConnection(), db->connection());
+    EXPECT_EQ(store->PhotoCode(), "A1") << "an empty argument keeps the member";
+}
+
+TEST_P(InitTest, EmptyOwnerKeepsTheEarlierTotal) {
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Back", "CUST");
+    auto store = newStore();
+    store->Init("A1", "CUST", "", nullptr, db->connection());
+    store->Init("ZZ", "CUST", "", nullptr, db->connection());
+    EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 0);
+    addRow("ZZ", "Only", "CUST");
+    store->m_rsPhotoDetails->Requery();
+    store->FirstRecord();
+    EXPECT_EQ(events.matching("RecordPosition"), std::vector<std::string>{"RecordPosition 1/2"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, InitTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test

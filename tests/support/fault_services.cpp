@@ -1,0 +1,82 @@
+// The fault-injecting file and picture services of the store's tests.
+#include "support/fault_services.h"
+
+namespace kelvo::test {
+namespace {
+
+class FailingOutput : public OutputFile {
+  public:
+    FailingOutput(std::unique_ptr<OutputFile> real, std::string path)
+        : real_(std::move(real)), path_(std::move(path)) {}
+    void Write(const std::uint8_t*, std::size_t) override {
+        throw Error("cannot write " + path_ + ": No space left on device");
+    }
+    void Close() override {
+        real_->Close();
+        throw Error("cannot write " + path_ + ": No space left on device");
+    }
+
+  private:
+    std::unique_ptr<OutputFile> real_;
+    std::string path_;
+};
+
+}  // namespace
+
+void FaultFileSystem::Heal() {
+    failFolder_.clear();
+    failDeleteFolder_.clear();
+    writesUntilFailure_ = 0;
+}
+
+bool FaultFileSystem::under(const std::string& path, const std::string& folder) const {
+    return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
+}
+
+void FaultFileSystem::refuseUnder(const std::string& path) const {
+    if (under(path, failFolder_)) throw Error("cannot write " + path + ": Permission denied");
+}
+
+void FaultFileSystem::DeleteFile(const std::string& path) {
+    if (under(path, failDeleteFolder_))
+        throw Error("cannot delete " + path + ": Permission denied");
+    real_.DeleteFile(path);
+}
+
+void FaultFileSystem::CreateFolder(const std::string& path) {
+    refuseUnder(path);
+    real_.CreateFolder(path);
+}
+
+void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
+    refuseUnder(to);
+    real_.Rename(from, to);
+}
+
+std::unique_ptr<OutputFile> FaultFileSystem::OpenWrite(const std::string& path) {
+    refuseUnder(path);
+    ++writesOpened_;
+    std::unique_ptr<OutputFile> file = real_.OpenWrite(path);
+    if (writesUntilFailure_ > 0 && --writesUntilFailure_ == 0)
+        return std::make_unique<FailingOutput>(std::move(file), path);
+    return file;
+}
+
+std::string FaultFileSystem::CreateTempFile(const std::string& folder, const std::string& prefix) {
+    refuseUnder(folder + prefix);
+    return real_.CreateTempFile(folder, prefix);
+}
+
+PicturePtr FaultPictures::LoadPicture(const std::string& path) {
+    ++loads;
+    if (failLoads) throw Error("cannot read picture file " + path + ": unsupported format");
+    return real_.LoadPicture(path);
+}
+
+void FaultPictures::SavePicture(const Picture& picture, const std::string& path) {
+    ++saves;
+    if (failSaves) throw Error("cannot write picture file " + path + ": No space left on device");
+    real_.SavePicture(picture, path);
+}
+
+}  // namespace kelvo::test

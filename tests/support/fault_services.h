@@ -1,0 +1,69 @@
+// File and picture services that fail on cue, over the real ones: writes refused under a
+// folder or at the Nth write, as on a read-only folder or a full disk.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/interaction.h"
+
+namespace kelvo::test {
+
+class FaultFileSystem : public FileSystem {
+  public:
+    explicit FaultFileSystem(FileSystem& real = LocalFileSystem()) : real_(real) {}
+
+    // Creating, writing, closing, renaming onto and creating folders under `folder` throw.
+    void FailWritesUnder(const std::string& folder) { failFolder_ = folder; }
+    // The `n`th file opened for writing from now on (1 = the next) fails on its first write.
+    void FailNthWrite(int n) { writesUntilFailure_ = n; }
+    // DeleteFile throws for paths under `folder`.
+    void FailDeletesUnder(const std::string& folder) { failDeleteFolder_ = folder; }
+    void Heal();
+
+    int writesOpened() const { return writesOpened_; }
+
+    bool FileExists(const std::string& path) override { return real_.FileExists(path); }
+    bool FolderExists(const std::string& path) override { return real_.FolderExists(path); }
+    std::string Dir(const std::string& pattern, DirKind kind) override {
+        return real_.Dir(pattern, kind);
+    }
+    void DeleteFile(const std::string& path) override;
+    void CreateFolder(const std::string& path) override;
+    std::int64_t FileLength(const std::string& path) override { return real_.FileLength(path); }
+    void Rename(const std::string& from, const std::string& to) override;
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        return real_.OpenRead(path);
+    }
+    std::unique_ptr<OutputFile> OpenWrite(const std::string& path) override;
+    std::string TempFolder() override { return real_.TempFolder(); }
+    std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
+
+  private:
+    bool under(const std::string& path, const std::string& folder) const;
+    void refuseUnder(const std::string& path) const;
+
+    FileSystem& real_;
+    std::string failFolder_, failDeleteFolder_;
+    int writesUntilFailure_ = 0;
+    int writesOpened_ = 0;
+};
+
+// Pictures through a real service that can refuse to load or save.
+class FaultPictures : public PictureService {
+  public:
+    explicit FaultPictures(PictureService& real) : real_(real) {}
+
+    bool failLoads = false;
+    bool failSaves = false;
+    int loads = 0, saves = 0;
+
+    PicturePtr LoadPicture(const std::string& path) override;
+    void SavePicture(const Picture& picture, const std::string& path) override;
+
+  private:
+    PictureService& real_;
+};
+
+}  // namespace kelvo::test
