@@ -49,7 +49,8 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
                 photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
             if (editing && m_services.files->FileExists(path)) write(OwnerPhotoField, Variant());
         }
-    } else {
+    } else if (!OwnerPhoto()->IsEmpty()) {
+        // As in file mode, an empty photo writes nothing: the column stays as it is.
         FileSystem& files = *m_services.files;
         guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
         guarded([&] { m_services.pictures->SavePicture(*OwnerPhoto(), m_sTempPhotoFile); });

@@ -1,0 +1,179 @@
+// LoadData, SearchForRecord and the existence checks on the owner's rows.
+#include "store_fixture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+class LoadingTest : public StoreTest {
+  protected:
+    std::unique_ptr<CPicture> initStore(const std::string& code = "A1") {
+        auto store = newStore();
+        store->Init(code, "CUST", "", nullptr, db->connection());
+        events.clear();
+        return store;
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_P(LoadingTest, DefaultPhotoIsTheFirstFlaggedRow) {
+    addRow("A1", "One", "CUST", false);
+    addRow("A1", "Two", "CUST", true);
+    addRow("A1", "Three", "CUST", false);
+    addRow("B2", "One", "CUST", false);
+    addRow("B2", "Two", "CUST", false);
+    addRow("C3", "Only", "CUST", Variant());
+
+    auto store = initStore("A1");
+    store->LoadData(true, false);
+    EXPECT_EQ(store->PhotoDescription(), "Two");
+    EXPECT_TRUE(store->DefaultPhoto());
+
+    store = initStore("B2");
+    store->LoadData(true, false);
+    EXPECT_EQ(store->PhotoDescription(), "One");
+    EXPECT_FALSE(store->DefaultPhoto());
+
+    store = initStore("C3");
+    store->DefaultPhoto(true);
+    store->LoadData(true, false);
+    EXPECT_EQ(store->PhotoDescription(), "Only");
+    EXPECT_FALSE(store->DefaultPhoto()) << "a Null flag reads as false";
+    EXPECT_EQ(events.lines, Lines{});
+}
+
+TEST_P(LoadingTest, ConvertingDoesNotMove) {
+    addRow("A1", "One", "CUST", true);
+    addRow("A1", "Two", "CUST", false);
+    auto store = initStore();  // on the last row
+    store->LoadData(true, true);
+    EXPECT_FALSE(store->DefaultPhoto());
+    EXPECT_EQ(store->PhotoDescription(), "Two");
+}
+
+TEST_P(LoadingTest, NullColumnsReadEmptyAndUnnamedColumnsAreLeftAlone) {
+    db->connection()->Execute("INSERT INTO PHOTOS (CODE, GRP) VALUES ('A1', 'CUST')");
+    auto store = initStore();
+    store->PhotoComments("old comments");
+    store->OwnerCommentsField = "";
+    store->PhotoDescription("old");
+    events.clear();
+    store->LoadData();
+    EXPECT_EQ(store->PhotoDescription(), "");
+    EXPECT_EQ(store->PhotoComments(), "old comments");
+    EXPECT_EQ(store->PhotoCode(), "A1");
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    EXPECT_EQ(events.lines, Lines{}) << "no event when all goes well";
+}
+
+TEST_P(LoadingTest, EmptySetGetsARowOfDashes) {
+    auto store = initStore("N1");
+    store->LoadData();
+    EXPECT_EQ(rowCount("N1", "CUST"), 1);
+    EXPECT_EQ(columnOf("N1", "-", "COMMENTS").toText(), "-");
+    EXPECT_EQ(store->PhotoDescription(), "-");
+    EXPECT_EQ(events.lines, (Lines{"RecordPosition 1/1", "IsLastRecord 1"}));
+}
+
+TEST_P(LoadingTest, LoadFailuresAreReportedAndLoadingGoesOn) {
+    addRow("A1", "One", "CUST");
+    auto store = initStore();
+    store->OwnerCommentsField = "NO_SUCH_COLUMN";
+    store->LoadData();
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(store->PhotoDescription(), "One") << "the other columns are still read";
+
+    events.clear();
+    newStore()->LoadData();  // no record set: each step reports
+    EXPECT_GE(events.count("ErrorDescrption: "), 5);
+}
+
+TEST_P(LoadingTest, SearchByDescriptionIgnoresCase) {
+    addRow("A1", "FRONT", "CUST");
+    addRow("A1", "Side", "CUST");
+    auto store = initStore();
+    store->SearchForRecord("", "front");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
+    EXPECT_EQ(store->PhotoDescription(), "FRONT");
+
+    events.clear();
+    store->SearchForRecord("", "Back");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
+    EXPECT_EQ(store->PhotoDescription(), "FRONT") << "a failed search keeps the loaded row";
+    EXPECT_TRUE(store->m_rsPhotoDetails->EOF());
+
+    events.clear();
+    store->SearchForRecord("a1", "side");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
+    EXPECT_EQ(store->PhotoDescription(), "Side");
+
+    events.clear();
+    store->SearchForRecord("B2", "Side");
+    store->SearchForRecord("a1", "");
+    EXPECT_EQ(events.lines, (Lines{"RecordExists 0", "RecordExists 1"}));
+}
+
+TEST_P(LoadingTest, SearchEdgeCases) {
+    addRow("A1", "It's", "CUST");
+    auto store = initStore();
+    store->m_rsPhotoDetails->MoveFirst();
+    store->m_rsPhotoDetails->MoveNext();
+    store->SearchForRecord("", "");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
+    EXPECT_TRUE(store->m_rsPhotoDetails->EOF()) << "no search, no move";
+
+    events.clear();
+    store->SearchForRecord("", "it's");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
+
+    events.clear();
+    store->OwnerDescField = "";
+    store->SearchForRecord("A1", "It's");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
+
+    auto empty = initStore("ZZ");
+    empty->SearchForRecord("", "Front");
+    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
+
+    events.clear();
+    newStore()->SearchForRecord("", "Front");
+    EXPECT_EQ(events.lines, Lines{});
+}
+
+TEST_P(LoadingTest, ExistenceChecks) {
+    addRow("123", "FRONT", "CUST");
+    addRow("123", "Side", "CUST");
+    addRow("123", "Back", "STAFF");
+    auto store = initStore("123");
+    store->NextRecord();
+    store->CheckIfDescriptionExists("front");
+    store->CheckIfDescriptionExists("Back");
+    store->CheckIfCodeExists("123");
+    store->CheckIfCodeExists("124");
+    EXPECT_EQ(events.matching("D").size() + events.matching("C").size(), 4u);
+    EXPECT_EQ(events.matching("DescriptionExists"),
+              (Lines{"DescriptionExists 1", "DescriptionExists 0"}));
+    EXPECT_EQ(events.matching("CodeExists"), (Lines{"CodeExists 1", "CodeExists 0"}));
+    EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 2) << "the filter is cleared";
+    EXPECT_FALSE(store->m_rsPhotoDetails->BOF()) << "the set stands on its first row";
+
+    events.clear();
+    store->CheckIfCodeExists("A1");
+    ASSERT_EQ(events.lines.size(), 1u);
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1) << "CODE=A1 is not a valid criterion";
+
+    events.clear();
+    store->CheckIfDescriptionExists("It's");
+    EXPECT_EQ(events.lines, Lines{"DescriptionExists 0"});
+
+    events.clear();
+    newStore()->CheckIfCodeExists("1");
+    newStore()->CheckIfDescriptionExists("x");
+    EXPECT_EQ(events.lines, Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, LoadingTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test
