@@ -35,7 +35,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[plainName(run.benchmark_name())] = run.real_accumulated_time / run.iterations;
+                seconds[plainName(run.benchmark_name())] =
+                    run.real_accumulated_time / run.iterations;
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;

@@ -17,8 +17,8 @@
 
 namespace kelvo {
 
-class Backend;     // engine seam, see platform/db_backend.h
-class Cursor;      // keyset state of an open recordset
+class Backend;  // engine seam, see platform/db_backend.h
+class Cursor;   // keyset state of an open recordset
 
 // `column = value` in a WHERE clause (the engine's own equality).
 struct Condition {
@@ -40,7 +40,7 @@ struct Selection {
 };
 
 class Connection {
-public:
+  public:
     // Opens a database: a "postgresql://" (or "postgres://") URI opens PostgreSQL through
     // libpq; anything else is a SQLite file path, created when missing.
     static std::shared_ptr<Connection> Open(const std::string& target);
@@ -69,7 +69,7 @@ public:
 
     Backend& backend();  // REQUIRES: IsOpen(); throws Error otherwise
 
-private:
+  private:
     std::unique_ptr<Backend> backend_;
     long attributes_ = 0;
 };
@@ -84,13 +84,13 @@ class Recordset;
 
 // A column of the current row of a recordset.
 class Field {
-public:
+  public:
     const std::string& Name() const { return name_; }
 
-    Variant Value() const;                 // Null for an empty column
-    void Value(const Variant& value);      // staged until Recordset::Update
+    Variant Value() const;             // Null for an empty column
+    void Value(const Variant& value);  // staged until Recordset::Update
 
-    std::int64_t ActualSize() const;       // stored length in bytes, 0 when Null or empty
+    std::int64_t ActualSize() const;  // stored length in bytes, 0 when Null or empty
 
     // Next `length` bytes of a binary column, continuing where the last call on this row
     // stopped (a move resets it). Fewer bytes at the end of the value.
@@ -99,7 +99,7 @@ public:
     // Staged bytes are spooled to a temporary file, never held whole in memory.
     void AppendChunk(const Bytes& chunk);
 
-private:
+  private:
     friend class Recordset;
     Field(Recordset& owner, std::string name) : owner_(&owner), name_(std::move(name)) {}
     Recordset* owner_;
@@ -110,7 +110,7 @@ private:
 // row becomes current. Rows added through this recordset join the keyset at its end; rows
 // added by others appear after Requery.
 class Recordset {
-public:
+  public:
     enum CursorTypeEnum { adOpenKeyset = 1 };
     enum LockTypeEnum { adLockOptimistic = 3 };
 
@@ -154,13 +154,13 @@ public:
     void Filter(const std::string& criteria);
     const std::string& Filter() const;
 
-    Bookmark GetBookmark() const;          // REQUIRES: a current row
+    Bookmark GetBookmark() const;  // REQUIRES: a current row
     void SetBookmark(const Bookmark& mark);
 
-    void AddNew();        // starts a new row; field values set until Update go into it
-    void Update();        // writes the new row or the staged changes of the current row
-    void CancelUpdate();  // drops staged values
-    void Delete(int affect = 1);  // deletes the current row; it stays current until a move
+    void AddNew();                   // starts a new row; field values set until Update go into it
+    void Update();                   // writes the new row or the staged changes of the current row
+    void CancelUpdate();             // drops staged values
+    void Delete(int affect = 1);     // deletes the current row; it stays current until a move
     void Requery(int options = -1);  // keys taken anew; stands on the first row
 
     // The column `name` of the current row. Throws Error for a column the table lacks.
@@ -169,7 +169,7 @@ public:
     // The table's column names as the engine spells them.
     std::vector<std::string> ColumnNames() const;
 
-private:
+  private:
     friend class Field;
     std::shared_ptr<Connection> connection_;
     Selection source_;

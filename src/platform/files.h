@@ -15,7 +15,7 @@ namespace kelvo {
 inline constexpr char kPathSeparator = '/';
 
 class InputFile {
-public:
+  public:
     virtual ~InputFile() = default;
     virtual std::int64_t Length() = 0;
     // Reads up to `size` bytes; returns how many were read (0 at the end).
@@ -23,7 +23,7 @@ public:
 };
 
 class OutputFile {
-public:
+  public:
     virtual ~OutputFile() = default;
     virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
     // Flushes and syncs; a full disk or failed write throws here at the latest.
@@ -33,7 +33,7 @@ public:
 enum class DirKind { Files, Folders };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     virtual bool FileExists(const std::string& path) = 0;    // a regular file
@@ -44,7 +44,7 @@ public:
     // Names are returned in sorted order, so the choice is stable.
     virtual std::string Dir(const std::string& pattern, DirKind kind = DirKind::Files) = 0;
 
-    virtual void DeleteFile(const std::string& path) = 0;  // throws when it cannot be deleted
+    virtual void DeleteFile(const std::string& path) = 0;    // throws when it cannot be deleted
     virtual void CreateFolder(const std::string& path) = 0;  // one level
     virtual std::int64_t FileLength(const std::string& path) = 0;
     // Replaces `to` by `from` in one step (same folder).

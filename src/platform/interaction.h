@@ -11,11 +11,17 @@ namespace kelvo {
 class FileSystem;
 
 // Message box styles and answers, with their usual numbers.
-enum MsgBoxStyle { vbOKOnly = 0, vbYesNoCancel = 3, vbCritical = 16, vbQuestion = 32, vbExclamation = 48 };
+enum MsgBoxStyle {
+    vbOKOnly = 0,
+    vbYesNoCancel = 3,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48
+};
 enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 class PictureService {
-public:
+  public:
     virtual ~PictureService() = default;
     // Reads a picture file of any supported kind. Throws Error for a missing, unreadable,
     // truncated or unsupported file, or one whose declared size is absurd.
@@ -26,7 +32,7 @@ public:
 };
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     virtual PicturePtr GetData() = 0;  // the empty picture when no picture is there
     virtual void Clear() = 0;
@@ -34,10 +40,11 @@ public:
 };
 
 class Interaction {
-public:
+  public:
     virtual ~Interaction() = default;
     // A modal message box; an empty title shows the application's title ("KelvoPhotos").
-    virtual int MsgBox(const std::string& prompt, int style = vbOKOnly, const std::string& title = "") = 0;
+    virtual int MsgBox(const std::string& prompt, int style = vbOKOnly,
+                       const std::string& title = "") = 0;
     // Lets pending window messages run.
     virtual void DoEvents() = 0;
 };

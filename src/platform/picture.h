@@ -11,7 +11,7 @@ namespace kelvo {
 struct PictureImage;  // toolkit image, defined in platform/qt_picture.h
 
 class Picture {
-public:
+  public:
     Picture() = default;  // the empty picture
     explicit Picture(std::shared_ptr<const PictureImage> image);
 
@@ -22,7 +22,7 @@ public:
 
     const std::shared_ptr<const PictureImage>& image() const { return image_; }
 
-private:
+  private:
     std::shared_ptr<const PictureImage> image_;
     std::int64_t handle_ = 0;
 };

@@ -11,7 +11,7 @@ namespace kelvo {
 using Bytes = std::vector<std::uint8_t>;
 
 class Variant {
-public:
+  public:
     enum class Type { Null, Bool, Int, Double, Text, Bytes };
 
     Variant() = default;  // Null
@@ -28,15 +28,15 @@ public:
 
     // Conversions as a host database's client would make them.
     // REQUIRES: not Null (throws Error otherwise) except where noted.
-    std::string toText() const;   // numbers in their shortest form, flags as "True"/"False"
-    bool toBool() const;          // numbers: non-zero; texts: "true"/"1" (any case) or a non-zero number
+    std::string toText() const;  // numbers in their shortest form, flags as "True"/"False"
+    bool toBool() const;  // numbers: non-zero; texts: "true"/"1" (any case) or a non-zero number
     std::int64_t toInt() const;
     double toDouble() const;
-    const Bytes& bytes() const;   // REQUIRES: type() == Bytes
+    const Bytes& bytes() const;  // REQUIRES: type() == Bytes
 
     bool operator==(const Variant& other) const { return value_ == other.value_; }
 
-private:
+  private:
     std::variant<std::monostate, bool, std::int64_t, double, std::string, Bytes> value_;
 };
 

@@ -18,7 +18,7 @@ namespace kelvo {
 // Listener of a store's events. Every argument is passed by reference and some raisers read
 // it back after the event. With several listeners, each sees what the previous one left.
 class CPictureEvents {
-public:
+  public:
     virtual ~CPictureEvents() = default;
     virtual void DataValidated(bool& bValid, std::string& sMsg) {}
     virtual void RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) {}
@@ -36,7 +36,7 @@ public:
 // An image control reached by property name (Visible, Stretch, Width, Height, Left, Top,
 // BorderStyle). Flags travel as Bool variants, sizes as Double. Unknown names throw Error.
 class ImageControl {
-public:
+  public:
     virtual ~ImageControl() = default;
     virtual Variant GetProperty(const std::string& name) = 0;
     virtual void SetProperty(const std::string& name, const Variant& value) = 0;
@@ -48,7 +48,7 @@ class CPicture;
 using PhotoEditorLauncher = std::function<CPicture*(CPicture& store)>;
 
 class CPicture {
-public:
+  public:
     explicit CPicture(const Services& services = DefaultServices());
     ~CPicture();
     CPicture(const CPicture&) = delete;
@@ -106,7 +106,8 @@ public:
 
     // --- State and Init. ---
     void Init(const std::string& strCode, const std::string& strQualifier,
-              const std::string& strQulifierName = "", std::shared_ptr<Recordset> rsSource = nullptr,
+              const std::string& strQulifierName = "",
+              std::shared_ptr<Recordset> rsSource = nullptr,
               std::shared_ptr<Connection> cnn = nullptr);
 
     // --- Loading and searching. ---
@@ -136,7 +137,8 @@ public:
     void SavePhotoDetails(bool bNewRecord = false, bool bConverting = false);
     void DeleteRecord();
     void DeletePhotos();
-    void UnSetDefaultPhoto(const std::string& strCode, const std::string& strDescription);  // throws
+    void UnSetDefaultPhoto(const std::string& strCode,
+                           const std::string& strDescription);  // throws
 
     // --- Sizes and temporary files. ---
     std::string GetTempPixName();
@@ -154,7 +156,7 @@ public:
 
     const Services& services() const { return m_services; }
 
-private:
+  private:
     // Raising events to every listener.
     template <typename Method, typename... Args>
     void raise(Method method, Args&... args) {

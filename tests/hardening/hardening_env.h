@@ -19,7 +19,7 @@ namespace kelvo::test {
 
 // Keeps every error the store reports, by event.
 class ErrorEvents : public CPictureEvents {
-public:
+  public:
     void TableError(std::string& s) override { tableErrors.push_back(s); }
     void ErrorDescrption(std::string& s) override { descriptions.push_back(s); }
     void ErrorSavingPhoto(std::string& s) override { savingErrors.push_back(s); }
@@ -39,7 +39,7 @@ public:
 // Real pictures over fault-injecting files, an application folder of its own, scripted
 // interaction and a memory clipboard.
 class HardeningEnvironment {
-public:
+  public:
     HardeningEnvironment();
 
     // A store on the usual photo table columns, listened to by `events`.

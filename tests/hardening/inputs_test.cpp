@@ -14,7 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path CorpusFolder() { return fs::path(__FILE__).parent_path() / "corpus"; }
+fs::path CorpusFolder() {
+    return fs::path(__FILE__).parent_path() / "corpus";
+}
 
 // Where an input that broke a case is written, for keeping in the corpus.
 void KeepFailingInput(const std::string& name, const Bytes& bytes) {
@@ -22,7 +24,8 @@ void KeepFailingInput(const std::string& name, const Bytes& bytes) {
     const fs::path folder = artifacts ? fs::path(artifacts) : fs::temp_directory_path();
     fs::create_directories(folder);
     std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     ADD_FAILURE() << "input kept as " << (folder / name);
 }
 
@@ -50,25 +53,28 @@ Bytes Mutate(const Bytes& valid, std::mt19937& random) {
     };
     const std::size_t header = std::min<std::size_t>(bytes.size(), 64);
     switch (random() % 5) {
-    case 0:  // truncated
-        bytes.resize(at(bytes.size()));
-        break;
-    case 1:  // a few bytes flipped anywhere
-        for (int i = 1 + random() % 8; i > 0; --i) bytes[at(bytes.size())] ^= 1u << (random() % 8);
-        break;
-    case 2:  // the header scrambled
-        for (int i = 1 + random() % 16; i > 0; --i) bytes[at(header)] = random() & 0xFF;
-        break;
-    case 3: {  // a huge number where sizes are declared
-        const std::size_t offset = at(header > 4 ? header - 4 : 1);
-        const std::uint32_t huge = random() % 2 ? 0x7FFFFFFFu : 0xFFFF0000u | (random() & 0xFFFF);
-        for (int i = 0; i < 4 && offset + i < bytes.size(); ++i)
-            bytes[offset + i] = static_cast<std::uint8_t>(huge >> (8 * (random() % 2 ? i : 3 - i)));
-        break;
-    }
-    default:  // cut in the middle and filled with garbage
-        bytes.resize(bytes.size() / 2);
-        for (int i = random() % 200; i > 0; --i) bytes.push_back(random() & 0xFF);
+        case 0:  // truncated
+            bytes.resize(at(bytes.size()));
+            break;
+        case 1:  // a few bytes flipped anywhere
+            for (int i = 1 + random() % 8; i > 0; --i)
+                bytes[at(bytes.size())] ^= 1u << (random() % 8);
+            break;
+        case 2:  // the header scrambled
+            for (int i = 1 + random() % 16; i > 0; --i) bytes[at(header)] = random() & 0xFF;
+            break;
+        case 3: {  // a huge number where sizes are declared
+            const std::size_t offset = at(header > 4 ? header - 4 : 1);
+            const std::uint32_t huge =
+                random() % 2 ? 0x7FFFFFFFu : 0xFFFF0000u | (random() & 0xFFFF);
+            for (int i = 0; i < 4 && offset + i < bytes.size(); ++i)
+                bytes[offset + i] =
+                    static_cast<std::uint8_t>(huge >> (8 * (random() % 2 ? i : 3 - i)));
+            break;
+        }
+        default:  // cut in the middle and filled with garbage
+            bytes.resize(bytes.size() / 2);
+            for (int i = random() % 200; i > 0; --i) bytes.push_back(random() & 0xFF);
     }
     return bytes;
 }
@@ -80,8 +86,9 @@ TEST(PictureInputs, MangledFilesOfEveryKindLoadOrThrowError) {
                                             "ico", "cur", "wmf", "emf"};
     int cases = 0;
     for (const std::string& kind : kinds) {
-        std::mt19937 random(std::hash<std::string>{}(kind) & 0xFFFF);
-        const Bytes valid = LocalFileSystem().ReadAll(WriteImageFile(folder, "valid." + kind, kind, 13, 9));
+        std::mt19937 random(std::hash<std::string>{}(kind)&0xFFFF);
+        const Bytes valid =
+            LocalFileSystem().ReadAll(WriteImageFile(folder, "valid." + kind, kind, 13, 9));
         ASSERT_FALSE(pictures->LoadPicture(folder + "valid." + kind)->IsEmpty()) << kind;
         const std::string path = folder + "mangled." + kind;
         for (int i = 0; i < 60; ++i, ++cases)
@@ -109,27 +116,62 @@ TEST(PictureInputs, MangledFilesOfEveryKindLoadOrThrowError) {
 
 // Criteria texts: random ones over the grammar's own characters, and valid ones mutated.
 std::string RandomCriteria(std::mt19937& random) {
-    static const std::vector<std::string> pieces = {
-        "CODE", "DESCR", "DEF", "PIC", "GRP", "=", "'", "''", " ", "1", "-", ".", "e9", "0x1F",
-        "nan", "inf", "1e999", "\xC3\xA9", "\xFF", "\xE2\x82", std::string(1, '\0'), "(", ")",
-        "AND", "OR", "*", "%", "<", ">", "\"", ";", "--", "\\", "DROP TABLE PHOTOS"};
+    static const std::vector<std::string> pieces = {"CODE",
+                                                    "DESCR",
+                                                    "DEF",
+                                                    "PIC",
+                                                    "GRP",
+                                                    "=",
+                                                    "'",
+                                                    "''",
+                                                    " ",
+                                                    "1",
+                                                    "-",
+                                                    ".",
+                                                    "e9",
+                                                    "0x1F",
+                                                    "nan",
+                                                    "inf",
+                                                    "1e999",
+                                                    "\xC3\xA9",
+                                                    "\xFF",
+                                                    "\xE2\x82",
+                                                    std::string(1, '\0'),
+                                                    "(",
+                                                    ")",
+                                                    "AND",
+                                                    "OR",
+                                                    "*",
+                                                    "%",
+                                                    "<",
+                                                    ">",
+                                                    "\"",
+                                                    ";",
+                                                    "--",
+                                                    "\\",
+                                                    "DROP TABLE PHOTOS"};
     std::string text;
     for (int i = random() % 8; i >= 0; --i) text += pieces[random() % pieces.size()];
     return text;
 }
 
 std::string MutatedCriteria(std::mt19937& random) {
-    static const std::vector<std::string> valid = {
-        "DESCR='Blue car'", "CODE='A1'", "DEF=1", "DEF=-1", "CODE='O''Neil'", "DESCR=''",
-        "GRP='CUST'", "DEF=0.5"};
+    static const std::vector<std::string> valid = {"DESCR='Blue car'", "CODE='A1'",      "DEF=1",
+                                                   "DEF=-1",           "CODE='O''Neil'", "DESCR=''",
+                                                   "GRP='CUST'",       "DEF=0.5"};
     std::string text = valid[random() % valid.size()];
     for (int i = 1 + random() % 4; i > 0; --i) {
         const std::size_t at = text.empty() ? 0 : random() % (text.size() + 1);
         const char c = "='\" x9.-\0\xC3"[random() % 11];
         switch (random() % 3) {
-        case 0: text.insert(text.begin() + at, c); break;
-        case 1: if (at < text.size()) text.erase(at, 1); break;
-        default: if (at < text.size()) text[at] = c;
+            case 0:
+                text.insert(text.begin() + at, c);
+                break;
+            case 1:
+                if (at < text.size()) text.erase(at, 1);
+                break;
+            default:
+                if (at < text.size()) text[at] = c;
         }
     }
     return text;
@@ -139,11 +181,11 @@ TEST(CriteriaInputs, RandomAndMutatedCriteriaMatchOrThrowError) {
     TestDatabase db("sqlite");
     db.CreatePhotoTable();
     auto cn = db.connection();
-    for (const auto& [code, descr, def] :
-         std::vector<std::tuple<std::string, std::string, int>>{
+    for (const auto& [code, descr, def] : std::vector<std::tuple<std::string, std::string, int>>{
              {"A1", "Blue car", 1}, {"O'Neil", "it's", 0}, {"A1", "\xC3\xA9t\xC3\xA9", 0}})
-        cn->Execute("INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, 'CUST', '', ?)",
-                    {code, descr, def != 0});
+        cn->Execute(
+            "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, 'CUST', '', ?)",
+            {code, descr, def != 0});
     Recordset rs;
     rs.ActiveConnection(cn);
     rs.Source(Selection{"PHOTOS", {}, ""});
@@ -161,7 +203,8 @@ TEST(CriteriaInputs, RandomAndMutatedCriteriaMatchOrThrowError) {
             ++accepted;
         } catch (const Error&) {
         } catch (const std::exception& e) {
-            KeepFailingInput("criteria-" + std::to_string(i), Bytes(criteria.begin(), criteria.end()));
+            KeepFailingInput("criteria-" + std::to_string(i),
+                             Bytes(criteria.begin(), criteria.end()));
         }
         try {
             rs.Filter("");
@@ -175,15 +218,38 @@ TEST(CriteriaInputs, RandomAndMutatedCriteriaMatchOrThrowError) {
     RecordProperty("cases", cases);
 }
 
-class DescriptionInputs : public testing::TestWithParam<std::string>, public HardeningEnvironment {};
+class DescriptionInputs : public testing::TestWithParam<std::string>,
+                          public HardeningEnvironment {};
 
 std::vector<std::string> OddDescriptions() {
-    std::vector<std::string> odd = {
-        "hardx/inside", "../../hardx-escape", "..", ".", "/", "\\..\\hardx", "hardx/../../..",
-        std::string("hard\0x/../up", 12), std::string(300, 'x'), std::string(2000, 'y'),
-        "..../....", "hardx*", "hardx?", "*.qzr", "[a-z]", "~", "$HOME", "`touch hardx-cmd`",
-        "  ", "-rf", "line\nbreak", "tab\there", "%s%n", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
-        "\xCE\x95\xCE\xBB\xCE\xBB", "\xF0\x9F\x93\xB7 camera", "caf\xC3\xA9/../..", "\xFF\xFE bad utf8"};
+    std::vector<std::string> odd = {"hardx/inside",
+                                    "../../hardx-escape",
+                                    "..",
+                                    ".",
+                                    "/",
+                                    "\\..\\hardx",
+                                    "hardx/../../..",
+                                    std::string("hard\0x/../up", 12),
+                                    std::string(300, 'x'),
+                                    std::string(2000, 'y'),
+                                    "..../....",
+                                    "hardx*",
+                                    "hardx?",
+                                    "*.qzr",
+                                    "[a-z]",
+                                    "~",
+                                    "$HOME",
+                                    "`touch hardx-cmd`",
+                                    "  ",
+                                    "-rf",
+                                    "line\nbreak",
+                                    "tab\there",
+                                    "%s%n",
+                                    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                                    "\xCE\x95\xCE\xBB\xCE\xBB",
+                                    "\xF0\x9F\x93\xB7 camera",
+                                    "caf\xC3\xA9/../..",
+                                    "\xFF\xFE bad utf8"};
     std::string accents;
     for (int i = 0; i < 200; ++i) accents += "\xC3\xA9";  // a long name cut inside a letter
     odd.push_back(accents);
@@ -199,7 +265,8 @@ std::vector<std::string> OddDescriptions() {
 // Every entry under `root`, with `root` itself left out.
 std::vector<fs::path> Tree(const fs::path& root) {
     std::vector<fs::path> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) entries.push_back(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        entries.push_back(entry.path());
     return entries;
 }
 
@@ -241,21 +308,39 @@ TEST_P(DescriptionInputs, PhotoFilesStayDirectlyInThePhotosFolderAndLoadBack) {
         ++roundTrips;
     }
     for (const auto& entry : fs::directory_iterator(outside))
-        EXPECT_EQ(entry.path().filename().string().find("hardx"), std::string::npos) << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find("hardx"), std::string::npos)
+            << entry.path();
     EXPECT_GT(roundTrips, cases / 2);
     RecordProperty("cases", cases);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, DescriptionInputs, testing::ValuesIn(TestBackends()), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, DescriptionInputs, testing::ValuesIn(TestBackends()),
+                         BackendName);
 
 class NameInputs : public testing::TestWithParam<std::string>, public HardeningEnvironment {};
 
 std::vector<std::string> OddNames() {
-    std::vector<std::string> odd = {
-        "PHOTOS; DROP TABLE VICTIM", "PHOTOS\"; DROP TABLE VICTIM; --", "VICTIM\" --",
-        "PHOTOS' OR '1'='1", "\"PHOTOS\"", "[PHOTOS]", "`PHOTOS`", "PHOTOS--", "PHOTOS/*",
-        "", " ", "1PHOTOS", "PHO TOS", std::string("PHO\0TOS", 7), "\xC3\xA9", "\xFF",
-        std::string(500, 'P'), "CODE = CODE", "pg_catalog.pg_class", "sqlite_master", "*"};
+    std::vector<std::string> odd = {"PHOTOS; DROP TABLE VICTIM",
+                                    "PHOTOS\"; DROP TABLE VICTIM; --",
+                                    "VICTIM\" --",
+                                    "PHOTOS' OR '1'='1",
+                                    "\"PHOTOS\"",
+                                    "[PHOTOS]",
+                                    "`PHOTOS`",
+                                    "PHOTOS--",
+                                    "PHOTOS/*",
+                                    "",
+                                    " ",
+                                    "1PHOTOS",
+                                    "PHO TOS",
+                                    std::string("PHO\0TOS", 7),
+                                    "\xC3\xA9",
+                                    "\xFF",
+                                    std::string(500, 'P'),
+                                    "CODE = CODE",
+                                    "pg_catalog.pg_class",
+                                    "sqlite_master",
+                                    "*"};
     std::mt19937 random(4242);
     for (int i = 0; i < 30; ++i) {
         std::string text;
@@ -272,8 +357,9 @@ TEST_P(NameInputs, OddTableAndColumnNamesGiveClearErrorsAndHarmNothing) {
     cn->Execute("CREATE TABLE VICTIM (X INTEGER)");
     cn->Execute("INSERT INTO VICTIM (X) VALUES (?)", {7});
     for (int i = 0; i < 3; ++i)
-        cn->Execute("INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, 'CUST', '', ?)",
-                    {"A1", "row " + std::to_string(i), i == 0});
+        cn->Execute(
+            "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, 'CUST', '', ?)",
+            {"A1", "row " + std::to_string(i), i == 0});
     const auto before = ReadPhotoRows(cn);
     int cases = 0;
     std::string CPicture::*const fields[] = {&CPicture::TableName, &CPicture::OwnerIDField,
@@ -312,7 +398,8 @@ TEST_P(NameInputs, OddTableAndColumnNamesGiveClearErrorsAndHarmNothing) {
     }
     const auto after = ReadPhotoRows(cn);
     ASSERT_EQ(after.size(), before.size());
-    for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].description, before[i].description);
+    for (std::size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i].description, before[i].description);
     Recordset victim;
     victim.ActiveConnection(cn);
     victim.Source(Selection{"VICTIM", {}, ""});

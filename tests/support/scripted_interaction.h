@@ -17,7 +17,7 @@ struct ShownMessage {
 };
 
 class ScriptedInteraction : public Interaction {
-public:
+  public:
     int MsgBox(const std::string& prompt, int style, const std::string& title) override {
         shown.push_back({prompt, style, title});
         if (answers.empty()) return (style & 7) == vbYesNoCancel ? vbCancel : vbOK;
@@ -33,7 +33,7 @@ public:
 };
 
 class MemoryClipboard : public Clipboard {
-public:
+  public:
     PicturePtr GetData() override { return held ? held : EmptyPicture(); }
     void Clear() override { held.reset(); }
     void SetData(const Picture& picture) override { held = std::make_shared<Picture>(picture); }

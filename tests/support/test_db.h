@@ -21,7 +21,7 @@ std::string BackendName(const testing::TestParamInfo<std::string>& info);
 // A fresh, empty database on one back end: a new SQLite file in a temporary folder, or a new
 // PostgreSQL database on the KELVO_PG_URI server. Removed when the object goes.
 class TestDatabase {
-public:
+  public:
     explicit TestDatabase(const std::string& backend);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
@@ -29,13 +29,13 @@ public:
 
     const std::string& backend() const { return backend_; }
     const std::string& target() const { return target_; }  // what Connection::Open takes
-    std::shared_ptr<Connection> connection();               // opened on first use
-    std::shared_ptr<Connection> OpenAnother();              // a second connection
+    std::shared_ptr<Connection> connection();              // opened on first use
+    std::shared_ptr<Connection> OpenAnother();             // a second connection
 
     // The usual photo table: CODE, DESCR, GRP, COMMENTS texts, DEF boolean, PIC binary.
     void CreatePhotoTable(const std::string& table = "PHOTOS");
 
-private:
+  private:
     std::string backend_;
     std::string target_;
     std::string folder_;    // SQLite: the temporary folder
