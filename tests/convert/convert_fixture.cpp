@@ -26,13 +26,7 @@ std::unique_ptr<CPicture> ConversionTest::newStore(bool saveAsFile) {
     services.files = &files;
     services.interaction = &interaction;
     auto store = std::make_unique<CPicture>(services);
-    store->TableName = "PHOTOS";
-    store->OwnerIDField = "CODE";
-    store->OwnerDescField = "DESCR";
-    store->OwnerGroupField = "GRP";
-    store->OwnerCommentsField = "COMMENTS";
-    store->OwnerDefaultPhotoField = "DEF";
-    store->OwnerPhotoField = "PIC";
+    UsePhotoTable(*store);
     store->SaveAsFile = saveAsFile;
     store->PhotosFolder = folder;
     store->AddListener(&events);

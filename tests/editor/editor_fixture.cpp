@@ -19,13 +19,7 @@ void EditorFixture::SetUp() {
 
 std::unique_ptr<CPicture> EditorFixture::NewStore() {
     auto store = std::make_unique<CPicture>(services);
-    store->TableName = "PHOTOS";
-    store->OwnerIDField = "CODE";
-    store->OwnerDescField = "DESCR";
-    store->OwnerGroupField = "GRP";
-    store->OwnerCommentsField = "COMMENTS";
-    store->OwnerDefaultPhotoField = "DEF";
-    store->OwnerPhotoField = "PIC";
+    UsePhotoTable(*store);
     return store;
 }
 

@@ -23,13 +23,7 @@ HardeningEnvironment::HardeningEnvironment()
 
 std::unique_ptr<CPicture> HardeningEnvironment::newStore(bool saveAsFile) {
     auto store = std::make_unique<CPicture>(services);
-    store->TableName = "PHOTOS";
-    store->OwnerIDField = "CODE";
-    store->OwnerDescField = "DESCR";
-    store->OwnerGroupField = "GRP";
-    store->OwnerCommentsField = "COMMENTS";
-    store->OwnerDefaultPhotoField = "DEF";
-    store->OwnerPhotoField = "PIC";
+    UsePhotoTable(*store);
     store->SaveAsFile = saveAsFile;
     store->AddListener(&events);
     return store;

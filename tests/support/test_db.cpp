@@ -2,6 +2,8 @@
 // database on the KELVO_PG_URI server, dropped again afterwards.
 #include "support/test_db.h"
 
+#include "store/CPicture.h"
+
 #include <unistd.h>
 
 #include <atomic>
@@ -107,6 +109,16 @@ void TestDatabase::CreatePhotoTable(const std::string& table) {
     connection()->Execute("CREATE TABLE " + table +
                           " (CODE text, DESCR text, GRP text, COMMENTS text, DEF boolean, PIC " +
                           binary + ")");
+}
+
+void UsePhotoTable(CPicture& store, const std::string& table) {
+    store.TableName = table;
+    store.OwnerIDField = "CODE";
+    store.OwnerDescField = "DESCR";
+    store.OwnerGroupField = "GRP";
+    store.OwnerCommentsField = "COMMENTS";
+    store.OwnerDefaultPhotoField = "DEF";
+    store.OwnerPhotoField = "PIC";
 }
 
 }  // namespace kelvo::test

@@ -9,6 +9,10 @@
 
 #include "platform/database.h"
 
+namespace kelvo {
+class CPicture;
+}
+
 namespace kelvo::test {
 
 // "sqlite" always; "postgresql" when KELVO_PG_URI names a server. With KELVO_REQUIRE_PG=1
@@ -42,5 +46,8 @@ class TestDatabase {
     std::string database_;  // PostgreSQL: the database name
     std::shared_ptr<Connection> connection_;
 };
+
+// Points `store` at the usual photo table made by TestDatabase::CreatePhotoTable.
+void UsePhotoTable(CPicture& store, const std::string& table = "PHOTOS");
 
 }  // namespace kelvo::test
