@@ -14,7 +14,8 @@ constexpr int kPhotos = 1000;
 constexpr std::size_t kPhotoBytes = 200 * 1024;
 
 std::string codeOf(int i) {
-    return "P" + std::to_string(i);
+    std::string code = "P";
+    return code.append(std::to_string(i));
 }
 
 void seed(const std::string& path) {
