@@ -182,7 +182,9 @@ void frmPhoto::LoadPhotoList() {
 
 void frmPhoto::ShowSelectedPhoto(const std::string& sDescription) {
     ClearFields();
+    bLastSearchFound_ = false;
     store().SearchForRecord("", sDescription);
+    bStoreOnShownRow_ = bLastSearchFound_;
     ctl_.Picture(imgMainPhoto, store().Photo());
     ResetPhotoArea();
     MeasurePhoto();
@@ -345,6 +347,7 @@ void frmPhoto::cmdSave_Click() {
     }
     sDescription = text;
     if (bAddMode) {
+        bStoreOnShownRow_ = false;  // the check's filter moves the store to its first row
         ResumeNext([&] { store().CheckIfDescriptionExists(sDescription); });
         if (bDescriptionExists) {
             MsgBox("Descrition exists. Please enter a unique description", vbExclamation,
@@ -374,14 +377,17 @@ void frmPhoto::cmdSave_Click() {
     ctl_.Enabled(cmdSave, false);
 }
 
-// After an earlier save the store's rows were requeried and its current row is no longer the
-// photo shown: the shown photo is searched for again, as an item click does.
+// After a save, a check or a delete the store's current row is no longer the photo shown:
+// the shown photo is then searched for again, as an item click does. Reading a large photo is
+// slow, so a store still on the shown row is not searched.
 bool frmPhoto::researchShownPhoto() {
     if (sSelectedKey.empty()) return false;
+    if (bStoreOnShownRow_) return true;
     int position = listPosition(sSelectedKey);
     if (position == 0) return false;
     bLastSearchFound_ = false;
     store().SearchForRecord("", ctl_.ListText(position));
+    bStoreOnShownRow_ = bLastSearchFound_;
     return bLastSearchFound_;
 }
 
@@ -397,6 +403,7 @@ void frmPhoto::SavePhoto() {
         store().PhotoDescription(ctl_.Text(txtDescription));
         store().PhotoComments(ctl_.Text(txtComments));
         store().DefaultPhoto(ctl_.Value(chkDefault) == 1);
+        bStoreOnShownRow_ = false;
         store().SavePhotoDetails(bNewRecord, false);
         SetFormCaption(std::nullopt, "Photo Saved", "");
     } catch (const std::exception& e) {
@@ -415,6 +422,7 @@ void frmPhoto::DeleteCurrentPhoto() {
         bool shownRowFound = false;
         ResumeNext([&] { shownRowFound = researchShownPhoto(); });
         if (shownRowFound) {
+            bStoreOnShownRow_ = false;
             ResumeNext([&] { store().DeleteRecord(); });
             ResumeNext([&] { ctl_.Enabled(cmdSave, false); });
             ResumeNext([&] { ctl_.ListRemove(sSelectedKey); });

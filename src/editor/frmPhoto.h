@@ -120,6 +120,8 @@ class frmPhoto : public CPictureEvents {
     FormControls& ctl_;
     CPicture* objcPhoto_ = nullptr;
     bool bLastSearchFound_ = false;
+    // The store's current row is the photo shown: no save, check or delete moved it since.
+    bool bStoreOnShownRow_ = false;
 };
 
 }  // namespace kelvo
