@@ -1,0 +1,244 @@
+// Saving photos into the column and into photo files: exact bytes, file names, replacement,
+// and failures that lose nothing.
+#include "store_fixture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+class SavingTest : public StoreTest {
+  protected:
+    std::unique_ptr<CPicture> initStore(bool saveAsFile, const std::string& code = "A1") {
+        auto store = newStore(saveAsFile);
+        store->Init(code, "CUST", "", nullptr, db->connection());
+        events.clear();
+        return store;
+    }
+    // Sets the store's values for a new photo and saves it.
+    void saveNew(CPicture& store, const std::string& description, PicturePtr photo,
+                 bool isDefault = false) {
+        store.PhotoDescription(description);
+        store.PhotoComments("comments of " + description);
+        store.DefaultPhoto(isDefault);
+        store.Photo(std::move(photo));
+        store.SavePhotoDetails(true, false);
+    }
+    Bytes fileBytes(const std::string& name) {
+        return LocalFileSystem().ReadAll(photosFolder() + name);
+    }
+    std::vector<std::string> errorLines() const {
+        std::vector<std::string> found = events.matching("ErrorDescrption");
+        for (const auto& line : events.matching("ErrorSavingPhoto")) found.push_back(line);
+        return found;
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_P(SavingTest, NewPhotoInTheColumnRoundTripsByteForByte) {
+    auto store = initStore(false);
+    PicturePtr photo = MakePicture(37, 21, 0x123456);
+    const Bytes bitmap = bitmapOf(*photo);
+    saveNew(*store, "Front", photo, true);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/1"});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+    EXPECT_EQ(columnOf("A1", "Front", "GRP").toText(), "CUST");
+    EXPECT_EQ(columnOf("A1", "Front", "COMMENTS").toText(), "comments of Front");
+    EXPECT_TRUE(columnOf("A1", "Front", "DEF").toBool());
+    const Variant column = columnOf("A1", "Front");
+    ASSERT_EQ(column.type(), Variant::Type::Bytes);
+    EXPECT_EQ(column.bytes(), bitmap);
+
+    auto reader = initStore(false);
+    reader->LoadData();
+    EXPECT_EQ(reader->PhotoDescription(), "Front");
+    EXPECT_EQ(bitmapOf(*reader->OwnerPhoto()), bitmap);
+    EXPECT_EQ(PixelAt(*reader->OwnerPhoto(), 5, 5), 0x123456u);
+    EXPECT_EQ(errorLines(), Lines{});
+}
+
+TEST_P(SavingTest, ChunkBoundariesKeepEveryByte) {
+    PatternPictures patterns;
+    services.pictures = &patterns;
+    for (int size : {1, 16383, 16384, 16385, 3 * 16384 + 5}) {
+        const std::string code = "S" + std::to_string(size);
+        auto store = initStore(false, code);
+        saveNew(*store, "Exact", MakePicture(size, 1));
+        const Variant column = columnOf(code, "Exact");
+        ASSERT_EQ(column.type(), Variant::Type::Bytes) << size;
+        EXPECT_EQ(column.bytes(), PatternPictures::PatternOf(static_cast<std::size_t>(size)));
+        auto reader = initStore(false, code);
+        reader->LoadData();
+        EXPECT_EQ(reader->OwnerPhoto()->PixelWidth(), size) << "read back whole";
+    }
+    EXPECT_EQ(errorLines(), Lines{});
+}
+
+TEST_P(SavingTest, EmptyValuesAreDashesAndUnnamedColumnsAreLeftOut) {
+    auto store = initStore(false);
+    store->OwnerCommentsField = "";
+    store->PhotoDescription("");
+    store->SavePhotoDetails(true, false);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(columnOf("A1", "-", "DESCR").toText(), "-");
+    EXPECT_TRUE(columnOf("A1", "-", "COMMENTS").isNull());
+    EXPECT_TRUE(columnOf("A1", "-", "PIC").isNull()) << "an empty photo writes nothing";
+}
+
+TEST_P(SavingTest, ReplacingKeepsTheRowCountAndTheOtherRows) {
+    addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(5, 5, 0xFF0000)));
+    addRow("A1", "Side", "CUST", false, bitmapOf(*MakePicture(5, 5, 0x00FF00)));
+    auto store = initStore(false);
+    ASSERT_TRUE(store->m_rsPhotoDetails->RecordCount() == 2);
+    store->SearchForRecord("", "Front");
+    events.clear();
+    PicturePtr newer = MakePicture(8, 4, 0x0000FF);
+    store->PhotoDescription("Front");
+    store->PhotoComments("newer");
+    store->Photo(newer);
+    events.clear();
+    store->SavePhotoDetails(false, false);
+    EXPECT_EQ(events.lines, Lines{}) << "a replacement moves nowhere";
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    EXPECT_EQ(columnOf("A1", "Front", "COMMENTS").toText(), "newer");
+    EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*newer));
+    EXPECT_EQ(columnOf("A1", "Side").bytes(), bitmapOf(*MakePicture(5, 5, 0x00FF00)));
+}
+
+TEST_P(SavingTest, ReplacingWithoutCurrentRowAddsOne) {
+    addRow("A1", "Front", "CUST");
+    auto store = initStore(false);
+    store->m_rsPhotoDetails->MoveNext();  // past the last row
+    store->PhotoDescription("Other");
+    store->SavePhotoDetails(false, false);
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+}
+
+TEST_P(SavingTest, ConvertingNeitherRequeriesNorMoves) {
+    auto store = initStore(false);
+    saveNew(*store, "One", MakePicture(3, 3));
+    store->PhotoDescription("Two");
+    events.clear();
+    store->SavePhotoDetails(true, true);
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 2) << "the added row joined the set";
+}
+
+TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
+    addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(4, 4)));
+    auto store = initStore(true);
+    store->PhotosFolder = "";
+    store->SearchForRecord("", "Front");
+    EXPECT_EQ(store->PhotosFolder, photosFolder());
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"}) << "moved out on loading";
+    EXPECT_EQ(columnOf("A1", "Front").type(), Variant::Type::Bytes) << "loading keeps the column";
+
+    PicturePtr photo = MakePicture(9, 6, 0xABCDEF);
+    saveNew(*store, "Back", photo);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Back_CUST.qzr", "A1_Front_CUST.qzr"}));
+    EXPECT_EQ(fileBytes("A1_Back_CUST.qzr"), bitmapOf(*photo));
+    EXPECT_TRUE(columnOf("A1", "Back").isNull());
+
+    PicturePtr second = MakePicture(9, 6, 0x111111);
+    store->Photo(second);
+    store->SavePhotoDetails(false, false);
+    EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Back_CUST.qzr", "A1_Front_CUST.qzr"}));
+    EXPECT_EQ(fileBytes("A1_Back_CUST.qzr"), bitmapOf(*second));
+}
+
+TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
+    const std::string given = scratch + "Pics";
+    auto store = initStore(true);
+    store->PhotosFolder = "  " + given + "  ";
+    saveNew(*store, "Front", MakePicture(3, 3));
+    EXPECT_EQ(store->PhotosFolder, given + "/");
+    EXPECT_EQ(filesIn(given), Lines{"A1_Front_CUST.qzr"});
+}
+
+TEST_P(SavingTest, FileModeEmptyPhotoWritesNothing) {
+    auto store = initStore(true);
+    saveNew(*store, "Front", nullptr);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(filesIn(photosFolder()), Lines{});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+}
+
+TEST_P(SavingTest, OddDescriptionsStayInsideTheFolder) {
+    auto store = initStore(true);
+    for (const std::string description :
+         Lines{"It's mine", "../../escape", "a/b\\c", "star*?", std::string(300, 'x')}) {
+        saveNew(*store, description, MakePicture(3, 3));
+    }
+    EXPECT_EQ(errorLines(), Lines{});
+    const Lines names = filesIn(photosFolder());
+    EXPECT_EQ(names.size(), 5u);
+    EXPECT_NE(std::find(names.begin(), names.end(), "A1_It's mine_CUST.qzr"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "A1_____escape_CUST.qzr"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "A1_a_b_c_CUST.qzr"), names.end());
+    for (const auto& name : names) EXPECT_LE(name.size(), 255u) << name;
+    EXPECT_EQ(filesIn(app), Lines{"KelvPhotos"}) << "nothing written beside the folder";
+    EXPECT_TRUE(columnOf("A1", "It's mine").isNull());
+}
+
+TEST_P(SavingTest, UnwritableFolderKeepsTheEarlierFile) {
+    auto store = initStore(true);
+    PicturePtr earlier = MakePicture(6, 6, 0x223344);
+    saveNew(*store, "Front", earlier);
+    const Bytes before = fileBytes("A1_Front_CUST.qzr");
+    events.clear();
+
+    files.FailWritesUnder(photosFolder());
+    store->Photo(MakePicture(6, 6, 0x999999));
+    store->SavePhotoDetails(false, false);
+    files.Heal();
+    EXPECT_EQ(events.count("ErrorSavingPhoto: "), 1);
+    EXPECT_EQ(fileBytes("A1_Front_CUST.qzr"), before);
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
+
+    events.clear();
+    files.FailNthWrite(1);  // the write of the new file fails half way
+    store->Photo(MakePicture(6, 6, 0x777777));
+    store->SavePhotoDetails(false, false);
+    files.Heal();
+    EXPECT_EQ(events.count("ErrorSavingPhoto: "), 1);
+    EXPECT_EQ(fileBytes("A1_Front_CUST.qzr"), before);
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
+}
+
+TEST_P(SavingTest, ClosedConnectionLosesNothing) {
+    auto store = newStore(true);
+    auto connection = db->OpenAnother();
+    store->Init("A1", "CUST", "", nullptr, connection);
+    saveNew(*store, "Front", MakePicture(6, 6, 0x223344));
+    const Bytes before = fileBytes("A1_Front_CUST.qzr");
+    events.clear();
+    connection->Close();
+    store->Photo(MakePicture(6, 6, 0x999999));
+    store->SavePhotoDetails(false, false);
+    EXPECT_GE(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(fileBytes("A1_Front_CUST.qzr"), before);
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+}
+
+TEST_P(SavingTest, UnwritableTempFolderLeavesTheColumnAlone) {
+    PicturePtr earlier = MakePicture(6, 6, 0x223344);
+    addRow("A1", "Front", "CUST", false, bitmapOf(*earlier));
+    auto store = initStore(false);
+    store->LoadData();
+    events.clear();
+    files.FailWritesUnder(tmp);
+    store->Photo(MakePicture(6, 6, 0x999999));
+    store->SavePhotoDetails(false, false);
+    files.Heal();
+    EXPECT_GE(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*earlier));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, SavingTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test
