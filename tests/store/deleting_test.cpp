@@ -1,0 +1,145 @@
+// Deleting the current row and its photo file, an owner name's rows, and the default marks.
+#include "store_fixture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+namespace {
+
+class DeletingTest : public StoreTest {
+  protected:
+    std::unique_ptr<CPicture> initStore(bool saveAsFile, const std::string& group = "CUST") {
+        auto store = newStore(saveAsFile);
+        store->Init("A1", group, "", nullptr, db->connection());
+        events.clear();
+        return store;
+    }
+    void writePhotoFile(const std::string& name) {
+        if (!LocalFileSystem().FolderExists(photosFolder()))
+            LocalFileSystem().CreateFolder(app + "KelvPhotos");
+        qtPictures->SavePicture(*MakePicture(3, 3), photosFolder() + name);
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_P(DeletingTest, DeletesTheRowAndOnlyItsOwnFile) {
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Side", "CUST");
+    addRow("A1", "Front", "STAFF");
+    writePhotoFile("A1_Front_CUST.qzr");
+    writePhotoFile("A1_Side_CUST.qzr");
+    writePhotoFile("A1_Front_STAFF.qzr");
+    auto store = initStore(true);
+    store->SearchForRecord("", "Front");
+    events.clear();
+    store->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+    EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Front_STAFF.qzr", "A1_Side_CUST.qzr"}));
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    store->NextRecord();
+    EXPECT_EQ(events.lines, (Lines{"IsLastRecord 1", "RecordPosition 1/1"}))
+        << "the store stands on the last row with its counts refreshed";
+}
+
+TEST_P(DeletingTest, RowWhoseFileIsGoneIsStillDeleted) {
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Side", "CUST");
+    auto store = initStore(true);
+    store->SearchForRecord("", "Front");
+    for (const auto& name : filesIn(photosFolder()))
+        LocalFileSystem().DeleteFile(photosFolder() + name);
+    events.clear();
+    store->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+}
+
+TEST_P(DeletingTest, UndeletableFileIsReportedAfterTheRowIsGone) {
+    addRow("A1", "Front", "CUST");
+    writePhotoFile("A1_Front_CUST.qzr");
+    auto store = initStore(true);
+    store->LoadData();
+    files.FailDeletesUnder(photosFolder());
+    store->DeleteRecord();
+    files.Heal();
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(rowCount("A1", "CUST"), 0);
+}
+
+TEST_P(DeletingTest, DatabaseModeLeavesFilesAlone) {
+    addRow("A1", "Front", "CUST");
+    writePhotoFile("A1_Front_CUST.qzr");
+    auto store = initStore(false);
+    store->LoadData();
+    store->DeleteRecord();
+    EXPECT_EQ(rowCount("A1", "CUST"), 0);
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
+    EXPECT_EQ(events.lines, Lines{});
+}
+
+TEST_P(DeletingTest, EmptySetOrNoCurrentRowDeletesNothing) {
+    auto empty = initStore(true);
+    empty->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{});
+
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Side", "CUST");
+    auto store = initStore(false);
+    store->m_rsPhotoDetails->MoveNext();  // at EOF
+    store->DeleteRecord();
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    EXPECT_FALSE(store->m_rsPhotoDetails->EOF()) << "moved to the last row";
+    store->NextRecord();
+    EXPECT_EQ(events.lines, (Lines{"IsLastRecord 1", "RecordPosition 2/2"}));
+
+    events.clear();
+    newStore()->DeleteRecord();
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1) << "no record set";
+}
+
+TEST_P(DeletingTest, DeletePhotosIsSilent) {
+    auto store = initStore(false);
+    store->PhotosOwnerName("nobody");
+    store->DeletePhotos();  // the table has no PhotoCode column: passed over
+    EXPECT_EQ(events.lines, Lines{});
+
+    db->connection()->Execute("CREATE TABLE OWNERS (GRP text, PhotoCode text)");
+    db->connection()->Execute("INSERT INTO OWNERS VALUES ('Alice', 'A1'), ('Bob', 'A1')");
+    store->TableName = "OWNERS";
+    store->PhotosOwnerName("Alice");
+    store->PhotoCode("A1");
+    events.clear();
+    store->DeletePhotos();
+    EXPECT_EQ(events.lines, Lines{});
+    Recordset rs;
+    rs.ActiveConnection(db->connection());
+    rs.Source(Selection{"OWNERS", {}, ""});
+    rs.Open();
+    EXPECT_EQ(rs.RecordCount(), 1);
+}
+
+TEST_P(DeletingTest, UnSetDefaultPhotoClearsTheOwnersGroupOnly) {
+    addRow("A1", "Front", "CUST", true);
+    addRow("A1", "Side", "CUST", false);
+    addRow("A1", "Back", "STAFF", true);
+    addRow("B'2", "Front", "CUST", true);
+    auto store = initStore(false);
+    store->UnSetDefaultPhoto("A1", "ignored");
+    EXPECT_FALSE(columnOf("A1", "Front", "DEF").toBool());
+    EXPECT_FALSE(columnOf("A1", "Side", "DEF").toBool());
+    EXPECT_TRUE(columnOf("A1", "Back", "DEF").toBool());
+    EXPECT_TRUE(columnOf("B'2", "Front", "DEF").toBool());
+    store->UnSetDefaultPhoto("B'2", "");
+    EXPECT_FALSE(columnOf("B'2", "Front", "DEF").toBool());
+    EXPECT_EQ(events.lines, Lines{});
+
+    store->TableName = "NO_SUCH_TABLE";
+    EXPECT_THROW(store->UnSetDefaultPhoto("A1", ""), Error);
+    EXPECT_THROW(newStore()->UnSetDefaultPhoto("A1", ""), Error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DeletingTest, testing::ValuesIn(TestBackends()), BackendName);
+
+}  // namespace
+}  // namespace kelvo::test
