@@ -64,6 +64,10 @@ void PairWithBaseline(const std::string& measured, const std::string& baseline, 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--peak-child") {
+        std::printf("%ld\n", kelvo::bench::PeakRoundTripKb(std::string(argv[2]) == "1"));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     kelvo::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -45,6 +45,9 @@ std::unique_ptr<CPicture> MakeStore(const std::string& folder = "");
 // Declares that benchmark `measured` is compared with `baseline` against a `target` ratio.
 void PairWithBaseline(const std::string& measured, const std::string& baseline, double target);
 
+// A 10 MB photo saved and loaded once; the rise of the peak resident size, in kilobytes.
+long PeakRoundTripKb(bool asFile);
+
 // Bytes of a file written whole / read whole with plain stdio.
 void WriteFileRaw(const std::string& path, const Bytes& bytes);
 Bytes ReadFileRaw(const std::string& path);
