@@ -105,7 +105,8 @@ class LocalInputFile : public InputFile {
 
 class LocalOutputFile : public OutputFile {
   public:
-    LocalOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    LocalOutputFile(int fd, std::string path, bool durable)
+        : fd_(fd), path_(std::move(path)), durable_(durable) {}
 
     void Write(const std::uint8_t* data, std::size_t size) override {
         if (fd_.get() < 0) throw Error("cannot write file " + path_ + ": already closed");
@@ -122,7 +123,7 @@ class LocalOutputFile : public OutputFile {
 
     void Close() override {
         if (fd_.get() < 0) return;
-        int syncError = ::fsync(fd_.get()) == 0 ? 0 : errno;
+        int syncError = !durable_ || ::fsync(fd_.get()) == 0 ? 0 : errno;
         int closeError = fd_.Release();
         // Some file systems (pipes, /dev/null) cannot sync; that is not a lost write.
         if (syncError != 0 && syncError != EINVAL && syncError != EROFS)
@@ -133,6 +134,7 @@ class LocalOutputFile : public OutputFile {
   private:
     FileDescriptor fd_;
     std::string path_;
+    bool durable_;  // synced on Close; scratch files in the temporary folder are not
 };
 
 class PosixFileSystem : public FileSystem {
@@ -197,7 +199,11 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<OutputFile> OpenWrite(const std::string& path) override {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) ThrowSystemError("cannot open file", path, errno);
-        return std::make_unique<LocalOutputFile>(fd, path);
+        // Scratch files die with the operation that made them: a sync buys nothing there
+        // and costs most of the time of a photo round trip.
+        const std::string temp = TempFolder();
+        const bool scratch = path.compare(0, temp.size(), temp) == 0;
+        return std::make_unique<LocalOutputFile>(fd, path, !scratch);
     }
 
     std::string TempFolder() override {
