@@ -69,7 +69,7 @@ TEST_P(ConversionTest, ToBlobsKeepsFilesItDidNotMove) {
 TEST_P(ConversionTest, FullDiskMidwayLosesNothingAndASecondRunFinishes) {
     for (const PhotoRow& row : rows) addRow(row);
     events.onProgress = [&](const ProgressStep& step) {
-        if (step.pos == 1) files.failWrites = true;
+        if (step.pos == 1) files.FailWritesUnder("/");
     };
     EXPECT_FALSE(newStore(true)->ConvertAllToFiles(db->connection()));
     EXPECT_FALSE(events.errors.empty());
@@ -78,7 +78,7 @@ TEST_P(ConversionTest, FullDiskMidwayLosesNothingAndASecondRunFinishes) {
         EXPECT_TRUE(readableSomewhere(row)) << row.code << " " << row.description;
     EXPECT_EQ(photoFileCount(), 1);
 
-    files.failWrites = false;
+    files.Heal();
     events.onProgress = nullptr;
     EXPECT_TRUE(newStore(true)->ConvertAllToFiles(db->connection()));
     for (const PhotoRow& row : rows) {
@@ -87,10 +87,10 @@ TEST_P(ConversionTest, FullDiskMidwayLosesNothingAndASecondRunFinishes) {
     }
 
     // Back to the table while files cannot be deleted: all in the table, files kept.
-    files.failDeletes = true;
+    files.FailDeletesUnder("/");
     EXPECT_FALSE(newStore(false)->ConvertAllToBlobs(db->connection()));
     for (const PhotoRow& row : rows) EXPECT_EQ(columnOf(row).bytes(), row.photo);
-    files.failDeletes = false;
+    files.Heal();
     EXPECT_TRUE(newStore(false)->ConvertAllToBlobs(db->connection()));
     EXPECT_EQ(photoFileCount(), 0);
     for (const PhotoRow& row : rows) EXPECT_EQ(columnOf(row).bytes(), row.photo);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/CPicture.h"
-#include "support/convert_faults.h"
+#include "support/fault_services.h"
 #include "support/scripted_interaction.h"
 #include "support/test_db.h"
 
@@ -58,7 +58,7 @@ class ConversionTest : public testing::TestWithParam<std::string> {
 
     std::unique_ptr<TestDatabase> db;
     std::string folder;
-    FaultyFiles files;
+    FaultFileSystem files;
     ScriptedInteraction interaction;
     EventRecorder events;
     std::vector<PhotoRow> rows;  // three rows of different sizes, two of one owner

@@ -75,12 +75,12 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
 
     addOld("A1", pattern(100, 1), "CUST");
     addOld("B2", pattern(200, 2), "CUST");
-    files.failWrites = true;
+    files.FailWritesUnder("/");
     store->ExtractToFiles("OLDPICS", "CUST", out);
     EXPECT_EQ(rowsOf("CUST"), 2);
     EXPECT_FALSE(LocalFileSystem().FileExists(out + "A1"));
 
-    files.failWrites = false;
+    files.Heal();
     store->ExtractToFiles("OLDPICS", "CUST", out + "missing/");  // folder not there
     EXPECT_EQ(rowsOf("CUST"), 2);
     store->ExtractToFiles("OLDPICS", "CUST", out);

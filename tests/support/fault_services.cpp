@@ -1,24 +1,34 @@
 // The fault-injecting file and picture services of the store's tests.
 #include "support/fault_services.h"
 
+#include <functional>
+
 namespace kelvo::test {
 namespace {
 
+// An output file that fails with "No space left on device" whenever `failing` says so: from
+// the start for the Nth write, or from the moment its folder starts refusing writes.
 class FailingOutput : public OutputFile {
   public:
-    FailingOutput(std::unique_ptr<OutputFile> real, std::string path)
-        : real_(std::move(real)), path_(std::move(path)) {}
-    void Write(const std::uint8_t*, std::size_t) override {
-        throw Error("cannot write " + path_ + ": No space left on device");
+    FailingOutput(std::unique_ptr<OutputFile> real, std::string path, std::function<bool()> failing)
+        : real_(std::move(real)), path_(std::move(path)), failing_(std::move(failing)) {}
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        refuse();
+        real_->Write(data, size);
     }
     void Close() override {
+        if (!failing_()) return real_->Close();
         real_->Close();
-        throw Error("cannot write " + path_ + ": No space left on device");
+        refuse();
     }
 
   private:
+    void refuse() const {
+        if (failing_()) throw Error("cannot write " + path_ + ": No space left on device");
+    }
     std::unique_ptr<OutputFile> real_;
     std::string path_;
+    std::function<bool()> failing_;
 };
 
 }  // namespace
@@ -58,8 +68,9 @@ std::unique_ptr<OutputFile> FaultFileSystem::OpenWrite(const std::string& path) 
     ++writesOpened_;
     std::unique_ptr<OutputFile> file = real_.OpenWrite(path);
     if (writesUntilFailure_ > 0 && --writesUntilFailure_ == 0)
-        return std::make_unique<FailingOutput>(std::move(file), path);
-    return file;
+        return std::make_unique<FailingOutput>(std::move(file), path, [] { return true; });
+    return std::make_unique<FailingOutput>(std::move(file), path,
+                                           [this, path] { return under(path, failFolder_); });
 }
 
 std::string FaultFileSystem::CreateTempFile(const std::string& folder, const std::string& prefix) {

@@ -14,11 +14,12 @@ class FaultFileSystem : public FileSystem {
   public:
     explicit FaultFileSystem(FileSystem& real = LocalFileSystem()) : real_(real) {}
 
-    // Creating, writing, closing, renaming onto and creating folders under `folder` throw.
+    // Creating, writing, closing, renaming onto and creating folders under `folder` throw;
+    // files already open there fail from then on too. "/" refuses every write.
     void FailWritesUnder(const std::string& folder) { failFolder_ = folder; }
     // The `n`th file opened for writing from now on (1 = the next) fails on its first write.
     void FailNthWrite(int n) { writesUntilFailure_ = n; }
-    // DeleteFile throws for paths under `folder`.
+    // DeleteFile throws for paths under `folder` ("/" for every path).
     void FailDeletesUnder(const std::string& folder) { failDeleteFolder_ = folder; }
     void Heal();
 
