@@ -86,6 +86,11 @@ class Cursor : public KeyWatcher {
 
     // The current row's values, read on first use.
     std::optional<std::vector<Variant>> row;
+    // Rows read together with it, by position; valid while the connection has written
+    // nothing since (`fetchedAtWrite`).
+    std::map<std::int64_t, std::optional<std::vector<Variant>>> fetched;
+    std::uint64_t fetchedAtWrite = 0;
+    std::int64_t fetchedFrom = -1;  // where the last page was read, for the walk's direction
     std::map<int, ChunkReader> readers;
 
     // Changes staged until Update.
@@ -116,6 +121,10 @@ class Cursor : public KeyWatcher {
         row.reset();
         readers.clear();
     }
+    void forgetFetched() {
+        forgetRow();
+        fetched.clear();
+    }
     void dropStaged() {
         adding = false;
         staged.clear();
@@ -135,6 +144,7 @@ class Cursor : public KeyWatcher {
             auto it = moved.find(key.toText());
             if (it != moved.end()) key = it->second;
         }
+        fetched.clear();
     }
 };
 
@@ -204,7 +214,9 @@ std::string Connection::Engine() const {
 }
 
 void Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
-    backend().Execute(sql, params);
+    Backend& engine = backend();
+    engine.CountWrite();
+    engine.Execute(sql, params);
 }
 
 namespace {
@@ -223,12 +235,14 @@ void Connection::ExecuteUpdate(const std::string& table, const std::vector<Assig
     Backend& engine = backend();
     const TableInfo info = engine.Table(table);
     if (set.empty()) throw Error("UPDATE of table \"" + info.name + "\" sets no column");
+    engine.CountWrite();
     engine.ExecuteUpdate(info, bindToColumns(info, set), bindToColumns(info, where));
 }
 
 void Connection::ExecuteDelete(const std::string& table, const std::vector<Condition>& where) {
     Backend& engine = backend();
     const TableInfo info = engine.Table(table);
+    engine.CountWrite();
     engine.ExecuteDelete(info, bindToColumns(info, where));
 }
 
@@ -414,6 +428,7 @@ void Recordset::Update() {
     for (const auto& [index, spool] : cursor.spools)
         blobs.push_back(spool->Writer(cursor.table.columns[index]));
 
+    engine.CountWrite();
     if (cursor.adding) {
         RowKey key = engine.InsertRow(cursor.table, values, blobs);
         cursor.keys.push_back(std::move(key));
@@ -443,7 +458,9 @@ void Recordset::Delete(int affect) {
         return;
     }
     requireCurrentRow(cursor, "Delete");
-    connection_->backend().DeleteRow(cursor.table, cursor.keys[cursor.pos]);
+    Backend& engine = connection_->backend();
+    engine.CountWrite();
+    engine.DeleteRow(cursor.table, cursor.keys[cursor.pos]);
     cursor.dropStaged();
     cursor.deleted[cursor.pos] = 1;
     if (cursor.passes[cursor.pos]) --cursor.count;
@@ -459,7 +476,7 @@ void Recordset::Requery(int options) {
     cursor.setKeys(std::move(keys));
     applyFilter(engine, cursor);
     cursor.pos = cursor.nextVisible(0);
-    cursor.forgetRow();
+    cursor.forgetFetched();
 }
 
 Field& Recordset::Fields(const std::string& name) {
@@ -489,6 +506,44 @@ struct FieldTarget {
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kRowsPerFetch = 16;
+
+// The visible positions around `pos` that one fetch reads: onwards from it, or back from
+// it while the walk goes backwards.
+std::vector<std::int64_t> pageAround(const Cursor& cursor, std::int64_t pos) {
+    std::vector<std::int64_t> page{pos};
+    const bool backwards = cursor.fetchedFrom > pos;
+    for (std::int64_t i = pos; page.size() < kRowsPerFetch;) {
+        i = backwards ? cursor.previousVisible(i - 1) : cursor.nextVisible(i + 1);
+        if (i < 0 || i >= cursor.size()) break;
+        page.push_back(i);
+    }
+    return page;
+}
+
+// The current row's values, from the rows fetched with an earlier one when the connection
+// has written nothing since; otherwise with a fresh page of rows.
+std::optional<std::vector<Variant>> currentRowValues(Cursor& cursor, Backend& engine) {
+    if (cursor.fetchedAtWrite != engine.Writes()) cursor.fetched.clear();
+    auto known = cursor.fetched.find(cursor.pos);
+    if (known == cursor.fetched.end()) {
+        const std::vector<std::int64_t> page = pageAround(cursor, cursor.pos);
+        std::vector<RowKey> keys;
+        for (std::int64_t i : page) keys.push_back(cursor.keys[i]);
+        auto rows = engine.FetchRows(cursor.table, keys);
+        cursor.fetched.clear();
+        for (std::size_t k = 0; k < page.size(); ++k) cursor.fetched[page[k]] = std::move(rows[k]);
+        cursor.fetchedAtWrite = engine.Writes();
+        cursor.fetchedFrom = cursor.pos;
+        known = cursor.fetched.find(cursor.pos);
+    }
+    return known->second;
+}
+
+}  // namespace
+
 Variant Field::Value() const {
     Cursor& cursor = openCursor(owner_->cursor_);
     const FieldTarget target{cursor, owner_->connection_->backend(), cursor.table.IndexOf(name_)};
@@ -502,7 +557,7 @@ Variant Field::Value() const {
             target.engine.ReadBlob(cursor.table, target.key(), target.column(), 0, *size));
     }
     if (!cursor.row) {
-        cursor.row = target.engine.FetchRow(cursor.table, target.key());
+        cursor.row = currentRowValues(cursor, target.engine);
         if (!cursor.row)
             throw Error("Value: the current row of table \"" + cursor.table.name +
                         "\" no longer exists (deleted or changed by another user)");

@@ -63,6 +63,25 @@ std::string EqualityList(const std::vector<BoundValue>& values, const std::strin
     return sql;
 }
 
+std::string ValueColumnList(const TableInfo& table) {
+    std::string list;
+    for (const ColumnInfo& column : table.columns) {
+        if (!list.empty()) list += ", ";
+        list += column.kind == ColumnKind::Binary ? "NULL" : QuoteIdentifier(column.name);
+    }
+    return list.empty() ? "NULL" : list;
+}
+
+std::vector<std::optional<std::vector<Variant>>> InKeyOrder(
+    const std::vector<RowKey>& keys, std::map<std::string, std::vector<Variant>>& byKey) {
+    std::vector<std::optional<std::vector<Variant>>> rows(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        auto found = byKey.find(keys[i].toText());
+        if (found != byKey.end()) rows[i] = std::move(found->second);
+    }
+    return rows;
+}
+
 void Backend::Watch(KeyWatcher* watcher) {
     watchers_.push_back(watcher);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,10 +76,10 @@ class Backend {
                                            const std::vector<BoundValue>& where,
                                            const ColumnInfo* orderBy) = 0;
 
-    // Values of the non-binary columns in table order (binary columns come back Null);
-    // nullopt when the row no longer exists.
-    virtual std::optional<std::vector<Variant>> FetchRow(const TableInfo& table,
-                                                         const RowKey& key) = 0;
+    // For each key, the values of the non-binary columns in table order (binary columns
+    // come back Null); nullopt for a row that no longer exists.
+    virtual std::vector<std::optional<std::vector<Variant>>> FetchRows(
+        const TableInfo& table, const std::vector<RowKey>& keys) = 0;
 
     // The value of one column for each key (Null for rows that no longer exist).
     virtual std::vector<Variant> ColumnValues(const TableInfo& table,
@@ -109,6 +110,10 @@ class Backend {
                                const std::vector<BoundValue>& where) = 0;
     virtual void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) = 0;
 
+    // Counts statements that may have changed rows, so rows read ahead of them are read again.
+    void CountWrite() { ++writes_; }
+    std::uint64_t Writes() const { return writes_; }
+
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);
 
@@ -117,6 +122,7 @@ class Backend {
 
   private:
     std::vector<KeyWatcher*> watchers_;
+    std::uint64_t writes_ = 0;
 };
 
 std::unique_ptr<Backend> OpenSqlite(const std::string& path);
@@ -132,5 +138,11 @@ bool SameName(const std::string& a, const std::string& b);  // ASCII case-insens
 // `"c1" = <p1> AND "c2" = <p2> ...` where <pN> is placeholder(N), N counting from `first`.
 std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
                          const std::function<std::string(int)>& placeholder, int first);
+
+// The select list of FetchRows after the key: each column, or NULL for a binary one.
+std::string ValueColumnList(const TableInfo& table);
+// FetchRows' answer from the rows found, each filed under its key's text.
+std::vector<std::optional<std::vector<Variant>>> InKeyOrder(
+    const std::vector<RowKey>& keys, std::map<std::string, std::vector<Variant>>& byKey);
 
 }  // namespace kelvo

@@ -21,6 +21,13 @@ std::string dollar(int n) {
     return "$" + std::to_string(n);
 }
 
+// Row keys as one tid[] literal, bound as a single parameter.
+std::string tidArray(const std::vector<RowKey>& keys) {
+    std::string array = "{";
+    for (const RowKey& key : keys) array += (array.size() > 1 ? ",\"" : "\"") + key.toText() + "\"";
+    return array + "}";
+}
+
 ColumnKind kindOfType(Oid type) {
     switch (type) {
         case kBoolOid:
@@ -285,36 +292,29 @@ class PostgresBackend : public Backend {
         return keys;
     }
 
-    std::optional<std::vector<Variant>> FetchRow(const TableInfo& table,
-                                                 const RowKey& key) override {
-        std::string list;
-        for (const ColumnInfo& column : table.columns) {
-            if (!list.empty()) list += ", ";
-            list += column.kind == ColumnKind::Binary ? "NULL" : QuoteIdentifier(column.name);
-        }
-        if (list.empty()) list = "NULL";
+    std::vector<std::optional<std::vector<Variant>>> FetchRows(
+        const TableInfo& table, const std::vector<RowKey>& keys) override {
         Params params;
-        params.add(key);
-        Result result =
-            run("SELECT " + list + " FROM " + QuoteIdentifier(table.name) + " WHERE ctid = $1::tid",
-                params);
-        if (result.rows() == 0) return std::nullopt;
-        std::vector<Variant> values;
-        for (std::size_t i = 0; i < table.columns.size(); ++i)
-            values.push_back(result.value(0, static_cast<int>(i)));
-        return values;
+        params.add(Variant(tidArray(keys)));
+        Result result = run("SELECT ctid::text, " + ValueColumnList(table) + " FROM " +
+                                QuoteIdentifier(table.name) + " WHERE ctid = ANY($1::tid[])",
+                            params);
+        std::map<std::string, std::vector<Variant>> byKey;
+        for (int r = 0; r < result.rows(); ++r) {
+            std::vector<Variant> values;
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                values.push_back(result.value(r, static_cast<int>(c) + 1));
+            byKey.emplace(result.text(r, 0), std::move(values));
+        }
+        return InKeyOrder(keys, byKey);
     }
 
     std::vector<Variant> ColumnValues(const TableInfo& table, const std::vector<RowKey>& keys,
                                       const ColumnInfo& column) override {
         std::vector<Variant> values(keys.size());
         if (keys.empty()) return values;
-        std::string array = "{";
-        for (const RowKey& key : keys)
-            array += (array.size() > 1 ? ",\"" : "\"") + key.toText() + "\"";
-        array += "}";
         Params params;
-        params.add(Variant(array));
+        params.add(Variant(tidArray(keys)));
         Result result = run("SELECT ctid::text, " + QuoteIdentifier(column.name) + " FROM " +
                                 QuoteIdentifier(table.name) + " WHERE ctid = ANY($1::tid[])",
                             params);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 #include "platform/db_backend.h"
 
@@ -12,6 +13,7 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr std::size_t kWritePiece = 64 * 1024;
+constexpr std::size_t kKeptStatements = 64;
 
 std::string numbered(int n) {
     return "?" + std::to_string(n);
@@ -45,7 +47,19 @@ class Statement {
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) fail("prepare");
     }
     Statement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement kept prepared elsewhere: reset, not finalized, when done with, and marked
+    // free again through `inUse`.
+    Statement(sqlite3* db, sqlite3_stmt* stmt, bool* inUse) : db_(db), stmt_(stmt), inUse_(inUse) {
+        *inUse_ = true;
+    }
+    ~Statement() {
+        if (!inUse_) {
+            sqlite3_finalize(stmt_);
+            return;
+        }
+        reset();
+        *inUse_ = false;
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -133,6 +147,7 @@ class Statement {
 
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
+    bool* inUse_ = nullptr;
 };
 
 // An open incremental-blob handle.
@@ -180,27 +195,24 @@ class SqliteBackend : public Backend {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         sqlite3_extended_result_codes(db_, 0);
     }
-    ~SqliteBackend() override { sqlite3_close_v2(db_); }
+    ~SqliteBackend() override {
+        forgetStatements();
+        sqlite3_close_v2(db_);
+    }
 
     std::string Engine() const override { return "sqlite"; }
 
     TableInfo Table(const std::string& name) override {
         CheckIdentifier(name, "table");
-        TableInfo table;
-        Statement find(db_,
-                       "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-                       "AND name = ?1 COLLATE NOCASE ORDER BY name = ?1 DESC");
-        find.bind(1, Variant(name));
-        if (!find.step()) throw Error("table \"" + name + "\" does not exist");
-        table.name = find.column(0).toText();
-
-        Statement columns(db_, "SELECT name, type FROM pragma_table_info(?1)");
-        columns.bind(1, Variant(table.name));
-        while (columns.step())
-            table.columns.push_back(
-                {columns.column(0).toText(),
-                 kindOfDeclared(columns.column(1).isNull() ? "" : columns.column(1).toText())});
-        return table;
+        const std::int64_t version = schemaVersion();
+        if (version != tablesVersion_) {
+            tables_.clear();
+            tablesVersion_ = version;
+        }
+        const std::string key = upperAscii(name);
+        auto known = tables_.find(key);
+        if (known == tables_.end()) known = tables_.emplace(key, readTable(name)).first;
+        return known->second;
     }
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
@@ -210,35 +222,36 @@ class SqliteBackend : public Backend {
         sql += " ORDER BY ";
         if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
         sql += "rowid";
-        Statement select(db_, sql);
+        Statement select = prepared(sql);
         select.bindAll(where, 1);
         std::vector<RowKey> keys;
         while (select.step()) keys.push_back(select.column(0));
         return keys;
     }
 
-    std::optional<std::vector<Variant>> FetchRow(const TableInfo& table,
-                                                 const RowKey& key) override {
-        std::string list;
-        for (const ColumnInfo& column : table.columns) {
-            if (!list.empty()) list += ", ";
-            list += column.kind == ColumnKind::Binary ? "NULL" : QuoteIdentifier(column.name);
+    std::vector<std::optional<std::vector<Variant>>> FetchRows(
+        const TableInfo& table, const std::vector<RowKey>& keys) override {
+        std::string slots;
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            slots += (i ? ", " : "") + numbered(static_cast<int>(i) + 1);
+        Statement select =
+            prepared("SELECT rowid, " + ValueColumnList(table) + " FROM " +
+                     QuoteIdentifier(table.name) + " WHERE rowid IN (" + slots + ")");
+        for (std::size_t i = 0; i < keys.size(); ++i) select.bind(static_cast<int>(i) + 1, keys[i]);
+        std::map<std::string, std::vector<Variant>> byKey;
+        while (select.step()) {
+            std::vector<Variant> values;
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                values.push_back(select.column(static_cast<int>(c) + 1));
+            byKey.emplace(select.column(0).toText(), std::move(values));
         }
-        if (list.empty()) list = "NULL";
-        Statement select(
-            db_, "SELECT " + list + " FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
-        select.bind(1, key);
-        if (!select.step()) return std::nullopt;
-        std::vector<Variant> values;
-        for (std::size_t i = 0; i < table.columns.size(); ++i)
-            values.push_back(select.column(static_cast<int>(i)));
-        return values;
+        return InKeyOrder(keys, byKey);
     }
 
     std::vector<Variant> ColumnValues(const TableInfo& table, const std::vector<RowKey>& keys,
                                       const ColumnInfo& column) override {
-        Statement select(db_, "SELECT " + QuoteIdentifier(column.name) + " FROM " +
-                                  QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+        Statement select = prepared("SELECT " + QuoteIdentifier(column.name) + " FROM " +
+                                    QuoteIdentifier(table.name) + " WHERE rowid = ?1");
         std::vector<Variant> values;
         for (const RowKey& key : keys) {
             select.reset();
@@ -266,7 +279,7 @@ class SqliteBackend : public Backend {
             const std::string sql =
                 "INSERT INTO " + QuoteIdentifier(table.name) +
                 (n ? " (" + names + ") VALUES (" + slots + ")" : " DEFAULT VALUES");
-            Statement insert(db_, sql);
+            Statement insert = prepared(sql);
             insert.bindAll(values, 1);
             bindSizes(insert, blobs, static_cast<int>(values.size()) + 1);
             insert.run();
@@ -287,8 +300,8 @@ class SqliteBackend : public Backend {
                        numbered(n + 1) + ")";
                 ++n;
             }
-            Statement update(db_, "UPDATE " + QuoteIdentifier(table.name) + " SET " + set +
-                                      " WHERE rowid = " + numbered(n + 1));
+            Statement update = prepared("UPDATE " + QuoteIdentifier(table.name) + " SET " + set +
+                                        " WHERE rowid = " + numbered(n + 1));
             update.bindAll(values, 1);
             bindSizes(update, blobs, static_cast<int>(values.size()) + 1);
             update.bind(n + 1, key);
@@ -300,7 +313,8 @@ class SqliteBackend : public Backend {
     }
 
     void DeleteRow(const TableInfo& table, const RowKey& key) override {
-        Statement remove(db_, "DELETE FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+        Statement remove =
+            prepared("DELETE FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
         remove.bind(1, key);
         remove.run();
         if (sqlite3_changes(db_) != 1) rowGone(table);
@@ -308,9 +322,9 @@ class SqliteBackend : public Backend {
 
     std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
                                          const ColumnInfo& column) override {
-        Statement kind(db_, "SELECT typeof(" + QuoteIdentifier(column.name) + "), length(" +
-                                QuoteIdentifier(column.name) + ") FROM " +
-                                QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+        Statement kind = prepared("SELECT typeof(" + QuoteIdentifier(column.name) + "), length(" +
+                                  QuoteIdentifier(column.name) + ") FROM " +
+                                  QuoteIdentifier(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
         if (!kind.step()) rowGone(table);
         const std::string type = kind.column(0).toText();
@@ -361,7 +375,7 @@ class SqliteBackend : public Backend {
         if (!where.empty())
             sql += " WHERE " +
                    EqualityList(where, " AND ", numbered, static_cast<int>(set.size()) + 1);
-        Statement update(db_, sql);
+        Statement update = prepared(sql);
         update.bindAll(set, 1);
         update.bindAll(where, static_cast<int>(set.size()) + 1);
         update.run();
@@ -370,12 +384,62 @@ class SqliteBackend : public Backend {
     void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
         std::string sql = "DELETE FROM " + QuoteIdentifier(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", numbered, 1);
-        Statement remove(db_, sql);
+        Statement remove = prepared(sql);
         remove.bindAll(where, 1);
         remove.run();
     }
 
   private:
+    TableInfo readTable(const std::string& name) {
+        TableInfo table;
+        Statement find = prepared(
+            "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
+            "AND name = ?1 COLLATE NOCASE ORDER BY name = ?1 DESC");
+        find.bind(1, Variant(name));
+        if (!find.step()) throw Error("table \"" + name + "\" does not exist");
+        table.name = find.column(0).toText();
+
+        Statement columns = prepared("SELECT name, type FROM pragma_table_info(?1)");
+        columns.bind(1, Variant(table.name));
+        while (columns.step())
+            table.columns.push_back(
+                {columns.column(0).toText(),
+                 kindOfDeclared(columns.column(1).isNull() ? "" : columns.column(1).toText())});
+        return table;
+    }
+
+    std::int64_t schemaVersion() {
+        Statement version = prepared("PRAGMA schema_version");
+        return version.step() ? version.column(0).toInt() : -1;
+    }
+
+    // The store runs the same few statements again and again, so they stay prepared, known
+    // by their text. A statement already in use (a nested call) gets a fresh one of its own.
+    Statement prepared(const std::string& sql) {
+        auto found = statements_.find(sql);
+        if (found != statements_.end() && found->second.inUse) return Statement(db_, sql);
+        if (found == statements_.end()) {
+            if (statements_.size() >= kKeptStatements) forgetStatements();
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt,
+                                   nullptr) != SQLITE_OK)
+                throw Error(sqlite3_errmsg(db_));
+            found = statements_.emplace(sql, KeptStatement{stmt, false}).first;
+        }
+        return Statement(db_, found->second.stmt, &found->second.inUse);
+    }
+
+    void forgetStatements() {
+        for (auto it = statements_.begin(); it != statements_.end();) {
+            if (it->second.inUse) {
+                ++it;
+                continue;
+            }
+            sqlite3_finalize(it->second.stmt);
+            it = statements_.erase(it);
+        }
+    }
+
     [[noreturn]] static void rowGone(const TableInfo& table) {
         throw Error("the row no longer exists in table \"" + table.name +
                     "\" (deleted or changed by another user)");
@@ -424,7 +488,15 @@ class SqliteBackend : public Backend {
         }
     }
 
+    struct KeptStatement {
+        sqlite3_stmt* stmt;
+        bool inUse;
+    };
+
     sqlite3* db_ = nullptr;
+    std::unordered_map<std::string, KeptStatement> statements_;
+    std::unordered_map<std::string, TableInfo> tables_;  // by upper-case name
+    std::int64_t tablesVersion_ = -1;
 };
 
 }  // namespace
