@@ -86,10 +86,10 @@ class Cursor : public KeyWatcher {
 
     // The current row's values, read on first use.
     std::optional<std::vector<Variant>> row;
-    // Rows read together with it, by position; valid while the connection has written
-    // nothing since (`fetchedAtWrite`).
+    // Rows read together with it, by position; valid while the database has not changed
+    // since (`fetchedAtVersion`).
     std::map<std::int64_t, std::optional<std::vector<Variant>>> fetched;
-    std::uint64_t fetchedAtWrite = 0;
+    std::optional<std::uint64_t> fetchedAtVersion;
     std::int64_t fetchedFrom = -1;  // where the last page was read, for the walk's direction
     std::map<int, ChunkReader> readers;
 
@@ -523,19 +523,21 @@ std::vector<std::int64_t> pageAround(const Cursor& cursor, std::int64_t pos) {
     return page;
 }
 
-// The current row's values, from the rows fetched with an earlier one when the connection
-// has written nothing since; otherwise with a fresh page of rows.
+// The current row's values, from the rows fetched with an earlier one when the database
+// has not changed since; otherwise with a fresh page of rows.
 std::optional<std::vector<Variant>> currentRowValues(Cursor& cursor, Backend& engine) {
-    if (cursor.fetchedAtWrite != engine.Writes()) cursor.fetched.clear();
+    const std::optional<std::uint64_t> version = engine.DataVersion();
+    if (!version || version != cursor.fetchedAtVersion) cursor.fetched.clear();
     auto known = cursor.fetched.find(cursor.pos);
     if (known == cursor.fetched.end()) {
-        const std::vector<std::int64_t> page = pageAround(cursor, cursor.pos);
+        const std::vector<std::int64_t> page =
+            version ? pageAround(cursor, cursor.pos) : std::vector<std::int64_t>{cursor.pos};
         std::vector<RowKey> keys;
         for (std::int64_t i : page) keys.push_back(cursor.keys[i]);
         auto rows = engine.FetchRows(cursor.table, keys);
         cursor.fetched.clear();
         for (std::size_t k = 0; k < page.size(); ++k) cursor.fetched[page[k]] = std::move(rows[k]);
-        cursor.fetchedAtWrite = engine.Writes();
+        cursor.fetchedAtVersion = version;
         cursor.fetchedFrom = cursor.pos;
         known = cursor.fetched.find(cursor.pos);
     }

@@ -112,7 +112,9 @@ class Backend {
 
     // Counts statements that may have changed rows, so rows read ahead of them are read again.
     void CountWrite() { ++writes_; }
-    std::uint64_t Writes() const { return writes_; }
+    // Changes whenever this or any other connection may have changed the database's rows;
+    // nullopt when the engine cannot tell cheaply, and rows are then never read ahead.
+    virtual std::optional<std::uint64_t> DataVersion() { return std::nullopt; }
 
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);
@@ -120,9 +122,11 @@ class Backend {
   protected:
     void ReportMoves(const std::string& table, const std::vector<KeyMove>& moves);
 
+  protected:
+    std::uint64_t writes_ = 0;
+
   private:
     std::vector<KeyWatcher*> watchers_;
-    std::uint64_t writes_ = 0;
 };
 
 std::unique_ptr<Backend> OpenSqlite(const std::string& path);

@@ -408,6 +408,13 @@ class SqliteBackend : public Backend {
         return table;
     }
 
+    // data_version moves with other connections' commits, writes_ with this one's.
+    std::optional<std::uint64_t> DataVersion() override {
+        Statement version = prepared("PRAGMA data_version");
+        const std::uint64_t others = version.step() ? version.column(0).toInt() : 0;
+        return (others << 32) + writes_;
+    }
+
     std::int64_t schemaVersion() {
         Statement version = prepared("PRAGMA schema_version");
         return version.step() ? version.column(0).toInt() : -1;
