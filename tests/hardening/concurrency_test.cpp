@@ -263,6 +263,38 @@ TEST_P(ConcurrentStores, SecondProcessAddingAlongsideLosesNoPhoto) {
     expectEveryPhotoAllowed();
 }
 
+// Another writer holding the table: saving and deleting wait their time, report, and change
+// nothing; once the lock is gone the same work goes through.
+TEST_P(ConcurrentStores, TableLockedByAnotherWriterIsReportedAndLosesNothing) {
+    std::mt19937 random(3);
+    Actor& actor = actors[0];
+    add(actor, "P0");
+    auto holder = db->OpenAnother();
+    if (GetParam() == "sqlite") {
+        holder->Execute("BEGIN IMMEDIATE");
+    } else {
+        actor.cnn->Execute("SET lock_timeout = '1s'");
+        holder->Execute("BEGIN");
+        holder->Execute("LOCK TABLE PHOTOS IN EXCLUSIVE MODE");
+    }
+    standOn(actor, "P0", random);
+    ASSERT_TRUE(actor.current);
+    actor.store->OwnerPhoto(nextPicture());
+    actor.store->SavePhotoDetails(false);
+    EXPECT_GT(events.total(), 0u) << "a save into a locked table must be reported";
+    events.clear();
+    actor.store->DeleteRecord();
+    EXPECT_GT(events.total(), 0u) << "a delete from a locked table must be reported";
+    events.clear();
+    holder->Execute("ROLLBACK");
+    expectEveryPhotoAllowed();
+
+    standOn(actor, "P0", random);
+    replace(actor);
+    for (const auto& [photo, states] : allowed) EXPECT_EQ(states.size(), 1u) << "the save failed";
+    expectEveryPhotoAllowed();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ConcurrentStores, testing::ValuesIn(TestBackends()),
                          BackendName);
 
