@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -292,6 +293,43 @@ TEST_P(ConcurrentStores, TableLockedByAnotherWriterIsReportedAndLosesNothing) {
     standOn(actor, "P0", random);
     replace(actor);
     for (const auto& [photo, states] : allowed) EXPECT_EQ(states.size(), 1u) << "the save failed";
+    expectEveryPhotoAllowed();
+}
+
+// The server ends the store's session between operations: each operation reports, no photo
+// changes, and a new connection carries on.
+TEST_P(ConcurrentStores, ConnectionDroppedByTheServerIsReportedAndLosesNothing) {
+    if (GetParam() == "sqlite") GTEST_SKIP() << "an embedded database has no server to drop it";
+    std::mt19937 random(5);
+    Actor& actor = actors[0];
+    add(actor, "P0");
+    add(actor, "P0");
+    standOn(actor, "P0", random);
+    ASSERT_TRUE(actor.current);
+    db->OpenAnother()->Execute(
+        "SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+        "WHERE datname = current_database() AND pid <> pg_backend_pid()");
+    const std::vector<std::function<void(CPicture&)>> operations{
+        [&](CPicture& store) {
+            store.OwnerPhoto(nextPicture());
+            store.SavePhotoDetails(false);
+        },
+        [](CPicture& store) { store.DeleteRecord(); },
+        [](CPicture& store) { store.NextRecord(); },
+        [](CPicture& store) { store.SearchForRecord("P0", "D1"); },
+        [](CPicture& store) { store.LoadData(true); },
+        [](CPicture& store) { store.CheckIfDescriptionExists("D2"); },
+    };
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        operations[i](*actor.store);
+        EXPECT_GT(events.total(), 0u) << "operation " << i << " on a dropped connection";
+        events.clear();
+    }
+    expectEveryPhotoAllowed();
+
+    actor.cnn = db->OpenAnother();
+    add(actor, "P0");
+    for (const auto& [photo, states] : allowed) EXPECT_EQ(states.size(), 1u);
     expectEveryPhotoAllowed();
 }
 
