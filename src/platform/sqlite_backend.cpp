@@ -322,15 +322,17 @@ class SqliteBackend : public Backend {
 
     std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
                                          const ColumnInfo& column) override {
-        Statement kind = prepared("SELECT typeof(" + QuoteIdentifier(column.name) + "), length(" +
-                                  QuoteIdentifier(column.name) + ") FROM " +
-                                  QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+        // length() counts a text's characters, so a text is measured as the bytes it holds;
+        // a blob's length comes from its header without reading it.
+        const std::string name = QuoteIdentifier(column.name);
+        Statement kind =
+            prepared("SELECT typeof(" + name + "), CASE typeof(" + name +
+                     ") WHEN 'text' THEN length(CAST(" + name + " AS BLOB)) ELSE " + "length(" +
+                     name + ") END FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
         if (!kind.step()) rowGone(table);
-        const std::string type = kind.column(0).toText();
-        if (type == "null") return std::nullopt;
-        if (type != "blob" && type != "text") return kind.column(1).toInt();
-        return BlobHandle(db_, table, column, key.toInt(), false).size();
+        if (kind.column(0).toText() == "null") return std::nullopt;
+        return kind.column(1).toInt();
     }
 
     // Each blob handle walks the value's page chain from its start, so read in large pieces
