@@ -214,9 +214,7 @@ std::string Connection::Engine() const {
 }
 
 void Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
-    Backend& engine = backend();
-    engine.CountWrite();
-    engine.Execute(sql, params);
+    backend().Execute(sql, params);
 }
 
 namespace {
@@ -235,14 +233,12 @@ void Connection::ExecuteUpdate(const std::string& table, const std::vector<Assig
     Backend& engine = backend();
     const TableInfo info = engine.Table(table);
     if (set.empty()) throw Error("UPDATE of table \"" + info.name + "\" sets no column");
-    engine.CountWrite();
     engine.ExecuteUpdate(info, bindToColumns(info, set), bindToColumns(info, where));
 }
 
 void Connection::ExecuteDelete(const std::string& table, const std::vector<Condition>& where) {
     Backend& engine = backend();
     const TableInfo info = engine.Table(table);
-    engine.CountWrite();
     engine.ExecuteDelete(info, bindToColumns(info, where));
 }
 
@@ -428,7 +424,6 @@ void Recordset::Update() {
     for (const auto& [index, spool] : cursor.spools)
         blobs.push_back(spool->Writer(cursor.table.columns[index]));
 
-    engine.CountWrite();
     if (cursor.adding) {
         RowKey key = engine.InsertRow(cursor.table, values, blobs);
         cursor.keys.push_back(std::move(key));
@@ -458,9 +453,7 @@ void Recordset::Delete(int affect) {
         return;
     }
     requireCurrentRow(cursor, "Delete");
-    Backend& engine = connection_->backend();
-    engine.CountWrite();
-    engine.DeleteRow(cursor.table, cursor.keys[cursor.pos]);
+    connection_->backend().DeleteRow(cursor.table, cursor.keys[cursor.pos]);
     cursor.dropStaged();
     cursor.deleted[cursor.pos] = 1;
     if (cursor.passes[cursor.pos]) --cursor.count;

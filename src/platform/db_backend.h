@@ -110,8 +110,6 @@ class Backend {
                                const std::vector<BoundValue>& where) = 0;
     virtual void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) = 0;
 
-    // Counts statements that may have changed rows, so rows read ahead of them are read again.
-    void CountWrite() { ++writes_; }
     // Changes whenever this or any other connection may have changed the database's rows;
     // nullopt when the engine cannot tell cheaply, and rows are then never read ahead.
     virtual std::optional<std::uint64_t> DataVersion() { return std::nullopt; }
@@ -121,9 +119,6 @@ class Backend {
 
   protected:
     void ReportMoves(const std::string& table, const std::vector<KeyMove>& moves);
-
-  protected:
-    std::uint64_t writes_ = 0;
 
   private:
     std::vector<KeyWatcher*> watchers_;

@@ -327,8 +327,8 @@ class SqliteBackend : public Backend {
         const std::string name = QuoteIdentifier(column.name);
         Statement kind =
             prepared("SELECT typeof(" + name + "), CASE typeof(" + name +
-                     ") WHEN 'text' THEN length(CAST(" + name + " AS BLOB)) ELSE " + "length(" +
-                     name + ") END FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+                     ") WHEN 'text' THEN length(CAST(" + name + " AS BLOB)) ELSE length(" + name +
+                     ") END FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
         if (!kind.step()) rowGone(table);
         if (kind.column(0).toText() == "null") return std::nullopt;
@@ -410,11 +410,11 @@ class SqliteBackend : public Backend {
         return table;
     }
 
-    // data_version moves with other connections' commits, writes_ with this one's.
+    // data_version moves with other connections' commits, total_changes with this one's.
     std::optional<std::uint64_t> DataVersion() override {
         Statement version = prepared("PRAGMA data_version");
         const std::uint64_t others = version.step() ? version.column(0).toInt() : 0;
-        return (others << 32) + writes_;
+        return (others << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
     }
 
     std::int64_t schemaVersion() {
