@@ -101,6 +101,15 @@ class ConcurrentStores : public testing::TestWithParam<std::string>, public Hard
         actor.current.reset();
     }
 
+    bool runConversion(bool toFiles, const std::shared_ptr<Connection>& cnn,
+                       CPictureEvents& listener) {
+        CPicture converter(services);
+        UsePhotoTable(converter);
+        converter.SaveAsFile = toFiles;
+        converter.AddListener(&listener);
+        return toFiles ? converter.ConvertAllToFiles(cnn) : converter.ConvertAllToBlobs(cnn);
+    }
+
     // Both stores follow the table into its new form once a conversion has finished; a
     // conversion broken by the other store's work is run again, as a host would.
     void convert(Actor& actor, Actor& other, std::mt19937& random) {
@@ -120,22 +129,8 @@ class ConcurrentStores : public testing::TestWithParam<std::string>, public Hard
             else
                 remove(other);
         };
-        CPicture converter(services);
-        UsePhotoTable(converter);
-        converter.SaveAsFile = toFiles;
-        converter.AddListener(&interleaver);
-        const bool done = toFiles ? converter.ConvertAllToFiles(actor.cnn)
-                                  : converter.ConvertAllToBlobs(actor.cnn);
-        converter.RemoveListener(&interleaver);
-        if (!done) {
-            CPicture again(services);
-            UsePhotoTable(again);
-            again.SaveAsFile = toFiles;
-            again.AddListener(&events);
-            ASSERT_TRUE(toFiles ? again.ConvertAllToFiles(db->OpenAnother())
-                                : again.ConvertAllToBlobs(db->OpenAnother()))
-                << events.all();
-        }
+        if (!runConversion(toFiles, actor.cnn, interleaver))
+            ASSERT_TRUE(runConversion(toFiles, db->OpenAnother(), events)) << events.all();
         for (Actor* each : {&actor, &other}) each->store->SaveAsFile = toFiles;
         events.clear();
     }
