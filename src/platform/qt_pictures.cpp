@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/metafiles.h"
 #include "platform/picture_checks.h"
+#include "platform/plain_bitmap.h"
 #include "platform/qt_picture.h"
 
 namespace kelvo {
@@ -24,6 +25,7 @@ QImage ReadRaster(const Bytes& bytes, const std::string& path) {
     // The limit applies to every reader at once; it bounds one decoded image.
     if (std::string problem = PictureBytesProblem(bytes); !problem.empty())
         CannotRead(path, problem);
+    if (std::optional<QImage> plain = DecodePlainBitmap(bytes)) return *std::move(plain);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<qsizetype>(bytes.size()));
@@ -62,8 +64,8 @@ class QtPictureService : public PictureService {
 
     void SavePicture(const Picture& picture, const std::string& path) override {
         if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");
-        QByteArray encoded;
-        {
+        QByteArray encoded = EncodePlainBitmap(ImageOf(picture)).value_or(QByteArray());
+        if (encoded.isEmpty()) {
             QBuffer buffer(&encoded);
             buffer.open(QIODevice::WriteOnly);
             QImageWriter writer(&buffer, "bmp");

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -179,6 +182,71 @@ TEST(Picture, SavesUncompressedBitmapWhateverTheSource) {
         EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos);
     }
     EXPECT_THROW(Pictures().SavePicture(*loaded, "/dev/full"), Error);
+}
+
+// Bitmaps of the layout the store writes go through a quick path of our own; Qt's codec is
+// the reference for every byte and pixel, at widths with every row padding.
+QByteArray QtBitmapBytes(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "bmp").write(image);
+    return bytes;
+}
+
+QImage QtDecoded(const Bytes& bytes) {
+    QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return QImageReader(&buffer, "bmp").read();
+}
+
+TEST(Picture, PlainBitmapsMatchQtsOwnCodec) {
+    std::string folder = test::TempFolder();
+    for (int width : {1, 2, 3, 4, 5, 593}) {
+        QImage image(width, 3, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 37, y * 91, x ^ (y * 5)));
+        image.setDotsPerMeterX(2835 + width);
+        image.setDotsPerMeterY(4000);
+        std::string path = folder + "plain" + std::to_string(width) + ".bmp";
+        Pictures().SavePicture(*PictureFromImage(image), path);
+        Bytes saved = ReadBytes(path);
+        QByteArray reference = QtBitmapBytes(image);
+        ASSERT_EQ(saved, Bytes(reference.begin(), reference.end())) << "width " << width;
+
+        const QImage& loaded = ImageOf(*Pictures().LoadPicture(path));
+        EXPECT_EQ(loaded, QtDecoded(saved)) << "width " << width;
+        EXPECT_EQ(loaded.dotsPerMeterX(), 2835 + width);
+        EXPECT_EQ(loaded.dotsPerMeterY(), 4000);
+    }
+
+    // What the quick path leaves to Qt: top-down rows, a cut-off pixel area, a picture with
+    // alpha.
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(qRgb(10, 200, 30));
+    Bytes plain = ReadBytes(test::WriteImageFile(folder, "base.bmp", "bmp", 6, 4, 0x0AC81E));
+    auto variant = [&](const std::string& name, auto change) {
+        Bytes bytes = plain;
+        change(bytes);
+        WriteBytes(folder + name, bytes);
+        return folder + name;
+    };
+    std::string topDown = variant("topdown.bmp", [](Bytes& b) {
+        std::uint32_t h = static_cast<std::uint32_t>(-4);
+        for (int i = 0; i < 4; ++i) b[22 + i] = static_cast<std::uint8_t>(h >> (8 * i));
+    });
+    EXPECT_EQ(ImageOf(*Pictures().LoadPicture(topDown)).pixel(5, 0), image.pixel(5, 0));
+    std::string shortBody = variant("short.bmp", [](Bytes& b) { b.resize(b.size() - 5); });
+    EXPECT_NE(LoadError(shortBody), "");
+
+    QImage alpha(3, 2, QImage::Format_ARGB32);
+    alpha.fill(qRgba(1, 2, 3, 128));
+    std::string alphaPath = folder + "alpha.bmp";
+    Pictures().SavePicture(*PictureFromImage(alpha), alphaPath);
+    QByteArray alphaReference = QtBitmapBytes(alpha);
+    EXPECT_EQ(ReadBytes(alphaPath), Bytes(alphaReference.begin(), alphaReference.end()));
 }
 
 TEST(Interaction, HarmlessWithoutAnApplication) {

@@ -1,0 +1,111 @@
+// Row by row copies between 24-bit bitmap rows and 32-bit image scan lines.
+#include "platform/plain_bitmap.h"
+
+#include <cstring>
+
+#include "platform/picture_checks.h"
+
+namespace kelvo {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kPixelsOffset = kFileHeaderSize + kInfoHeaderSize;
+constexpr std::uint32_t kOpaque = 0xFF000000u;
+
+std::uint32_t Le32(const std::uint8_t* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
+}
+
+std::uint16_t Le16(const std::uint8_t* at) {
+    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
+
+void PutLe32(char* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<char>(value >> (8 * i));
+}
+
+void PutLe16(char* at, std::uint16_t value) {
+    at[0] = static_cast<char>(value);
+    at[1] = static_cast<char>(value >> 8);
+}
+
+// Bytes in one stored row: three a pixel, padded to a multiple of four.
+std::size_t RowBytes(std::int64_t width) {
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+}
+
+// Four-byte loads and stores run over the row's last pixel by one byte; the last pixel of a
+// row is done byte by byte so nothing outside the row or scan line is touched.
+void BgrRowToPixels(const std::uint8_t* from, std::uint32_t* to, int width) {
+    int x = 0;
+    for (; x + 1 < width; ++x, from += 3) {
+        std::uint32_t bgrx;
+        std::memcpy(&bgrx, from, 4);
+        to[x] = kOpaque | (bgrx & 0xFFFFFFu);
+    }
+    if (x < width) to[x] = kOpaque | from[2] << 16 | from[1] << 8 | from[0];
+}
+
+void PixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
+    int x = 0;
+    for (; x + 1 < width; ++x, to += 3) std::memcpy(to, &from[x], 4);
+    if (x < width) {
+        to[0] = static_cast<char>(from[x]);
+        to[1] = static_cast<char>(from[x] >> 8);
+        to[2] = static_cast<char>(from[x] >> 16);
+    }
+}
+
+}  // namespace
+
+std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
+    if (bytes.size() < kPixelsOffset || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+    const std::uint8_t* info = bytes.data() + kFileHeaderSize;
+    const auto width = static_cast<std::int32_t>(Le32(info + 4));
+    const auto height = static_cast<std::int32_t>(Le32(info + 8));
+    const bool plain = Le32(bytes.data() + 10) == kPixelsOffset && Le32(info) == kInfoHeaderSize &&
+                       Le16(info + 12) == 1 && Le16(info + 14) == 24 && Le32(info + 16) == 0 &&
+                       Le32(info + 32) == 0;
+    if (!plain || width <= 0 || height <= 0 || !SanePictureSize(width, height)) return std::nullopt;
+    const std::size_t rowBytes = RowBytes(width);
+    if (bytes.size() < kPixelsOffset + rowBytes * static_cast<std::size_t>(height))
+        return std::nullopt;
+
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) return std::nullopt;
+    for (int y = 0; y < height; ++y)
+        BgrRowToPixels(bytes.data() + kPixelsOffset + rowBytes * (height - 1 - y),
+                       reinterpret_cast<std::uint32_t*>(image.scanLine(y)), width);
+    image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(info + 24)));
+    image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(info + 28)));
+    return image;
+}
+
+std::optional<QByteArray> EncodePlainBitmap(const QImage& image) {
+    if (image.format() != QImage::Format_RGB32 || image.isNull()) return std::nullopt;
+    const int width = image.width(), height = image.height();
+    const std::size_t rowBytes = RowBytes(width);
+    const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(height);
+    QByteArray file(static_cast<qsizetype>(kPixelsOffset + pixelBytes), '\0');
+    char* out = file.data();
+    out[0] = 'B';
+    out[1] = 'M';
+    PutLe32(out + 2, static_cast<std::uint32_t>(file.size()));
+    PutLe32(out + 10, kPixelsOffset);
+    char* info = out + kFileHeaderSize;
+    PutLe32(info, kInfoHeaderSize);
+    PutLe32(info + 4, static_cast<std::uint32_t>(width));
+    PutLe32(info + 8, static_cast<std::uint32_t>(height));
+    PutLe16(info + 12, 1);
+    PutLe16(info + 14, 24);
+    PutLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
+    PutLe32(info + 24, static_cast<std::uint32_t>(image.dotsPerMeterX()));
+    PutLe32(info + 28, static_cast<std::uint32_t>(image.dotsPerMeterY()));
+    for (int y = 0; y < height; ++y)
+        PixelsToBgrRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)),
+                       out + kPixelsOffset + rowBytes * (height - 1 - y), width);
+    return file;
+}
+
+}  // namespace kelvo
