@@ -29,6 +29,9 @@ class PictureService {
     // Writes an uncompressed bitmap (BMP) file, whatever the picture was loaded from.
     // Throws Error for an empty picture or a failed write.
     virtual void SavePicture(const Picture& picture, const std::string& path) = 0;
+    // Whether the file SavePicture makes of `picture` loads back as the very same image, so
+    // that a caller may share it rather than decode the file again.
+    virtual bool ReadsBackAsItself(const Picture&) { return false; }
 };
 
 class Clipboard {

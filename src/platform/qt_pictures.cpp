@@ -83,6 +83,11 @@ class QtPictureService : public PictureService {
         }
     }
 
+    // Opaque 32-bit images take the plain bitmap path both ways, losing nothing.
+    bool ReadsBackAsItself(const Picture& picture) override {
+        return ImageOf(picture).format() == QImage::Format_RGB32;
+    }
+
   private:
     Bytes ReadFile(const std::string& path) {
         if (!files_.FileExists(path)) CannotRead(path, "file not found");

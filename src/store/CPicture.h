@@ -189,6 +189,29 @@ class CPicture {
     void SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData
+    // The picture of a photo file: shared from this operation's own write of `path` when
+    // there was one, otherwise decoded from the file.
+    PicturePtr loadPhotoFile(const std::string& path);
+
+    // While an operation runs, the photo file it wrote is remembered, so that the same
+    // operation reads it back without decoding the file again. Forgotten when the outermost
+    // operation ends: another program may change the file after that.
+    class WrittenPhotoScope {
+      public:
+        explicit WrittenPhotoScope(CPicture& store) : store_(store) { ++store_.m_writeScopes; }
+        ~WrittenPhotoScope() {
+            if (--store_.m_writeScopes == 0) store_.m_writtenPhoto.reset();
+        }
+        WrittenPhotoScope(const WrittenPhotoScope&) = delete;
+        WrittenPhotoScope& operator=(const WrittenPhotoScope&) = delete;
+
+      private:
+        CPicture& store_;
+    };
+    struct WrittenPhoto {
+        std::string path;
+        std::shared_ptr<const PictureImage> image;
+    };
 
     // Opens a whole-table recordset as m_rsPhotoDetails (the bulk operations).
     void openWholeTable(const std::shared_ptr<Connection>& cnn);
@@ -209,6 +232,8 @@ class CPicture {
     double m_dInitialMaxSize = 0;
     std::string m_sTempPhotoFile;
     std::optional<Bookmark> m_vNextBookmark;  // the row after the one being converted
+    int m_writeScopes = 0;
+    std::optional<WrittenPhoto> m_writtenPhoto;
 };
 
 }  // namespace kelvo

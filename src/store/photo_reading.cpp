@@ -28,6 +28,7 @@ std::string CPicture::photoFilePath(const std::string& code, const std::string& 
 }
 
 void CPicture::readCurrentPhoto() {
+    WrittenPhotoScope rereadWithoutDecoding(*this);
     FileSystem& files = *m_services.files;
     guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
     if (m_rsPhotoDetails) ReadPhotoFromBlob(*m_rsPhotoDetails);
@@ -91,13 +92,19 @@ bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
         const std::string name =
             m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
         if (!name.empty()) {
-            pic = m_services.pictures->LoadPicture(PhotosFolder + name);
+            pic = loadPhotoFile(PhotosFolder + name);
             return true;
         }
         SavePhotoToFile(pic, sCode, sDescription, sGroup);
     } catch (const std::exception&) {
     }
     return false;
+}
+
+PicturePtr CPicture::loadPhotoFile(const std::string& path) {
+    if (m_writtenPhoto && m_writtenPhoto->path == path)
+        return std::make_shared<Picture>(m_writtenPhoto->image);
+    return m_services.pictures->LoadPicture(path);
 }
 
 }  // namespace kelvo

@@ -16,6 +16,7 @@ const std::string& orDash(const std::string& value) {
 }  // namespace
 
 void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
+    WrittenPhotoScope rereadWithoutDecoding(*this);
     // A replacement edits the current row in place rather than deleting it and adding it
     // anew: the row is never missing, a failed write keeps its old photo, and a table with
     // a unique key on its columns accepts it. Without a current row it is added instead.
@@ -139,6 +140,8 @@ void CPicture::writePictureFile(const Picture& picture, const std::string& path)
     try {
         m_services.pictures->SavePicture(picture, temp);
         files.Rename(temp, path);
+        if (m_writeScopes > 0 && m_services.pictures->ReadsBackAsItself(picture))
+            m_writtenPhoto = WrittenPhoto{path, picture.image()};
     } catch (...) {
         store::DeleteQuietly(files, temp);
         throw;

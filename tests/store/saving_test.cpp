@@ -150,6 +150,23 @@ TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
     EXPECT_EQ(fileBytes("A1_Back_CUST.qzr"), bitmapOf(*second));
 }
 
+TEST_P(SavingTest, FileModeSaveShowsItsOwnPhotoAndLaterLoadsReadTheFileAfresh) {
+    auto store = initStore(true);
+    PicturePtr photo = MakePicture(8, 5, 0x204060);
+    saveNew(*store, "Front", photo);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(pictures.loads, 0) << "the file just written is not decoded again";
+    EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 7, 4), 0x204060u);
+    EXPECT_NE(store->OwnerPhoto()->Handle(), photo->Handle());
+
+    // Another program replaces the file: the next load reads it, not the remembered photo.
+    LocalFileSystem().WriteAll(photosFolder() + "A1_Front_CUST.qzr",
+                               bitmapOf(*MakePicture(8, 5, 0x0F0F0F)));
+    store->LoadData();
+    EXPECT_EQ(pictures.loads, 1);
+    EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 7, 4), 0x0F0F0Fu);
+}
+
 TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
     const std::string given = scratch + "Pics";
     auto store = initStore(true);

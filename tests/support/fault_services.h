@@ -62,6 +62,9 @@ class FaultPictures : public PictureService {
 
     PicturePtr LoadPicture(const std::string& path) override;
     void SavePicture(const Picture& picture, const std::string& path) override;
+    bool ReadsBackAsItself(const Picture& picture) override {
+        return real_.ReadsBackAsItself(picture);
+    }
 
   private:
     PictureService& real_;
