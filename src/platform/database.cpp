@@ -397,6 +397,12 @@ Bookmark Recordset::GetBookmark() const {
     return Bookmark{cursor.pos};
 }
 
+Variant Recordset::RowIdentity() const {
+    const Cursor& cursor = openCursor(cursor_);
+    requireCurrentRow(cursor, "RowIdentity");
+    return cursor.keys[static_cast<std::size_t>(cursor.pos)];
+}
+
 void Recordset::SetBookmark(const Bookmark& mark) {
     Cursor& cursor = openCursor(cursor_);
     if (mark.index < 0 || mark.index >= cursor.size() || !cursor.visible(mark.index))

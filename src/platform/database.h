@@ -156,6 +156,9 @@ class Recordset {
 
     Bookmark GetBookmark() const;  // REQUIRES: a current row
     void SetBookmark(const Bookmark& mark);
+    // An opaque value naming the current row in its table, the same across Requery while
+    // the row stays where the engine keeps it. REQUIRES: a current row.
+    Variant RowIdentity() const;
 
     void AddNew();                   // starts a new row; field values set until Update go into it
     void Update();                   // writes the new row or the staged changes of the current row

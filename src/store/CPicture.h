@@ -185,7 +185,8 @@ class CPicture {
     void ReadPhotoFromBlob(Recordset& rs);
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
-    bool SavePhotoToBlob(Recordset& rs);  // false when only part of the photo was appended
+    enum class Appended { Nothing, Whole, Part };
+    Appended SavePhotoToBlob(Recordset& rs);  // how much of the photo went into the column
     void SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData
@@ -209,7 +210,8 @@ class CPicture {
         CPicture& store_;
     };
     struct WrittenPhoto {
-        std::string path;
+        std::string path;            // a photo file, or
+        std::optional<Variant> row;  // the row whose photo column was written
         std::shared_ptr<const PictureImage> image;
     };
 

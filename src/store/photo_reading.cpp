@@ -29,6 +29,12 @@ std::string CPicture::photoFilePath(const std::string& code, const std::string& 
 
 void CPicture::readCurrentPhoto() {
     WrittenPhotoScope rereadWithoutDecoding(*this);
+    if (!SaveAsFile && m_writtenPhoto && m_writtenPhoto->row && m_rsPhotoDetails &&
+        store::TrueQuietly(
+            [&] { return m_rsPhotoDetails->RowIdentity() == *m_writtenPhoto->row; })) {
+        m_picOwnerPhoto = std::make_shared<Picture>(m_writtenPhoto->image);
+        return;
+    }
     FileSystem& files = *m_services.files;
     guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
     if (m_rsPhotoDetails) ReadPhotoFromBlob(*m_rsPhotoDetails);

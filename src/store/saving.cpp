@@ -41,6 +41,7 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     write(OwnerCommentsField, orDash(m_sPhotoComments));
 
     bool photoStaged = true;
+    bool columnWritten = false;  // the whole photo went into the column
     if (SaveAsFile) {
         PicturePtr photo = OwnerPhoto();
         if (!photo->IsEmpty()) {
@@ -55,7 +56,11 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         FileSystem& files = *m_services.files;
         guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
         guarded([&] { m_services.pictures->SavePicture(*OwnerPhoto(), m_sTempPhotoFile); });
-        if (m_rsPhotoDetails) photoStaged = SavePhotoToBlob(*m_rsPhotoDetails);
+        if (m_rsPhotoDetails) {
+            const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails);
+            photoStaged = appended != Appended::Part;
+            columnWritten = appended == Appended::Whole;
+        }
         guarded([&] {
             if (files.FileExists(m_sTempPhotoFile)) files.DeleteFile(m_sTempPhotoFile);
         });
@@ -71,6 +76,10 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             store::Quietly([&] { rs.CancelUpdate(); });
             throw;
         }
+        if (columnWritten && m_services.pictures->ReadsBackAsItself(*OwnerPhoto()))
+            store::Quietly([&] {
+                m_writtenPhoto = WrittenPhoto{"", rs.RowIdentity(), OwnerPhoto()->image()};
+            });
     });
 
     if (!bConverting) {
@@ -79,7 +88,7 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     }
 }
 
-bool CPicture::SavePhotoToBlob(Recordset& rs) {
+CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs) {
     store::Quietly([&] { connection().Attributes(128); });
     std::unique_ptr<InputFile> in;
     std::int64_t length = 0;
@@ -87,9 +96,9 @@ bool CPicture::SavePhotoToBlob(Recordset& rs) {
         in = m_services.files->OpenRead(m_sTempPhotoFile);
         length = in->Length();
     } catch (const std::exception&) {
-        return true;  // nothing to append; the column stays as it is
+        return Appended::Nothing;  // the column stays as it is
     }
-    if (length <= 0) return true;
+    if (length <= 0) return Appended::Nothing;
 
     std::int64_t appended = 0;
     try {
@@ -110,7 +119,8 @@ bool CPicture::SavePhotoToBlob(Recordset& rs) {
         for (std::int64_t i = 0; i < length / store::kChunkSize; ++i) append(store::kChunkSize);
     } catch (const std::exception&) {
     }
-    return appended == 0 || appended == length;
+    if (appended == 0) return Appended::Nothing;
+    return appended == length ? Appended::Whole : Appended::Part;
 }
 
 void CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
@@ -141,7 +151,7 @@ void CPicture::writePictureFile(const Picture& picture, const std::string& path)
         m_services.pictures->SavePicture(picture, temp);
         files.Rename(temp, path);
         if (m_writeScopes > 0 && m_services.pictures->ReadsBackAsItself(picture))
-            m_writtenPhoto = WrittenPhoto{path, picture.image()};
+            m_writtenPhoto = WrittenPhoto{path, std::nullopt, picture.image()};
     } catch (...) {
         store::DeleteQuietly(files, temp);
         throw;

@@ -39,6 +39,16 @@ void Quietly(Step&& step) {
     }
 }
 
+// The answer of `test`, or false when it fails.
+template <typename Test>
+bool TrueQuietly(Test&& test) {
+    try {
+        return test();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 // Deletes `path` when it exists; a failure is passed over (a stray temporary file at worst).
 void DeleteQuietly(FileSystem& files, const std::string& path);
 

@@ -41,6 +41,8 @@ TEST_P(SavingTest, NewPhotoInTheColumnRoundTripsByteForByte) {
     const Bytes bitmap = bitmapOf(*photo);
     saveNew(*store, "Front", photo, true);
     EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(pictures.loads, 0) << "the photo just written is not decoded again";
+    EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 36, 20), 0x123456u);
     EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/1"});
     EXPECT_EQ(rowCount("A1", "CUST"), 1);
     EXPECT_EQ(columnOf("A1", "Front", "GRP").toText(), "CUST");
@@ -53,6 +55,7 @@ TEST_P(SavingTest, NewPhotoInTheColumnRoundTripsByteForByte) {
     auto reader = initStore(false);
     reader->LoadData();
     EXPECT_EQ(reader->PhotoDescription(), "Front");
+    EXPECT_EQ(pictures.loads, 1);
     EXPECT_EQ(bitmapOf(*reader->OwnerPhoto()), bitmap);
     EXPECT_EQ(PixelAt(*reader->OwnerPhoto(), 5, 5), 0x123456u);
     EXPECT_EQ(errorLines(), Lines{});
