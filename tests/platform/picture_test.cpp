@@ -216,7 +216,8 @@ TEST(Picture, PlainBitmapsMatchQtsOwnCodec) {
         QByteArray reference = QtBitmapBytes(image);
         ASSERT_EQ(saved, Bytes(reference.begin(), reference.end())) << "width " << width;
 
-        const QImage& loaded = ImageOf(*Pictures().LoadPicture(path));
+        const PicturePtr picture = Pictures().LoadPicture(path);
+        const QImage& loaded = ImageOf(*picture);
         EXPECT_EQ(loaded, QtDecoded(saved)) << "width " << width;
         EXPECT_EQ(loaded.dotsPerMeterX(), 2835 + width);
         EXPECT_EQ(loaded.dotsPerMeterY(), 4000);
