@@ -93,7 +93,9 @@ class Field {
     std::int64_t ActualSize() const;  // stored length in bytes, 0 when Null or empty
 
     // Next `length` bytes of a binary column, continuing where the last call on this row
-    // stopped (a move resets it). Fewer bytes at the end of the value.
+    // stopped (a move resets it). Fewer bytes at the end of the value. On SQLite a value
+    // read partway keeps the database's read lock until it is read to its end or the
+    // connection runs its next statement.
     Bytes GetChunk(std::int64_t length);
     // Appends bytes to the binary column of the current (or new) row; staged until Update.
     // Staged bytes are spooled to a temporary file, never held whole in memory.

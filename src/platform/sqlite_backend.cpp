@@ -196,6 +196,7 @@ class SqliteBackend : public Backend {
         sqlite3_extended_result_codes(db_, 0);
     }
     ~SqliteBackend() override {
+        reading_.reset();
         forgetStatements();
         sqlite3_close_v2(db_);
     }
@@ -341,15 +342,22 @@ class SqliteBackend : public Backend {
 
     Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                    std::int64_t offset, std::int64_t length) override {
-        BlobHandle blob(db_, table, column, key.toInt(), false);
-        const std::int64_t available = std::max<std::int64_t>(0, blob.size() - offset);
-        Bytes bytes(static_cast<std::size_t>(std::min(length, available)));
-        if (!bytes.empty())
-            blob.read(bytes.data(), static_cast<int>(bytes.size()), static_cast<int>(offset));
-        return bytes;
+        BlobHandle& blob = blobBeingRead(table, column, key.toInt());
+        try {
+            const std::int64_t available = std::max<std::int64_t>(0, blob.size() - offset);
+            Bytes bytes(static_cast<std::size_t>(std::min(length, available)));
+            if (!bytes.empty())
+                blob.read(bytes.data(), static_cast<int>(bytes.size()), static_cast<int>(offset));
+            if (offset + static_cast<std::int64_t>(bytes.size()) >= blob.size()) reading_.reset();
+            return bytes;
+        } catch (...) {
+            reading_.reset();
+            throw;
+        }
     }
 
     void Execute(const std::string& sql, const std::vector<Variant>& params) override {
+        reading_.reset();
         const char* rest = sql.c_str();
         std::size_t used = 0;
         while (rest && *rest) {
@@ -425,6 +433,7 @@ class SqliteBackend : public Backend {
     // The store runs the same few statements again and again, so they stay prepared, known
     // by their text. A statement already in use (a nested call) gets a fresh one of its own.
     Statement prepared(const std::string& sql) {
+        reading_.reset();
         auto found = statements_.find(sql);
         if (found != statements_.end() && found->second.inUse) return Statement(db_, sql);
         if (found == statements_.end()) {
@@ -469,7 +478,23 @@ class SqliteBackend : public Backend {
         }
     }
 
+    // A value read piece by piece keeps one handle, which remembers where its pages are; a
+    // fresh handle would walk the value's page chain from the start for every piece. The
+    // handle holds a read lock, so it is closed at the value's end and before any statement.
+    BlobHandle& blobBeingRead(const TableInfo& table, const ColumnInfo& column,
+                              std::int64_t rowid) {
+        if (!reading_ || reading_->table != table.name || reading_->column != column.name ||
+            reading_->rowid != rowid) {
+            reading_.reset();
+            reading_.emplace(
+                OpenRead{table.name, column.name, rowid,
+                         std::make_unique<BlobHandle>(db_, table, column, rowid, false)});
+        }
+        return *reading_->handle;
+    }
+
     void exec(const char* sql) {
+        reading_.reset();
         if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
             throw Error(sqlite3_errmsg(db_));
     }
@@ -502,7 +527,14 @@ class SqliteBackend : public Backend {
         bool inUse;
     };
 
+    struct OpenRead {
+        std::string table, column;
+        std::int64_t rowid;
+        std::unique_ptr<BlobHandle> handle;
+    };
+
     sqlite3* db_ = nullptr;
+    std::optional<OpenRead> reading_;
     std::unordered_map<std::string, KeptStatement> statements_;
     std::unordered_map<std::string, TableInfo> tables_;  // by upper-case name
     std::int64_t tablesVersion_ = -1;

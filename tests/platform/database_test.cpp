@@ -298,6 +298,12 @@ TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
     EXPECT_TRUE(stored.GetChunk(kChunk).empty());
     EXPECT_TRUE(back == photo);
 
+    // A value read partway holds the engine's read lock only until the reader's next
+    // statement, so the writer below is not kept waiting.
+    reader->Requery();
+    EXPECT_EQ(static_cast<std::int64_t>(reader->Fields("PIC").GetChunk(kChunk).size()), kChunk);
+    reader->Requery();
+
     // Replacing the photo of the current row in place, then clearing it.
     rs->Fields("PIC").AppendChunk(Bytes{1, 2, 3});
     rs->Update();
