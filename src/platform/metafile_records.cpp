@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "platform/error.h"
 
 namespace kelvo {
@@ -15,13 +16,6 @@ namespace {
 
 constexpr std::uint32_t kEmfEof = 14;
 constexpr std::uint16_t kWmfEof = 0x0000;
-
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint16_t Le16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
 
 const char* CharsOf(const Bytes& bytes) {
     return reinterpret_cast<const char*>(bytes.data());

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/byte_order.h"
 #include "platform/error.h"
 #include "platform/metafile_records.h"
 #include "platform/picture_checks.h"
@@ -28,12 +29,6 @@ constexpr double kScreenDpi = 96.0;
 constexpr std::uint32_t kEmfHeader = 1;
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint16_t Le16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
 std::int32_t LeInt32(const Bytes& b, std::size_t at) {
     return static_cast<std::int32_t>(Le32(b, at));
 }

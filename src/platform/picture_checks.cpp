@@ -4,18 +4,14 @@
 
 #include <cstdlib>
 
+#include "platform/byte_order.h"
+
 namespace kelvo {
 
 namespace {
 
 constexpr const char* kTruncated = "the file is truncated";
 
-std::uint32_t Le32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-std::uint16_t Le16(const Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
 std::uint32_t Be32(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
 }

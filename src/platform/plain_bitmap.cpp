@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "platform/picture_checks.h"
 
 namespace kelvo {
@@ -12,14 +13,6 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kPixelsOffset = kFileHeaderSize + kInfoHeaderSize;
 constexpr std::uint32_t kOpaque = 0xFF000000u;
-
-std::uint32_t Le32(const std::uint8_t* at) {
-    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-
-std::uint16_t Le16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
-}
 
 void PutLe32(char* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<char>(value >> (8 * i));
@@ -61,12 +54,12 @@ void PixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
 
 std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
     if (bytes.size() < kPixelsOffset || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
-    const std::uint8_t* info = bytes.data() + kFileHeaderSize;
-    const auto width = static_cast<std::int32_t>(Le32(info + 4));
-    const auto height = static_cast<std::int32_t>(Le32(info + 8));
-    const bool plain = Le32(bytes.data() + 10) == kPixelsOffset && Le32(info) == kInfoHeaderSize &&
-                       Le16(info + 12) == 1 && Le16(info + 14) == 24 && Le32(info + 16) == 0 &&
-                       Le32(info + 32) == 0;
+    constexpr std::size_t info = kFileHeaderSize;
+    const auto width = static_cast<std::int32_t>(Le32(bytes, info + 4));
+    const auto height = static_cast<std::int32_t>(Le32(bytes, info + 8));
+    const bool plain = Le32(bytes, 10) == kPixelsOffset && Le32(bytes, info) == kInfoHeaderSize &&
+                       Le16(bytes, info + 12) == 1 && Le16(bytes, info + 14) == 24 &&
+                       Le32(bytes, info + 16) == 0 && Le32(bytes, info + 32) == 0;
     if (!plain || width <= 0 || height <= 0 || !SanePictureSize(width, height)) return std::nullopt;
     const std::size_t rowBytes = RowBytes(width);
     if (bytes.size() < kPixelsOffset + rowBytes * static_cast<std::size_t>(height))
@@ -77,8 +70,8 @@ std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
     for (int y = 0; y < height; ++y)
         BgrRowToPixels(bytes.data() + kPixelsOffset + rowBytes * (height - 1 - y),
                        reinterpret_cast<std::uint32_t*>(image.scanLine(y)), width);
-    image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(info + 24)));
-    image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(info + 28)));
+    image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(bytes, info + 24)));
+    image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(bytes, info + 28)));
     return image;
 }
 
