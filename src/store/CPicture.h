@@ -194,9 +194,9 @@ class CPicture {
     // there was one, otherwise decoded from the file.
     PicturePtr loadPhotoFile(const std::string& path);
 
-    // While an operation runs, the photo file it wrote is remembered, so that the same
-    // operation reads it back without decoding the file again. Forgotten when the outermost
-    // operation ends: another program may change the file after that.
+    // While an operation runs, the photo it wrote (a file or a photo column) is remembered,
+    // so that the same operation reads it back without decoding it again. Forgotten when the
+    // outermost operation ends: another program may change it after that.
     class WrittenPhotoScope {
       public:
         explicit WrittenPhotoScope(CPicture& store) : store_(store) { ++store_.m_writeScopes; }
@@ -209,6 +209,9 @@ class CPicture {
       private:
         CPicture& store_;
     };
+    // Remembers `picture` as just written to the file `path` or into the photo column of
+    // `row`, while an operation runs and when the picture reads back as itself.
+    void rememberWrittenPhoto(const Picture& picture, std::string path, std::optional<Variant> row);
     struct WrittenPhoto {
         std::string path;            // a photo file, or
         std::optional<Variant> row;  // the row whose photo column was written

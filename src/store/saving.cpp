@@ -76,10 +76,8 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             store::Quietly([&] { rs.CancelUpdate(); });
             throw;
         }
-        if (columnWritten && m_services.pictures->ReadsBackAsItself(*OwnerPhoto()))
-            store::Quietly([&] {
-                m_writtenPhoto = WrittenPhoto{"", rs.RowIdentity(), OwnerPhoto()->image()};
-            });
+        if (columnWritten)
+            store::Quietly([&] { rememberWrittenPhoto(*OwnerPhoto(), "", rs.RowIdentity()); });
     });
 
     if (!bConverting) {
@@ -150,12 +148,17 @@ void CPicture::writePictureFile(const Picture& picture, const std::string& path)
     try {
         m_services.pictures->SavePicture(picture, temp);
         files.Rename(temp, path);
-        if (m_writeScopes > 0 && m_services.pictures->ReadsBackAsItself(picture))
-            m_writtenPhoto = WrittenPhoto{path, std::nullopt, picture.image()};
+        rememberWrittenPhoto(picture, path, std::nullopt);
     } catch (...) {
         store::DeleteQuietly(files, temp);
         throw;
     }
+}
+
+void CPicture::rememberWrittenPhoto(const Picture& picture, std::string path,
+                                    std::optional<Variant> row) {
+    if (m_writeScopes > 0 && m_services.pictures->ReadsBackAsItself(picture))
+        m_writtenPhoto = WrittenPhoto{std::move(path), std::move(row), picture.image()};
 }
 
 }  // namespace kelvo
