@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/interaction.h"
+
 namespace kelvo::bench {
 namespace {
 
@@ -102,6 +104,12 @@ void WriteFileRaw(const std::string& path, const Bytes& bytes) {
     if (!f) throw std::runtime_error("cannot write " + path);
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+}
+
+Bytes BitmapBytesOf(const Picture& picture) {
+    const std::string path = ScratchFolder() + "sample.bmp";
+    DefaultServices().pictures->SavePicture(picture, path);
+    return ReadFileRaw(path);
 }
 
 Bytes ReadFileRaw(const std::string& path) {

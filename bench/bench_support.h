@@ -48,6 +48,9 @@ void PairWithBaseline(const std::string& measured, const std::string& baseline, 
 // A 10 MB photo saved and loaded once; the rise of the peak resident size, in kilobytes.
 long PeakRoundTripKb(bool asFile);
 
+// The bytes of the bitmap file the store writes for `picture`.
+Bytes BitmapBytesOf(const Picture& picture);
+
 // Bytes of a file written whole / read whole with plain stdio.
 void WriteFileRaw(const std::string& path, const Bytes& bytes);
 Bytes ReadFileRaw(const std::string& path);

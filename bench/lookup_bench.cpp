@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "bench_support.h"
+#include "platform/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {
@@ -26,7 +27,7 @@ const std::string& seededDatabase() {
         RawSqlite raw(file);
         raw.Exec(kPhotoTableSql);
         raw.Exec("BEGIN");
-        const Bytes smallPhoto(2048, 0x5A);
+        const Bytes smallPhoto = BitmapBytesOf(*MakeSamplePicture(26, 26, "owner"));  // 2 KB
         for (int owner = 0; owner < kOwners; ++owner)
             for (int p = 0; p < kPhotosPerOwner; ++p)
                 raw.InsertPhoto(ownerCode(owner), "Photo " + std::to_string(p), "CUST",

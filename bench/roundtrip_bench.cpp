@@ -25,11 +25,9 @@ struct SamplePhoto {
 };
 
 SamplePhoto samplePhoto(std::int64_t megabytes) {
-    int side = sideFor(megabytes);
+    const int side = sideFor(megabytes);
     SamplePhoto photo{MakeSamplePicture(side, side, "bench"), {}};
-    std::string path = ScratchFolder() + "sample.bmp";
-    DefaultServices().pictures->SavePicture(*photo.picture, path);
-    photo.bitmap = ReadFileRaw(path);
+    photo.bitmap = BitmapBytesOf(*photo.picture);
     return photo;
 }
 
