@@ -208,6 +208,15 @@ Backend& Connection::backend() {
     return *backend_;
 }
 
+Connection::ReadsTogether::ReadsTogether(Connection* connection)
+    : connection_(connection), engine_(connection ? connection->backend_.get() : nullptr) {
+    if (engine_) engine_->BeginReads();
+}
+
+Connection::ReadsTogether::~ReadsTogether() {
+    if (engine_ && connection_->backend_.get() == engine_) engine_->EndReads();
+}
+
 std::string Connection::Engine() const {
     if (!backend_) throw Error("operation is not allowed when the connection is closed");
     return backend_->Engine();
@@ -268,6 +277,7 @@ void Recordset::Open() {
     if (cursor_) throw Error("operation is not allowed when the recordset is open");
     if (!connection_) throw Error("the recordset has no active connection");
     Backend& engine = connection_->backend();
+    const Connection::ReadsTogether together(connection_.get());
 
     auto cursor = std::make_unique<Cursor>();
     cursor->table = engine.Table(source_.table);

@@ -69,6 +69,21 @@ class Connection {
 
     Backend& backend();  // REQUIRES: IsOpen(); throws Error otherwise
 
+    // While one lives, the connection's reads may share one view of the database, which
+    // spares the engine its locking per statement. Only reads belong in its scope; no
+    // connection (nullptr) makes it do nothing.
+    class ReadsTogether {
+      public:
+        explicit ReadsTogether(Connection* connection);
+        ~ReadsTogether();
+        ReadsTogether(const ReadsTogether&) = delete;
+        ReadsTogether& operator=(const ReadsTogether&) = delete;
+
+      private:
+        Connection* connection_;
+        Backend* engine_;  // the engine the reads began on, unless the connection was closed
+    };
+
   private:
     std::unique_ptr<Backend> backend_;
     long attributes_ = 0;

@@ -114,6 +114,12 @@ class Backend {
     // nullopt when the engine cannot tell cheaply, and rows are then never read ahead.
     virtual std::optional<std::uint64_t> DataVersion() { return std::nullopt; }
 
+    // Reads between BeginReads and the matching EndReads may share one view of the
+    // database, so that an engine need not take its locks afresh for every statement.
+    // Pairs nest. Only reads belong between them.
+    virtual void BeginReads() {}
+    virtual void EndReads() noexcept {}
+
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);
 

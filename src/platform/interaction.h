@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/picture.h"
+#include "platform/variant.h"
 
 namespace kelvo {
 
@@ -26,6 +27,9 @@ class PictureService {
     // Reads a picture file of any supported kind. Throws Error for a missing, unreadable,
     // truncated or unsupported file, or one whose declared size is absurd.
     virtual PicturePtr LoadPicture(const std::string& path) = 0;
+    // Reads a picture from the bytes a picture file would hold; errors name them "picture
+    // <source>". Throws Error as LoadPicture does.
+    virtual PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) = 0;
     // Writes an uncompressed bitmap (BMP) file, whatever the picture was loaded from.
     // Throws Error for an empty picture or a failed write.
     virtual void SavePicture(const Picture& picture, const std::string& path) = 0;

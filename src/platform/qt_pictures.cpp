@@ -17,14 +17,15 @@ namespace {
 
 constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
 
-[[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
-    throw Error("cannot read picture file " + path + ": " + reason);
+// `source` is "file <path>" or another phrase naming where the bytes came from.
+[[noreturn]] void CannotRead(const std::string& source, const std::string& reason) {
+    throw Error("cannot read picture " + source + ": " + reason);
 }
 
-QImage ReadRaster(const Bytes& bytes, const std::string& path) {
+QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     // The limit applies to every reader at once; it bounds one decoded image.
     if (std::string problem = PictureBytesProblem(bytes); !problem.empty())
-        CannotRead(path, problem);
+        CannotRead(source, problem);
     if (std::optional<QImage> plain = DecodePlainBitmap(bytes)) return *std::move(plain);
     QImageReader::setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
@@ -33,14 +34,14 @@ QImage ReadRaster(const Bytes& bytes, const std::string& path) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
-    if (!reader.canRead()) CannotRead(path, "unsupported picture format");
+    if (!reader.canRead()) CannotRead(source, "unsupported picture format");
     QSize declared = reader.size();
     if (declared.isValid() && !SanePictureSize(declared.width(), declared.height()))
-        CannotRead(path, "declared size " + std::to_string(declared.width()) + "x" +
-                             std::to_string(declared.height()) + " is too large");
+        CannotRead(source, "declared size " + std::to_string(declared.width()) + "x" +
+                               std::to_string(declared.height()) + " is too large");
     QImage image = reader.read();
-    if (image.isNull()) CannotRead(path, reader.errorString().toStdString());
-    if (!SanePictureSize(image.width(), image.height())) CannotRead(path, "picture is too large");
+    if (image.isNull()) CannotRead(source, reader.errorString().toStdString());
+    if (!SanePictureSize(image.width(), image.height())) CannotRead(source, "picture is too large");
     return image;
 }
 
@@ -50,16 +51,19 @@ class QtPictureService : public PictureService {
 
     PicturePtr LoadPicture(const std::string& path) override {
         if (path.empty()) return EmptyPicture();
-        Bytes bytes = ReadFile(path);
-        if (bytes.empty()) CannotRead(path, "the file is empty");
+        return LoadPictureData(ReadFile(path), "file " + path);
+    }
+
+    PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override {
+        if (bytes.empty()) CannotRead(source, "it holds no bytes");
         if (MetafileKind kind = MetafileKindOf(bytes); kind != MetafileKind::None) {
             try {
                 return PictureFromImage(RenderMetafile(kind, bytes));
             } catch (const Error& error) {
-                CannotRead(path, error.what());
+                CannotRead(source, error.what());
             }
         }
-        return PictureFromImage(ReadRaster(bytes, path));
+        return PictureFromImage(ReadRaster(bytes, source));
     }
 
     void SavePicture(const Picture& picture, const std::string& path) override {
@@ -90,16 +94,16 @@ class QtPictureService : public PictureService {
 
   private:
     Bytes ReadFile(const std::string& path) {
-        if (!files_.FileExists(path)) CannotRead(path, "file not found");
+        if (!files_.FileExists(path)) CannotRead("file " + path, "file not found");
         std::int64_t length = 0;
         Bytes bytes;
         try {
             length = files_.FileLength(path);
             if (length <= kMaxFileBytes) bytes = files_.ReadAll(path);
         } catch (const Error& error) {
-            CannotRead(path, error.what());
+            CannotRead("file " + path, error.what());
         }
-        if (length > kMaxFileBytes) CannotRead(path, "the file is too large");
+        if (length > kMaxFileBytes) CannotRead("file " + path, "the file is too large");
         return bytes;
     }
 

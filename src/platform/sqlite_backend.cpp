@@ -419,10 +419,37 @@ class SqliteBackend : public Backend {
     }
 
     // data_version moves with other connections' commits, total_changes with this one's.
+    // Within reads of our own transaction other connections' commits stay out of sight.
     std::optional<std::uint64_t> DataVersion() override {
-        Statement version = prepared("PRAGMA data_version");
-        const std::uint64_t others = version.step() ? version.column(0).toInt() : 0;
-        return (others << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+        if (!ownsReads_ || !versionInReads_) {
+            Statement version = prepared("PRAGMA data_version");
+            const std::uint64_t others = version.step() ? version.column(0).toInt() : 0;
+            if (ownsReads_)
+                versionInReads_ = others;
+            else
+                return (others << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+        }
+        return (*versionInReads_ << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+    }
+
+    // Outside a transaction each statement takes and drops the file's shared lock and checks
+    // for a hot journal; one deferred transaction over a group of reads does that once.
+    void BeginReads() override {
+        if (readDepth_ == 0 && sqlite3_get_autocommit(db_)) {
+            prepared("BEGIN").run();
+            ownsReads_ = true;
+        }
+        ++readDepth_;
+    }
+
+    void EndReads() noexcept override {
+        if (--readDepth_ > 0 || !ownsReads_) return;
+        ownsReads_ = false;
+        versionInReads_.reset();
+        reading_.reset();
+        if (!sqlite3_get_autocommit(db_) &&
+            sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     }
 
     std::int64_t schemaVersion() {
@@ -538,6 +565,9 @@ class SqliteBackend : public Backend {
     std::unordered_map<std::string, KeptStatement> statements_;
     std::unordered_map<std::string, TableInfo> tables_;  // by upper-case name
     std::int64_t tablesVersion_ = -1;
+    int readDepth_ = 0;
+    bool ownsReads_ = false;
+    std::optional<std::uint64_t> versionInReads_;
 };
 
 }  // namespace

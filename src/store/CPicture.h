@@ -182,7 +182,7 @@ class CPicture {
     void ResolvePhotosFolder(bool createGivenFolder);
     std::string photoFilePath(const std::string& code, const std::string& description,
                               const std::string& group) const;  // REQUIRES: folder resolved
-    void ReadPhotoFromBlob(Recordset& rs);
+    Bytes ReadPhotoFromBlob(Recordset& rs);  // the current row's column, as far as it was read
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
     enum class Appended { Nothing, Whole, Part };

@@ -26,6 +26,7 @@ void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
     if (!bConverting && bDefaultPhoto) {
         guarded([&] {
             Recordset& rs = photoRows();
+            const Connection::ReadsTogether together(rs.ActiveConnection().get());
             rs.MoveFirst();
             if (!OwnerDefaultPhotoField.empty()) {
                 while (!rs.EOF()) {

@@ -1,5 +1,5 @@
-// Reading the current row's photo into OwnerPhoto: from the photo column through a temporary
-// file, and in file mode from the photos folder. Also where the photos folder is resolved and
+// Reading the current row's photo into OwnerPhoto: from the photo column, and in file mode
+// from the photos folder. Also where the photos folder is resolved and
 // photo file names are made.
 #include "platform/text.h"
 #include "store/CPicture.h"
@@ -35,30 +35,23 @@ void CPicture::readCurrentPhoto() {
         m_picOwnerPhoto = std::make_shared<Picture>(m_writtenPhoto->image);
         return;
     }
-    FileSystem& files = *m_services.files;
-    guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
-    if (m_rsPhotoDetails) ReadPhotoFromBlob(*m_rsPhotoDetails);
-
-    bool tempWritten = false;
-    guarded([&] { tempWritten = !m_sTempPhotoFile.empty() && files.FileExists(m_sTempPhotoFile); });
-    if (tempWritten) {
-        std::int64_t length = 0;
-        guarded([&] { length = files.FileLength(m_sTempPhotoFile); });
-        if (length > 0) {
-            m_picOwnerPhoto = EmptyPicture();
-            guarded([&] { m_picOwnerPhoto = m_services.pictures->LoadPicture(m_sTempPhotoFile); });
-            if (SaveAsFile) {
-                guarded([&] {
-                    ResolvePhotosFolder(false);
-                    const std::string path =
-                        photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
-                    if (!OwnerPhoto()->IsEmpty()) writePictureFile(*m_picOwnerPhoto, path);
-                });
-            }
-        } else {
-            m_picOwnerPhoto.reset();
+    Bytes columnBytes;
+    if (m_rsPhotoDetails) columnBytes = ReadPhotoFromBlob(*m_rsPhotoDetails);
+    if (!columnBytes.empty()) {
+        m_picOwnerPhoto = EmptyPicture();
+        guarded([&] {
+            m_picOwnerPhoto =
+                m_services.pictures->LoadPictureData(columnBytes, "in column " + OwnerPhotoField);
+        });
+        columnBytes = Bytes();  // not held while the photo file is written
+        if (SaveAsFile) {
+            guarded([&] {
+                ResolvePhotosFolder(false);
+                const std::string path =
+                    photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                if (!OwnerPhoto()->IsEmpty()) writePictureFile(*m_picOwnerPhoto, path);
+            });
         }
-        guarded([&] { files.DeleteFile(m_sTempPhotoFile); });
     } else {
         m_picOwnerPhoto.reset();
     }
@@ -70,25 +63,29 @@ void CPicture::readCurrentPhoto() {
     }
 }
 
-void CPicture::ReadPhotoFromBlob(Recordset& rs) {
+// The column's bytes go to the picture loader in memory: a scratch file would only add a
+// create, a write, a read and a delete, and the loader holds a file's bytes whole anyway.
+Bytes CPicture::ReadPhotoFromBlob(Recordset& rs) {
+    Bytes bytes;
     try {
         connection().Attributes(128);
-        std::unique_ptr<OutputFile> out = m_services.files->OpenWrite(m_sTempPhotoFile);
+        const Connection::ReadsTogether together(rs.ActiveConnection().get());
         Field& column = rs.Fields(OwnerPhotoField);
         const std::int64_t length = column.ActualSize();
         const std::int64_t wholeChunks = length / store::kChunkSize;
         if (wholeChunks > store::kMaxWholeChunks)
             throw Error("the photo in column " + OwnerPhotoField + " is too large to read");
+        bytes.reserve(static_cast<std::size_t>(length));
         auto copy = [&](std::int64_t size) {
             const Bytes chunk = column.GetChunk(size);
-            if (!chunk.empty()) out->Write(chunk.data(), chunk.size());
+            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
         };
         copy(length % store::kChunkSize);
         for (std::int64_t i = 0; i < wholeChunks; ++i) copy(store::kChunkSize);
-        out->Close();
     } catch (const std::exception&) {
-        // What was written stays in the file; the caller goes by its length.
+        // What was read so far is kept; the loader reports a cut-off picture.
     }
+    return bytes;
 }
 
 bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,

@@ -129,8 +129,9 @@ class ConcurrentStores : public testing::TestWithParam<std::string>, public Hard
             else
                 remove(other);
         };
-        if (!runConversion(toFiles, actor.cnn, interleaver))
+        if (!runConversion(toFiles, actor.cnn, interleaver)) {
             ASSERT_TRUE(runConversion(toFiles, db->OpenAnother(), events)) << events.all();
+        }
         for (Actor* each : {&actor, &other}) each->store->SaveAsFile = toFiles;
         events.clear();
     }

@@ -231,6 +231,46 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     EXPECT_EQ(other->Fields("COMMENTS").Value().toText(), "later");
 }
 
+TEST_P(DatabaseTest, GroupedReadsEndCleanlyAndLeaveTheHostsTransactionOpen) {
+    add({"A1", "First", "CUST"});
+    add({"A1", "Second", "CUST"});
+    auto rs = open({{"CODE", "A1"}}, "DESCR");
+    {
+        const Connection::ReadsTogether outer(db_->connection().get());
+        const Connection::ReadsTogether inner(db_->connection().get());
+        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"First", "Second"}));
+    }
+    // Another connection can write at once (no lock kept), and the change is read.
+    db_->OpenAnother()->Execute("UPDATE PHOTOS SET COMMENTS = ?", {"elsewhere"});
+    if (GetParam() == "sqlite") {
+        rs->MoveFirst();
+        EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "elsewhere");
+    }
+
+    // Reads grouped inside the host's own transaction neither commit nor end it.
+    db_->connection()->Execute("BEGIN");
+    add({"A1", "Third", "CUST"});
+    {
+        const Connection::ReadsTogether reads(db_->connection().get());
+        rs->Requery();
+        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"First", "Second", "Third"}));
+    }
+    db_->connection()->Execute("ROLLBACK");
+    rs->Requery();
+    EXPECT_EQ(rs->RecordCount(), 2);
+
+    // A connection closed while its reads are grouped, or none at all, is harmless.
+    auto closing = db_->OpenAnother();
+    {
+        const Connection::ReadsTogether reads(closing.get());
+        auto early = open({}, "", closing);
+        EXPECT_EQ(early->RecordCount(), 2);
+        closing->Close();
+    }
+    const Connection::ReadsTogether none(nullptr);
+    add({"B2", "Later", "CUST"});
+}
+
 TEST_P(DatabaseTest, RowIdentitiesSurviveChangesInTheMiddleOfTheSet) {
     // The photo table has no primary key, and the same values twice.
     for (int i = 0; i < 6; ++i) add({"A1", "row" + std::to_string(i), "CUST"});

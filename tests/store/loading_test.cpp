@@ -89,6 +89,30 @@ TEST_P(LoadingTest, LoadFailuresAreReportedAndLoadingGoesOn) {
     EXPECT_GE(events.count("ErrorDescrption: "), 5);
 }
 
+TEST_P(LoadingTest, ColumnPhotosNeedNoScratchFilesAndBadOnesAreReported) {
+    const Bytes good = bitmapOf(*MakePicture(6, 4, 0x00AA00));
+    addRow("A1", "Good", "CUST", false, good);
+    addRow("A1", "Cut", "CUST", false, Bytes(good.begin(), good.begin() + 40));
+    addRow("A1", "Text", "CUST", false, Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'});
+    files.FailWritesUnder(tmp);
+    auto store = initStore();
+
+    store->SearchForRecord("", "Good");
+    EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 5, 3), 0x00AA00u);
+    EXPECT_EQ(events.matching("ErrorDescrption"), std::vector<std::string>{});
+
+    for (const char* bad : {"Cut", "Text"}) {
+        events.clear();
+        store->SearchForRecord("", bad);
+        EXPECT_EQ(store->PhotoDescription(), bad);
+        EXPECT_TRUE(store->OwnerPhoto()->IsEmpty()) << bad;
+        const std::vector<std::string> errors = events.matching("ErrorDescrption");
+        ASSERT_EQ(errors.size(), 1u) << bad;
+        EXPECT_NE(errors[0].find("cannot read picture in column PIC: "), std::string::npos)
+            << errors[0];
+    }
+}
+
 TEST_P(LoadingTest, SearchByDescriptionIgnoresCase) {
     addRow("A1", "FRONT", "CUST");
     addRow("A1", "Side", "CUST");

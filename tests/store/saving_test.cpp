@@ -189,7 +189,7 @@ TEST_P(SavingTest, FileModeEmptyPhotoWritesNothing) {
 
 TEST_P(SavingTest, OddDescriptionsStayInsideTheFolder) {
     auto store = initStore(true);
-    for (const std::string description :
+    for (const std::string& description :
          Lines{"It's mine", "../../escape", "a/b\\c", "star*?", std::string(300, 'x')}) {
         saveNew(*store, description, MakePicture(3, 3));
     }

@@ -44,9 +44,12 @@ Bytes PatternPictures::PatternOf(std::size_t length) {
 }
 
 PicturePtr PatternPictures::LoadPicture(const std::string& path) {
-    const Bytes bytes = LocalFileSystem().ReadAll(path);
+    return LoadPictureData(LocalFileSystem().ReadAll(path), "file " + path);
+}
+
+PicturePtr PatternPictures::LoadPictureData(const Bytes& bytes, const std::string& source) {
     if (bytes.empty() || bytes != PatternOf(bytes.size()))
-        throw Error("cannot read picture file " + path + ": not a pattern picture");
+        throw Error("cannot read picture " + source + ": not a pattern picture");
     return MakePicture(static_cast<int>(bytes.size()), 1);
 }
 

@@ -50,6 +50,7 @@ class EventLog : public CPictureEvents {
 class PatternPictures : public PictureService {
   public:
     PicturePtr LoadPicture(const std::string& path) override;
+    PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override;
     void SavePicture(const Picture& picture, const std::string& path) override;
     static Bytes PatternOf(std::size_t length);
 };

@@ -84,6 +84,12 @@ PicturePtr FaultPictures::LoadPicture(const std::string& path) {
     return real_.LoadPicture(path);
 }
 
+PicturePtr FaultPictures::LoadPictureData(const Bytes& bytes, const std::string& source) {
+    ++loads;
+    if (failLoads) throw Error("cannot read picture " + source + ": unsupported format");
+    return real_.LoadPictureData(bytes, source);
+}
+
 void FaultPictures::SavePicture(const Picture& picture, const std::string& path) {
     ++saves;
     if (failSaves) throw Error("cannot write picture file " + path + ": No space left on device");

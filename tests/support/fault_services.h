@@ -61,6 +61,7 @@ class FaultPictures : public PictureService {
     int loads = 0, saves = 0;
 
     PicturePtr LoadPicture(const std::string& path) override;
+    PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override;
     void SavePicture(const Picture& picture, const std::string& path) override;
     bool ReadsBackAsItself(const Picture& picture) override {
         return real_.ReadsBackAsItself(picture);
