@@ -421,15 +421,13 @@ class SqliteBackend : public Backend {
     // data_version moves with other connections' commits, total_changes with this one's.
     // Within reads of our own transaction other connections' commits stay out of sight.
     std::optional<std::uint64_t> DataVersion() override {
-        if (!ownsReads_ || !versionInReads_) {
+        std::uint64_t others = versionInReads_.value_or(0);
+        if (!versionInReads_) {
             Statement version = prepared("PRAGMA data_version");
-            const std::uint64_t others = version.step() ? version.column(0).toInt() : 0;
-            if (ownsReads_)
-                versionInReads_ = others;
-            else
-                return (others << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+            others = version.step() ? version.column(0).toInt() : 0;
+            if (ownsReads_) versionInReads_ = others;
         }
-        return (*versionInReads_ << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
+        return (others << 32) + static_cast<std::uint64_t>(sqlite3_total_changes64(db_));
     }
 
     // Outside a transaction each statement takes and drops the file's shared lock and checks

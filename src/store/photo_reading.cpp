@@ -1,6 +1,6 @@
 // Reading the current row's photo into OwnerPhoto: from the photo column, and in file mode
-// from the photos folder. Also where the photos folder is resolved and
-// photo file names are made.
+// from the photos folder. Also where the photos folder is resolved and photo file names are
+// made.
 #include "platform/text.h"
 #include "store/CPicture.h"
 #include "store/store_internal.h"
