@@ -52,15 +52,30 @@ const ColumnInfo& TableInfo::Column(const std::string& column) const {
     return columns[static_cast<std::size_t>(index)];
 }
 
-std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
-                         const std::function<std::string(int)>& placeholder, int first) {
+namespace {
+
+std::string ComparisonList(const std::vector<BoundValue>& values, const std::string& comparison,
+                           const std::string& separator,
+                           const std::function<std::string(int)>& placeholder, int first) {
     std::string sql;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i > 0) sql += separator;
-        sql += QuoteIdentifier(values[i].column.name) + " = " +
+        sql += QuoteIdentifier(values[i].column.name) + comparison +
                placeholder(first + static_cast<int>(i));
     }
     return sql;
+}
+
+}  // namespace
+
+std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
+                         const std::function<std::string(int)>& placeholder, int first) {
+    return ComparisonList(values, " = ", separator, placeholder, first);
+}
+
+std::string DifferenceList(const std::vector<BoundValue>& values, const std::string& differs,
+                           const std::function<std::string(int)>& placeholder, int first) {
+    return "(" + ComparisonList(values, " " + differs + " ", " OR ", placeholder, first) + ")";
 }
 
 std::string ValueColumnList(const TableInfo& table) {

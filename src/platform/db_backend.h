@@ -105,7 +105,8 @@ class Backend {
 
     // A statement of the host's own with `?` placeholders.
     virtual void Execute(const std::string& sql, const std::vector<Variant>& params) = 0;
-    // UPDATE / DELETE built from checked, quoted identifiers; every value bound.
+    // UPDATE / DELETE built from checked, quoted identifiers; every value bound. An update
+    // leaves alone the rows that already hold the values, so it writes nothing needlessly.
     virtual void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                                const std::vector<BoundValue>& where) = 0;
     virtual void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) = 0;
@@ -143,6 +144,10 @@ bool SameName(const std::string& a, const std::string& b);  // ASCII case-insens
 // `"c1" = <p1> AND "c2" = <p2> ...` where <pN> is placeholder(N), N counting from `first`.
 std::string EqualityList(const std::vector<BoundValue>& values, const std::string& separator,
                          const std::function<std::string(int)>& placeholder, int first);
+// `("c1" <differs> <p1> OR "c2" <differs> <p2> ...)`: true of a row that setting `values`
+// would change; `differs` is the engine's null-safe inequality.
+std::string DifferenceList(const std::vector<BoundValue>& values, const std::string& differs,
+                           const std::function<std::string(int)>& placeholder, int first);
 
 // The select list of FetchRows after the key: each column, or NULL for a binary one.
 std::string ValueColumnList(const TableInfo& table);

@@ -426,10 +426,10 @@ class PostgresBackend : public Backend {
     void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                        const std::vector<BoundValue>& where) override {
         const std::string name = QuoteIdentifier(table.name);
-        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid FROM " + name;
+        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid FROM " + name + " WHERE " +
+                          DifferenceList(set, "IS DISTINCT FROM", dollar, 1);
         if (!where.empty())
-            sql +=
-                " WHERE " + EqualityList(where, " AND ", dollar, static_cast<int>(set.size()) + 1);
+            sql += " AND " + EqualityList(where, " AND ", dollar, static_cast<int>(set.size()) + 1);
         sql += " FOR UPDATE) UPDATE " + name + " SET " + EqualityList(set, ", ", dollar, 1) +
                " FROM kelvo_old WHERE " + name +
                ".ctid = kelvo_old.kelvo_ctid RETURNING kelvo_old.kelvo_ctid::text, " + name +

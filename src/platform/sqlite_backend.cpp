@@ -381,10 +381,11 @@ class SqliteBackend : public Backend {
     void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                        const std::vector<BoundValue>& where) override {
         std::string sql = "UPDATE " + QuoteIdentifier(table.name) + " SET " +
-                          EqualityList(set, ", ", numbered, 1);
+                          EqualityList(set, ", ", numbered, 1) + " WHERE " +
+                          DifferenceList(set, "IS NOT", numbered, 1);
         if (!where.empty())
-            sql += " WHERE " +
-                   EqualityList(where, " AND ", numbered, static_cast<int>(set.size()) + 1);
+            sql +=
+                " AND " + EqualityList(where, " AND ", numbered, static_cast<int>(set.size()) + 1);
         Statement update = prepared(sql);
         update.bindAll(set, 1);
         update.bindAll(where, static_cast<int>(set.size()) + 1);

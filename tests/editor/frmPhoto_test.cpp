@@ -112,12 +112,15 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
     EXPECT_EQ(rows[2].centre, 0x778899u);
 
-    // Without a default the first photo is shown and scrolled into view.
+    // Without a default the first photo is shown and scrolled into view. (Rewritten rows
+    // may come back in another order on PostgreSQL, which keeps no order of its own.)
     db->connection()->Execute("UPDATE PHOTOS SET DEF = ?", {Variant(false)});
     Open();
-    EXPECT_EQ(form->sSelectedKey, "ItemKeyFront0");
-    EXPECT_EQ(controls->ensuredVisible, std::vector<std::string>{"ItemKeyFront0"});
-    EXPECT_EQ(controls->Text(txtDescription), "Front");
+    ASSERT_EQ(controls->items.size(), 4u);
+    const std::string first = controls->items[0].key;
+    EXPECT_EQ(form->sSelectedKey, first);
+    EXPECT_EQ(controls->ensuredVisible, std::vector<std::string>{first});
+    EXPECT_EQ(controls->Text(txtDescription), ListTexts()[0]);
 }
 
 TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {

@@ -358,6 +358,49 @@ TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
     EXPECT_EQ(reader->Fields("DESCR").Value().toText(), "Big");
 }
 
+// A host's audit trigger sees only the rows an update changes, not every row it matched.
+TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
+    add({"A1", "default", "CUST", true});
+    add({"A1", "plain", "CUST", false});
+    add({"A1", "unset", "CUST", false});
+    auto connection = db_->connection();
+    connection->Execute("UPDATE PHOTOS SET DEF = NULL WHERE DESCR = 'unset'");
+    connection->Execute("CREATE TABLE AUDIT (DESCR text)");
+    if (GetParam() == "sqlite") {
+        connection->Execute(
+            "CREATE TRIGGER PHOTOS_AUDIT AFTER UPDATE ON PHOTOS "
+            "BEGIN INSERT INTO AUDIT VALUES (new.DESCR); END");
+    } else {
+        connection->Execute(
+            "CREATE FUNCTION photos_audit() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$ BEGIN INSERT INTO audit VALUES (NEW.descr); RETURN NEW; END $$");
+        connection->Execute(
+            "CREATE TRIGGER photos_audit AFTER UPDATE ON photos "
+            "FOR EACH ROW EXECUTE FUNCTION photos_audit()");
+    }
+    auto audited = [&] {
+        std::vector<std::string> seen;
+        auto rs = std::make_unique<Recordset>();
+        rs->ActiveConnection(connection);
+        rs->Source(Selection{"AUDIT", {}, "DESCR"});
+        rs->Open();
+        for (; !rs->EOF(); rs->MoveNext()) seen.push_back(rs->Fields("DESCR").Value().toText());
+        return seen;
+    };
+
+    // Null counts as a value of its own: the unset flag is written, the false one is not.
+    connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+    EXPECT_EQ(audited(), (std::vector<std::string>{"default", "unset"}));
+    connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+    EXPECT_EQ(audited().size(), 2u);
+    // A row changes when any one of the values differs.
+    connection->ExecuteUpdate("PHOTOS", {{"DEF", false}, {"COMMENTS", "x"}}, {{"DESCR", "plain"}});
+    EXPECT_EQ(audited(), (std::vector<std::string>{"default", "plain", "unset"}));
+    connection->ExecuteUpdate("PHOTOS", {{"COMMENTS", Variant()}}, {});
+    EXPECT_EQ(audited(), (std::vector<std::string>{"default", "plain", "plain", "unset"}));
+    EXPECT_FALSE(open({{"DESCR", "unset"}})->Fields("DEF").Value().toBool());
+}
+
 TEST_P(DatabaseTest, StatementsBindValuesOfEveryKind) {
     add({"A1", "x", "CUST", true});
     add({"O'Neil", "it's \"quoted\"", "CUST", true});
