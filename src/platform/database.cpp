@@ -631,6 +631,8 @@ Bytes Field::GetChunk(std::int64_t length) {
     const auto begin = reader.ahead.begin() + (reader.offset - reader.aheadStart);
     Bytes chunk(begin, begin + wanted);
     reader.offset += wanted;
+    // Nothing is left to read ahead of: the buffer is not held while the caller uses the value.
+    if (reader.offset == size) Bytes().swap(reader.ahead);
     return chunk;
 }
 

@@ -15,6 +15,30 @@ namespace kelvo {
 
 namespace {
 
+class GatheringPictureReader : public PictureReader {
+  public:
+    GatheringPictureReader(PictureService& pictures, std::string source)
+        : pictures_(pictures), source_(std::move(source)) {}
+
+    void Add(const std::uint8_t* data, std::size_t size) override {
+        bytes_.insert(bytes_.end(), data, data + size);
+    }
+    PicturePtr Finish() override { return pictures_.LoadPictureData(bytes_, source_); }
+
+  private:
+    PictureService& pictures_;
+    std::string source_;
+    Bytes bytes_;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureReader> PictureService::ReadPicture(const std::string& source) {
+    return std::make_unique<GatheringPictureReader>(*this, source);
+}
+
+namespace {
+
 constexpr const char* kApplicationTitle = "KelvoPhotos";
 
 bool HasWidgetsApplication() {

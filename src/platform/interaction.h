@@ -2,6 +2,8 @@
 // interfaces, so the store and the editor run headless with scripted doubles in tests.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/picture.h"
@@ -21,6 +23,16 @@ enum MsgBoxStyle {
 };
 enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
+// Takes a picture's bytes piece by piece, in file order, for a reader that need not hold
+// them all at once.
+class PictureReader {
+  public:
+    virtual ~PictureReader() = default;
+    virtual void Add(const std::uint8_t* data, std::size_t size) = 0;
+    // The picture of the bytes added; throws Error as PictureService::LoadPictureData does.
+    virtual PicturePtr Finish() = 0;
+};
+
 class PictureService {
   public:
     virtual ~PictureService() = default;
@@ -30,6 +42,8 @@ class PictureService {
     // Reads a picture from the bytes a picture file would hold; errors name them "picture
     // <source>". Throws Error as LoadPicture does.
     virtual PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) = 0;
+    // LoadPictureData with the bytes given in pieces. This one gathers them all first.
+    virtual std::unique_ptr<PictureReader> ReadPicture(const std::string& source);
     // Writes an uncompressed bitmap (BMP) file, whatever the picture was loaded from.
     // Throws Error for an empty picture or a failed write.
     virtual void SavePicture(const Picture& picture, const std::string& path) = 0;

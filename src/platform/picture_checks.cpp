@@ -10,7 +10,7 @@ namespace kelvo {
 
 namespace {
 
-constexpr const char* kTruncated = "the file is truncated";
+constexpr const char* kTruncated = kTruncatedPicture;
 
 std::uint32_t Be32(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];

@@ -12,6 +12,8 @@ namespace kelvo {
 inline constexpr int kMaxPictureSide = 32768;
 inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 28;
 
+inline constexpr const char* kTruncatedPicture = "the file is truncated";
+
 bool SanePictureSize(std::int64_t width, std::int64_t height);
 
 // Why the bytes cannot be a whole picture of their kind ("" when no fault is seen, also for

@@ -1,6 +1,7 @@
 // Row by row copies between 24-bit bitmap rows and 32-bit image scan lines.
 #include "platform/plain_bitmap.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/byte_order.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::size_t kInfoHeaderSize = 40;
 constexpr std::size_t kPixelsOffset = kFileHeaderSize + kInfoHeaderSize;
+static_assert(kPixelsOffset == kPlainBitmapHeaderBytes);
 constexpr std::uint32_t kOpaque = 0xFF000000u;
 
 void PutLe32(char* at, std::uint32_t value) {
@@ -52,8 +54,10 @@ void PixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
 
 }  // namespace
 
-std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
-    if (bytes.size() < kPixelsOffset || bytes[0] != 'B' || bytes[1] != 'M') return std::nullopt;
+std::optional<PlainBitmapReader> PlainBitmapReader::Start(const std::uint8_t* header,
+                                                          std::size_t size) {
+    if (size < kPixelsOffset || header[0] != 'B' || header[1] != 'M') return std::nullopt;
+    const Bytes bytes(header, header + kPixelsOffset);
     constexpr std::size_t info = kFileHeaderSize;
     const auto width = static_cast<std::int32_t>(Le32(bytes, info + 4));
     const auto height = static_cast<std::int32_t>(Le32(bytes, info + 8));
@@ -61,18 +65,48 @@ std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
                        Le16(bytes, info + 12) == 1 && Le16(bytes, info + 14) == 24 &&
                        Le32(bytes, info + 16) == 0 && Le32(bytes, info + 32) == 0;
     if (!plain || width <= 0 || height <= 0 || !SanePictureSize(width, height)) return std::nullopt;
-    const std::size_t rowBytes = RowBytes(width);
-    if (bytes.size() < kPixelsOffset + rowBytes * static_cast<std::size_t>(height))
-        return std::nullopt;
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) return std::nullopt;
-    for (int y = 0; y < height; ++y)
-        BgrRowToPixels(bytes.data() + kPixelsOffset + rowBytes * (height - 1 - y),
-                       reinterpret_cast<std::uint32_t*>(image.scanLine(y)), width);
     image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(bytes, info + 24)));
     image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(bytes, info + 28)));
-    return image;
+    return PlainBitmapReader(std::move(image), RowBytes(width));
+}
+
+PlainBitmapReader::PlainBitmapReader(QImage image, std::size_t rowBytes)
+    : image_(std::move(image)), rowBytes_(rowBytes) {}
+
+void PlainBitmapReader::Add(const std::uint8_t* data, std::size_t size) {
+    while (size > 0 && !Complete()) {
+        if (partialRow_.empty() && size >= rowBytes_) {
+            addRow(data);
+            data += rowBytes_;
+            size -= rowBytes_;
+            continue;
+        }
+        const std::size_t taken = std::min(size, rowBytes_ - partialRow_.size());
+        partialRow_.insert(partialRow_.end(), data, data + taken);
+        data += taken;
+        size -= taken;
+        if (partialRow_.size() == rowBytes_) {
+            addRow(partialRow_.data());
+            partialRow_.clear();
+        }
+    }
+}
+
+// Rows are stored bottom-up.
+void PlainBitmapReader::addRow(const std::uint8_t* row) {
+    const int y = image_.height() - 1 - rowsDone_++;
+    BgrRowToPixels(row, reinterpret_cast<std::uint32_t*>(image_.scanLine(y)), image_.width());
+}
+
+std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
+    std::optional<PlainBitmapReader> reader = PlainBitmapReader::Start(bytes.data(), bytes.size());
+    if (!reader) return std::nullopt;
+    reader->Add(bytes.data() + kPixelsOffset, bytes.size() - kPixelsOffset);
+    if (!reader->Complete()) return std::nullopt;
+    return reader->Take();
 }
 
 std::optional<QByteArray> EncodePlainBitmap(const QImage& image) {

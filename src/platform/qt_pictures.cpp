@@ -16,6 +16,7 @@ namespace kelvo {
 namespace {
 
 constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
+constexpr std::size_t kFilePieceBytes = 65536;
 
 // `source` is "file <path>" or another phrase naming where the bytes came from.
 [[noreturn]] void CannotRead(const std::string& source, const std::string& reason) {
@@ -45,13 +46,52 @@ QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     return image;
 }
 
+// Streams a plain bitmap straight into its image; bytes of any other kind are gathered and
+// read whole.
+class QtPictureReader : public PictureReader {
+  public:
+    QtPictureReader(PictureService& pictures, std::string source)
+        : pictures_(pictures), source_(std::move(source)) {}
+
+    void Add(const std::uint8_t* data, std::size_t size) override {
+        if (plain_) return plain_->Add(data, size);
+        held_.insert(held_.end(), data, data + size);
+        if (decided_ || held_.size() < kPlainBitmapHeaderBytes) return;
+        decided_ = true;
+        plain_ = PlainBitmapReader::Start(held_.data(), held_.size());
+        if (!plain_) return;
+        plain_->Add(held_.data() + kPlainBitmapHeaderBytes, held_.size() - kPlainBitmapHeaderBytes);
+        Bytes().swap(held_);
+    }
+
+    PicturePtr Finish() override {
+        if (!plain_) return pictures_.LoadPictureData(held_, source_);
+        if (!plain_->Complete()) CannotRead(source_, kTruncatedPicture);
+        return PictureFromImage(plain_->Take());
+    }
+
+  private:
+    PictureService& pictures_;
+    std::string source_;
+    Bytes held_;
+    bool decided_ = false;  // whether the header has been looked at
+    std::optional<PlainBitmapReader> plain_;
+};
+
 class QtPictureService : public PictureService {
   public:
     explicit QtPictureService(FileSystem& files) : files_(files) {}
 
     PicturePtr LoadPicture(const std::string& path) override {
         if (path.empty()) return EmptyPicture();
-        return LoadPictureData(ReadFile(path), "file " + path);
+        const std::string source = "file " + path;
+        std::unique_ptr<PictureReader> reader = ReadPicture(source);
+        readFile(path, source, *reader);
+        return reader->Finish();
+    }
+
+    std::unique_ptr<PictureReader> ReadPicture(const std::string& source) override {
+        return std::make_unique<QtPictureReader>(*this, source);
     }
 
     PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override {
@@ -93,18 +133,27 @@ class QtPictureService : public PictureService {
     }
 
   private:
-    Bytes ReadFile(const std::string& path) {
-        if (!files_.FileExists(path)) CannotRead("file " + path, "file not found");
-        std::int64_t length = 0;
-        Bytes bytes;
+    // The file's bytes, a piece at a time, into `reader`.
+    void readFile(const std::string& path, const std::string& source, PictureReader& reader) {
+        if (!files_.FileExists(path)) CannotRead(source, "file not found");
+        bool tooLarge = false;
         try {
-            length = files_.FileLength(path);
-            if (length <= kMaxFileBytes) bytes = files_.ReadAll(path);
+            std::unique_ptr<InputFile> file = files_.OpenRead(path);
+            std::int64_t total = file->Length();
+            tooLarge = total > kMaxFileBytes;
+            Bytes piece(tooLarge ? 0 : kFilePieceBytes);
+            total = 0;
+            while (!tooLarge) {
+                const std::size_t got = file->Read(piece.data(), piece.size());
+                if (got == 0) break;
+                total += static_cast<std::int64_t>(got);
+                tooLarge = total > kMaxFileBytes;  // it grew while being read
+                if (!tooLarge) reader.Add(piece.data(), got);
+            }
         } catch (const Error& error) {
-            CannotRead("file " + path, error.what());
+            CannotRead(source, error.what());
         }
-        if (length > kMaxFileBytes) CannotRead("file " + path, "the file is too large");
-        return bytes;
+        if (tooLarge) CannotRead(source, "the file is too large");
     }
 
     FileSystem& files_;

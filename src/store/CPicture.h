@@ -182,7 +182,8 @@ class CPicture {
     void ResolvePhotosFolder(bool createGivenFolder);
     std::string photoFilePath(const std::string& code, const std::string& description,
                               const std::string& group) const;  // REQUIRES: folder resolved
-    Bytes ReadPhotoFromBlob(Recordset& rs);  // the current row's column, as far as it was read
+    // The current row's column into `photo`, as far as it could be read; how many bytes.
+    std::int64_t ReadPhotoFromBlob(Recordset& rs, PictureReader& photo);
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
     enum class Appended { Nothing, Whole, Part };

@@ -35,15 +35,12 @@ void CPicture::readCurrentPhoto() {
         m_picOwnerPhoto = std::make_shared<Picture>(m_writtenPhoto->image);
         return;
     }
-    Bytes columnBytes;
-    if (m_rsPhotoDetails) columnBytes = ReadPhotoFromBlob(*m_rsPhotoDetails);
-    if (!columnBytes.empty()) {
+    std::unique_ptr<PictureReader> column =
+        m_services.pictures->ReadPicture("in column " + OwnerPhotoField);
+    if (m_rsPhotoDetails && ReadPhotoFromBlob(*m_rsPhotoDetails, *column) > 0) {
         m_picOwnerPhoto = EmptyPicture();
-        guarded([&] {
-            m_picOwnerPhoto =
-                m_services.pictures->LoadPictureData(columnBytes, "in column " + OwnerPhotoField);
-        });
-        columnBytes = Bytes();  // not held while the photo file is written
+        guarded([&] { m_picOwnerPhoto = column->Finish(); });
+        column.reset();  // not held while the photo file is written
         if (SaveAsFile) {
             guarded([&] {
                 ResolvePhotosFolder(false);
@@ -63,10 +60,10 @@ void CPicture::readCurrentPhoto() {
     }
 }
 
-// The column's bytes go to the picture loader in memory: a scratch file would only add a
-// create, a write, a read and a delete, and the loader holds a file's bytes whole anyway.
-Bytes CPicture::ReadPhotoFromBlob(Recordset& rs) {
-    Bytes bytes;
+// The column's pieces go straight to the picture reader: no scratch file, and a bitmap is
+// decoded as it arrives rather than after its bytes are all held.
+std::int64_t CPicture::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
+    std::int64_t read = 0;
     try {
         connection().Attributes(128);
         const Connection::ReadsTogether together(rs.ActiveConnection().get());
@@ -75,17 +72,17 @@ Bytes CPicture::ReadPhotoFromBlob(Recordset& rs) {
         const std::int64_t wholeChunks = length / store::kChunkSize;
         if (wholeChunks > store::kMaxWholeChunks)
             throw Error("the photo in column " + OwnerPhotoField + " is too large to read");
-        bytes.reserve(static_cast<std::size_t>(length));
         auto copy = [&](std::int64_t size) {
             const Bytes chunk = column.GetChunk(size);
-            bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+            photo.Add(chunk.data(), chunk.size());
+            read += static_cast<std::int64_t>(chunk.size());
         };
         copy(length % store::kChunkSize);
         for (std::int64_t i = 0; i < wholeChunks; ++i) copy(store::kChunkSize);
     } catch (const std::exception&) {
-        // What was read so far is kept; the loader reports a cut-off picture.
+        // What was read so far is kept; the reader reports a cut-off picture.
     }
-    return bytes;
+    return read;
 }
 
 bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,

@@ -250,6 +250,45 @@ TEST(Picture, PlainBitmapsMatchQtsOwnCodec) {
     EXPECT_EQ(ReadBytes(alphaPath), Bytes(alphaReference.begin(), alphaReference.end()));
 }
 
+// Bytes given in pieces of any size read as the same bytes given whole, bitmap or not.
+TEST(Picture, PiecesReadAsTheWholeBytes) {
+    std::string folder = test::TempFolder();
+    QImage image(7, 5, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 30, y * 50, 7));
+    Pictures().SavePicture(*PictureFromImage(image), folder + "plain.bmp");
+    const Bytes plain = ReadBytes(folder + "plain.bmp");
+    const Bytes png = ReadBytes(test::WriteImageFile(folder, "p.png", "png", 9, 4, 0x123456));
+
+    auto readInPieces = [](const Bytes& bytes, std::size_t pieceSize) {
+        std::unique_ptr<PictureReader> reader = Pictures().ReadPicture("in test");
+        for (std::size_t at = 0; at < bytes.size(); at += pieceSize)
+            reader->Add(bytes.data() + at, std::min(pieceSize, bytes.size() - at));
+        return reader->Finish();
+    };
+    for (std::size_t pieceSize : {std::size_t{1}, std::size_t{13}, std::size_t{53}, std::size_t{54},
+                                  std::size_t{55}, std::size_t{16384}}) {
+        EXPECT_EQ(ImageOf(*readInPieces(plain, pieceSize)), image) << pieceSize;
+        EXPECT_EQ(ImageOf(*readInPieces(png, pieceSize)),
+                  ImageOf(*Pictures().LoadPictureData(png, "whole")))
+            << pieceSize;
+    }
+
+    // Bytes after the last row change nothing; missing ones are reported, not guessed.
+    Bytes longer = plain;
+    longer.insert(longer.end(), 100, 0xEE);
+    EXPECT_EQ(ImageOf(*readInPieces(longer, 40)), image);
+    const Bytes cut(plain.begin(), plain.end() - 3);
+    try {
+        readInPieces(cut, 40);
+        ADD_FAILURE() << "a cut-off bitmap was read";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()), "cannot read picture in test: the file is truncated");
+    }
+    const Bytes headerOnly(plain.begin(), plain.begin() + 20);
+    EXPECT_THROW(readInPieces(headerOnly, 7), Error);
+}
+
 TEST(Interaction, HarmlessWithoutAnApplication) {
     ASSERT_EQ(QCoreApplication::instance(), nullptr);
     const Services& services = DefaultServices();
