@@ -13,6 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -137,6 +140,73 @@ class LocalOutputFile : public OutputFile {
     bool durable_;  // synced on Close; scratch files in the temporary folder are not
 };
 
+// A folder's names, sorted, kept while the folder is unchanged: showing each photo of a
+// folder holding many thousands would otherwise list them all every time. A listing is
+// trusted only while the folder's change times stay the same, and only once they are older
+// than any file system's timestamp step, so a change made in the same step is never missed.
+class FolderListings {
+  public:
+    using Names = std::shared_ptr<const std::vector<std::string>>;
+
+    // Every name in `folder` but "." and ".."; nullptr when it cannot be listed.
+    Names Of(const std::string& folder) {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return nullptr;
+        std::lock_guard lock(mutex_);
+        auto known = listings_.find(folder);
+        if (known != listings_.end() && known->second.SameFolder(info)) return known->second.names;
+
+        Names names = Read(folder);
+        if (names && Settled(info) && names->size() <= kMaxKeptNames) {
+            if (listings_.size() >= kMaxKeptFolders) listings_.clear();
+            listings_[folder] = Listing{info, names};
+        } else {
+            listings_.erase(folder);
+        }
+        return names;
+    }
+
+  private:
+    static constexpr std::size_t kMaxKeptFolders = 16;
+    static constexpr std::size_t kMaxKeptNames = 1000000;
+    static constexpr time_t kTimestampStepSeconds = 2;  // FAT's; most are far finer
+
+    struct Listing {
+        struct stat info;
+        Names names;
+        bool SameFolder(const struct stat& now) const {
+            auto same = [](const timespec& a, const timespec& b) {
+                return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+            };
+            return info.st_dev == now.st_dev && info.st_ino == now.st_ino &&
+                   same(info.st_mtim, now.st_mtim) && same(info.st_ctim, now.st_ctim);
+        }
+    };
+
+    static bool Settled(const struct stat& info) {
+        timespec now;
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        const time_t changed = std::max(info.st_mtim.tv_sec, info.st_ctim.tv_sec);
+        return now.tv_sec - changed > kTimestampStepSeconds;
+    }
+
+    static Names Read(const std::string& folder) {
+        DIR* listing = ::opendir(folder.c_str());
+        if (!listing) return nullptr;
+        auto names = std::make_shared<std::vector<std::string>>();
+        while (const dirent* entry = ::readdir(listing)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names->push_back(std::move(name));
+        }
+        ::closedir(listing);
+        std::sort(names->begin(), names->end());
+        return names;
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, Listing> listings_;
+};
+
 class PosixFileSystem : public FileSystem {
   public:
     bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
@@ -149,20 +219,18 @@ class PosixFileSystem : public FileSystem {
         std::string namePattern = cut == std::string::npos ? pattern : pattern.substr(cut + 1);
         if (namePattern.empty()) return "";
 
-        DIR* listing = ::opendir(folder.c_str());
-        if (!listing) return "";
-        std::vector<std::string> matches;
-        while (const dirent* entry = ::readdir(listing)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
-            if (!MatchesWildcards(namePattern.c_str(), name.c_str())) continue;
-            std::string full = WithTrailingSeparator(folder) + name;
-            bool wanted = kind == DirKind::Files ? FileExists(full) : FolderExists(full);
-            if (wanted) matches.push_back(std::move(name));
+        FolderListings::Names names = listings_.Of(folder);
+        if (!names) return "";
+        // Names are sorted, so the matches start at the pattern's literal beginning and the
+        // first one of the kind asked for is the answer.
+        const std::string prefix = namePattern.substr(0, namePattern.find_first_of("*?"));
+        for (auto it = std::lower_bound(names->begin(), names->end(), prefix);
+             it != names->end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
+            if (!MatchesWildcards(namePattern.c_str(), it->c_str())) continue;
+            const std::string full = WithTrailingSeparator(folder) + *it;
+            if (kind == DirKind::Files ? FileExists(full) : FolderExists(full)) return *it;
         }
-        ::closedir(listing);
-        if (matches.empty()) return "";
-        return *std::min_element(matches.begin(), matches.end());
+        return "";
     }
 
     void DeleteFile(const std::string& path) override {
@@ -221,6 +289,9 @@ class PosixFileSystem : public FileSystem {
         ::close(fd);
         return buffer.data();
     }
+
+  private:
+    FolderListings listings_;
 };
 
 std::mutex appPathMutex;

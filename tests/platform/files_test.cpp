@@ -5,8 +5,10 @@
 #include <dirent.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "platform/files.h"
 #include "support/test_images.h"
@@ -77,6 +79,25 @@ TEST(Files, ExistenceAndWildcardLookUps) {
     EXPECT_EQ(Files().FileLength(folder + "7_Back_G.qzr"), 2);
     EXPECT_EQ(Files().FileLength(folder + "8_Side_G.qzr"), 0);
     EXPECT_THROW(Files().FileLength(folder + "none"), Error);
+}
+
+// A folder left alone long enough is listed once; every later change to it is still seen.
+TEST(Files, WildcardLookUpsFollowChangesToASettledFolder) {
+    std::string folder = test::TempFolder();
+    Files().WriteAll(folder + "A1_Side_G.qzr", Bytes{1});
+    Files().WriteAll(folder + "B2_Front_G.qzr", Bytes{1});
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Side_G.qzr");
+
+    Files().WriteAll(folder + "A1_Back_G.qzr", Bytes{1});
+    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Back_G.qzr");
+    Files().Rename(folder + "A1_Back_G.qzr", folder + "A1_Top_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Side_G.qzr");
+    Files().DeleteFile(folder + "A1_Side_G.qzr");
+    Files().CreateFolder(folder + "A1_Side_G.qzr");  // same name, now a folder
+    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Top_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr", DirKind::Folders), "A1_Side_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "B?_*"), "B2_Front_G.qzr");
 }
 
 TEST(Files, ChangesAndTheirErrors) {
