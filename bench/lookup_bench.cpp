@@ -1,8 +1,11 @@
 // Init + LoadData with the move to the default photo for one owner of a 100,000-row table
-// (10,000 owners, indexed), against one indexed SELECT of the same row.
+// (10,000 owners, indexed), against one indexed SELECT of the same row; and a file-mode load
+// in a folder of 20,000 photo files against one in an empty folder.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "bench_support.h"
 #include "platform/sample_pictures.h"
@@ -70,11 +73,33 @@ void BM_RawIndexedSelect(benchmark::State& state) {
     }
 }
 
+// File mode: loading one owner's photo with range(0) other photo files in the folder, once
+// the folder has settled (a host browsing photos saved earlier).
+void BM_StoreFileLookup(benchmark::State& state) {
+    const std::string folder = ScratchFolder();
+    { RawSqlite(folder + "photos.db").Exec(kPhotoTableSql); }
+    auto cnn = Connection::Open(folder + "photos.db");
+    auto store = MakeStore(folder + "files");
+    store->Init("OWNER", "CUST", "", nullptr, cnn);
+    store->PhotoDescription("Front");
+    store->OwnerPhoto(MakeSamplePicture(26, 26, "owner"));
+    store->SavePhotoDetails(true, false);
+    for (int i = 0; i < state.range(0); ++i)
+        WriteFileRaw(folder + "files/" + ownerCode(i) + "_Front_CUST.qzr", Bytes{1});
+    std::this_thread::sleep_for(std::chrono::milliseconds(3100));
+    for (auto _ : state) {
+        store->Init("OWNER", "CUST", "", nullptr, cnn);
+        store->LoadData(true, false);
+        if (store->OwnerPhoto()->IsEmpty()) state.SkipWithError("the photo was not found");
+    }
+}
+
 BENCHMARK(BM_StoreDefaultPhotoLookup)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RawIndexedSelect)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StoreFileLookup)->Arg(0)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
-const bool paired =
-    (PairWithBaseline("BM_StoreDefaultPhotoLookup", "BM_RawIndexedSelect", 5), true);
+const bool paired = (PairWithBaseline("BM_StoreDefaultPhotoLookup", "BM_RawIndexedSelect", 5),
+                     PairWithBaseline("BM_StoreFileLookup/20000", "BM_StoreFileLookup/0", 2), true);
 
 }  // namespace
 }  // namespace kelvo::bench
