@@ -21,15 +21,6 @@ std::string Write(const std::string& folder, const std::string& name, const Byte
     return folder + name;
 }
 
-std::string LoadError(const std::string& path) {
-    try {
-        Pictures().LoadPicture(path);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
-
 TEST(Metafile, DrawsAtItsOwnSize) {
     std::string folder = test::TempFolder();
     Bytes placeable = test::MetafileBytes("wmf", 120, 80, 0x3366CC, 0xCC0000);
@@ -107,13 +98,15 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
              {std::size_t{3}, std::size_t{30}, whole.size() / 2, whole.size() - 2}) {
             Bytes cut(whole.begin(), whole.begin() + static_cast<long>(keep));
             std::string path = Write(folder, std::string("cut.") + kind, cut);
-            EXPECT_EQ(LoadError(path).rfind("cannot read picture file " + path + ": ", 0), 0u)
-                << keep << ": " << LoadError(path);
+            EXPECT_EQ(
+                test::PictureLoadError(path).rfind("cannot read picture file " + path + ": ", 0),
+                0u)
+                << keep << ": " << test::PictureLoadError(path);
         }
         Bytes corrupt = whole;
         for (std::size_t at = corrupt.size() / 2; at < corrupt.size(); at += 7) corrupt[at] ^= 0xFF;
         std::string path = Write(folder, std::string("corrupt.") + kind, corrupt);
-        EXPECT_EQ(LoadError(path).rfind("cannot read picture file " + path, 0), 0u);
+        EXPECT_EQ(test::PictureLoadError(path).rfind("cannot read picture file " + path, 0), 0u);
     }
 
     // A placeable header claiming 30000 x 30000 units at 1 unit an inch.
@@ -124,15 +117,16 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
     for (std::size_t i = 0; i < 20; i += 2) checksum ^= huge[i] | huge[i + 1] << 8;
     huge[20] = checksum & 0xFF, huge[21] = checksum >> 8;
     std::string hugeWmf = Write(folder, "huge.wmf", huge);
-    EXPECT_NE(LoadError(hugeWmf).find("out of range"), std::string::npos) << LoadError(hugeWmf);
+    EXPECT_NE(test::PictureLoadError(hugeWmf).find("out of range"), std::string::npos)
+        << test::PictureLoadError(hugeWmf);
 
     // An enhanced header whose frame spans 10 km.
     Bytes hugeEmf = test::MetafileBytes("emf", 50, 40, 0x3366CC);
     for (std::size_t at : {32u, 36u})
         hugeEmf[at] = 0, hugeEmf[at + 1] = 0xE1, hugeEmf[at + 2] = 0xF5, hugeEmf[at + 3] = 0x05;
     std::string hugeEmfPath = Write(folder, "huge.emf", hugeEmf);
-    EXPECT_NE(LoadError(hugeEmfPath).find("out of range"), std::string::npos)
-        << LoadError(hugeEmfPath);
+    EXPECT_NE(test::PictureLoadError(hugeEmfPath).find("out of range"), std::string::npos)
+        << test::PictureLoadError(hugeEmfPath);
 }
 
 }  // namespace

@@ -50,15 +50,6 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
     return ~crc;
 }
 
-std::string LoadError(const std::string& path) {
-    try {
-        Pictures().LoadPicture(path);
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
-
 TEST(Picture, EmptyPictureHasHandleZero) {
     PicturePtr empty = EmptyPicture();
     EXPECT_EQ(empty->Handle(), 0);
@@ -106,17 +97,20 @@ TEST(Picture, LoadsEveryOfferedRasterKind) {
 TEST(Picture, RefusesMissingCorruptAndAbsurdFiles) {
     std::string folder = test::TempFolder();
     std::string missing = folder + "missing.bmp";
-    EXPECT_EQ(LoadError(missing), "cannot read picture file " + missing + ": file not found");
+    EXPECT_EQ(test::PictureLoadError(missing),
+              "cannot read picture file " + missing + ": file not found");
 
     std::string empty = folder + "empty.bmp";
     WriteBytes(empty, {});
-    EXPECT_NE(LoadError(empty).find("cannot read picture file " + empty), std::string::npos);
+    EXPECT_NE(test::PictureLoadError(empty).find("cannot read picture file " + empty),
+              std::string::npos);
 
     std::string text = folder + "text.jpg";
     WriteBytes(text, Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
-    EXPECT_NE(LoadError(text).find("cannot read picture file " + text), std::string::npos);
+    EXPECT_NE(test::PictureLoadError(text).find("cannot read picture file " + text),
+              std::string::npos);
 
-    EXPECT_NE(LoadError(folder).find("cannot read picture file"), std::string::npos);
+    EXPECT_NE(test::PictureLoadError(folder).find("cannot read picture file"), std::string::npos);
 
     for (const char* format : {"bmp", "png", "gif", "jpg", "rle", "ico"}) {
         SCOPED_TRACE(format);
@@ -126,7 +120,8 @@ TEST(Picture, RefusesMissingCorruptAndAbsurdFiles) {
             bytes.resize(bytes.size() * thirds / 3);
             std::string cut = folder + "cut." + format;
             WriteBytes(cut, bytes);
-            EXPECT_NE(LoadError(cut).find("cannot read picture file " + cut), std::string::npos)
+            EXPECT_NE(test::PictureLoadError(cut).find("cannot read picture file " + cut),
+                      std::string::npos)
                 << thirds << "/3";
         }
     }
@@ -137,7 +132,8 @@ TEST(Picture, RefusesMissingCorruptAndAbsurdFiles) {
     huge[22] = 0xA0, huge[23] = 0x86, huge[24] = 0x01, huge[25] = 0;  // height 100000
     std::string hugePath = folder + "huge.bmp";
     WriteBytes(hugePath, huge);
-    EXPECT_NE(LoadError(hugePath).find("too large"), std::string::npos) << LoadError(hugePath);
+    EXPECT_NE(test::PictureLoadError(hugePath).find("too large"), std::string::npos)
+        << test::PictureLoadError(hugePath);
 
     // A PNG whose header claims 40000 x 40000.
     Bytes png = ReadBytes(test::WriteImageFile(folder, "small.png", "png", 4, 4));
@@ -147,7 +143,7 @@ TEST(Picture, RefusesMissingCorruptAndAbsurdFiles) {
     for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
     std::string hugePng = folder + "huge.png";
     WriteBytes(hugePng, png);
-    EXPECT_EQ(LoadError(hugePng),
+    EXPECT_EQ(test::PictureLoadError(hugePng),
               "cannot read picture file " + hugePng + ": declared size 40000x40000 is too large");
 }
 
@@ -240,7 +236,7 @@ TEST(Picture, PlainBitmapsMatchQtsOwnCodec) {
     });
     EXPECT_EQ(ImageOf(*Pictures().LoadPicture(topDown)).pixel(5, 0), image.pixel(5, 0));
     std::string shortBody = variant("short.bmp", [](Bytes& b) { b.resize(b.size() - 5); });
-    EXPECT_NE(LoadError(shortBody), "");
+    EXPECT_NE(test::PictureLoadError(shortBody), "");
 
     QImage alpha(3, 2, QImage::Format_ARGB32);
     alpha.fill(qRgba(1, 2, 3, 128));

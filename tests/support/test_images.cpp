@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/error.h"
+#include "platform/interaction.h"
 #include "platform/qt_picture.h"
 
 namespace kelvo::test {
@@ -363,6 +365,15 @@ std::uint32_t PixelAt(const Picture& picture, int x, int y) {
     const QImage& image = ImageOf(picture);
     if (!image.valid(x, y)) throw std::out_of_range("pixel outside the picture");
     return image.pixel(x, y) & 0xFFFFFFu;
+}
+
+std::string PictureLoadError(const std::string& path) {
+    try {
+        DefaultServices().pictures->LoadPicture(path);
+    } catch (const Error& error) {
+        return error.what();
+    }
+    return "";
 }
 
 }  // namespace kelvo::test

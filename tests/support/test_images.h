@@ -29,6 +29,10 @@ Bytes MetafileBytes(const std::string& kind, int width, int height, std::uint32_
 // An in-memory picture of width x height filled with `rgb`.
 PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
 
+// The error text of loading the picture file `path` with the real picture service; "" when
+// it loads.
+std::string PictureLoadError(const std::string& path);
+
 // The colour (0xRRGGBB) of one pixel of a picture.
 std::uint32_t PixelAt(const Picture& picture, int x, int y);
 
