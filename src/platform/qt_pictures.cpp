@@ -139,10 +139,9 @@ class QtPictureService : public PictureService {
         bool tooLarge = false;
         try {
             std::unique_ptr<InputFile> file = files_.OpenRead(path);
-            std::int64_t total = file->Length();
-            tooLarge = total > kMaxFileBytes;
-            Bytes piece(tooLarge ? 0 : kFilePieceBytes);
-            total = 0;
+            tooLarge = file->Length() > kMaxFileBytes;
+            Bytes piece(kFilePieceBytes);
+            std::int64_t total = 0;
             while (!tooLarge) {
                 const std::size_t got = file->Read(piece.data(), piece.size());
                 if (got == 0) break;
