@@ -57,19 +57,18 @@ void PixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
 std::optional<PlainBitmapReader> PlainBitmapReader::Start(const std::uint8_t* header,
                                                           std::size_t size) {
     if (size < kPixelsOffset || header[0] != 'B' || header[1] != 'M') return std::nullopt;
-    const Bytes bytes(header, header + kPixelsOffset);
     constexpr std::size_t info = kFileHeaderSize;
-    const auto width = static_cast<std::int32_t>(Le32(bytes, info + 4));
-    const auto height = static_cast<std::int32_t>(Le32(bytes, info + 8));
-    const bool plain = Le32(bytes, 10) == kPixelsOffset && Le32(bytes, info) == kInfoHeaderSize &&
-                       Le16(bytes, info + 12) == 1 && Le16(bytes, info + 14) == 24 &&
-                       Le32(bytes, info + 16) == 0 && Le32(bytes, info + 32) == 0;
+    const auto width = static_cast<std::int32_t>(Le32(header, info + 4));
+    const auto height = static_cast<std::int32_t>(Le32(header, info + 8));
+    const bool plain = Le32(header, 10) == kPixelsOffset && Le32(header, info) == kInfoHeaderSize &&
+                       Le16(header, info + 12) == 1 && Le16(header, info + 14) == 24 &&
+                       Le32(header, info + 16) == 0 && Le32(header, info + 32) == 0;
     if (!plain || width <= 0 || height <= 0 || !SanePictureSize(width, height)) return std::nullopt;
 
     QImage image(width, height, QImage::Format_RGB32);
     if (image.isNull()) return std::nullopt;
-    image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(bytes, info + 24)));
-    image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(bytes, info + 28)));
+    image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(header, info + 24)));
+    image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(header, info + 28)));
     return PlainBitmapReader(std::move(image), RowBytes(width));
 }
 

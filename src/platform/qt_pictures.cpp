@@ -55,9 +55,9 @@ class QtPictureReader : public PictureReader {
 
     void Add(const std::uint8_t* data, std::size_t size) override {
         if (plain_) return plain_->Add(data, size);
+        const bool headerSeen = held_.size() >= kPlainBitmapHeaderBytes;
         held_.insert(held_.end(), data, data + size);
-        if (decided_ || held_.size() < kPlainBitmapHeaderBytes) return;
-        decided_ = true;
+        if (headerSeen || held_.size() < kPlainBitmapHeaderBytes) return;
         plain_ = PlainBitmapReader::Start(held_.data(), held_.size());
         if (!plain_) return;
         plain_->Add(held_.data() + kPlainBitmapHeaderBytes, held_.size() - kPlainBitmapHeaderBytes);
@@ -74,7 +74,6 @@ class QtPictureReader : public PictureReader {
     PictureService& pictures_;
     std::string source_;
     Bytes held_;
-    bool decided_ = false;  // whether the header has been looked at
     std::optional<PlainBitmapReader> plain_;
 };
 
