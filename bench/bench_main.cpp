@@ -29,14 +29,18 @@ std::string plainName(std::string name) {
     return fixed == std::string::npos ? name : name.substr(0, fixed);
 }
 
-// Keeps the mean real time of every run, in seconds, next to the console output.
+// Keeps each benchmark's real time per iteration, in seconds, next to the console output:
+// the median of its repetitions when it was repeated, since this machine's noise comes in
+// bursts that a mean takes in whole.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[plainName(run.benchmark_name())] =
-                    run.real_accumulated_time / run.iterations;
+        for (const Run& run : runs) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if ((median || single) && run.iterations > 0)
+                seconds[plainName(run.run_name.str())] = run.real_accumulated_time / run.iterations;
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
