@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QString>
 #include <cstdlib>
 
 namespace kelvo::cli {
@@ -17,6 +18,16 @@ class QtToolkit : public Toolkit {
     App app_;
 };
 
+QtMessageHandler qtDefaultHandler = nullptr;
+
+// Run as root, from cron or over ssh there is no XDG_RUNTIME_DIR; Qt then uses a folder of
+// its own and says so on every run, which would bury the command's own messages.
+void withoutRuntimeFolderNotice(QtMsgType type, const QMessageLogContext& context,
+                                const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+    qtDefaultHandler(type, context, message);
+}
+
 bool isSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
@@ -29,6 +40,7 @@ bool HasDisplay() {
 }
 
 std::unique_ptr<Toolkit> StartToolkit(int& argc, char** argv, bool windows) {
+    qtDefaultHandler = qInstallMessageHandler(withoutRuntimeFolderNotice);
     if (windows) return std::make_unique<QtToolkit<QApplication>>(argc, argv);
     // Command-line work never shows a window; keep Qt off any display.
     if (!isSet("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -134,7 +134,8 @@ class QtPictureService : public PictureService {
   private:
     // The file's bytes, a piece at a time, into `reader`.
     void readFile(const std::string& path, const std::string& source, PictureReader& reader) {
-        if (!files_.FileExists(path)) CannotRead(source, "file not found");
+        if (!files_.FileExists(path))
+            CannotRead(source, files_.FolderExists(path) ? "it is a folder" : "file not found");
         bool tooLarge = false;
         try {
             std::unique_ptr<InputFile> file = files_.OpenRead(path);
