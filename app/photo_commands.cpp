@@ -14,6 +14,14 @@ std::string baseName(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+// `text` padded with spaces to `width` characters; UTF-8 continuation bytes take no column.
+std::string padded(const std::string& text, std::size_t width) {
+    std::size_t characters = 0;
+    for (unsigned char byte : text)
+        if ((byte & 0xC0) != 0x80) ++characters;
+    return characters >= width ? text : text + std::string(width - characters, ' ');
+}
+
 }  // namespace
 
 void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& picture,
@@ -51,8 +59,8 @@ int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
         std::string position = std::to_string(events.position) + "/" + std::to_string(events.total);
         PicturePtr photo = store.OwnerPhoto();
         std::string size = photo->IsEmpty() ? "no photo" : store.CheckPicDiskSize(*photo);
-        std::printf("%-7s %s %-30s %s\n", position.c_str(), store.DefaultPhoto() ? "*" : " ",
-                    store.PhotoDescription().c_str(), size.c_str());
+        std::printf("%-7s %s %s %s\n", position.c_str(), store.DefaultPhoto() ? "*" : " ",
+                    padded(store.PhotoDescription(), 30).c_str(), size.c_str());
     }
     return count;
 }
