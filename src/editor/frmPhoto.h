@@ -115,6 +115,13 @@ class frmPhoto : public CPictureEvents {
 
     void layoutFitted();
     void layoutActualSize();
+    // One direction of the actual-size view: the extent along it, the position that places
+    // the photo, the frame covering the corner, its scroll bar and the other scroll bar.
+    struct ViewAxis {
+        Dim extent, position;
+        Ctl cover, bar, otherBar;
+    };
+    void layoutActualSizeAlong(const ViewAxis& axis);
     void applyPhotoInfoAndLimit();
 
     FormControls& ctl_;

@@ -84,48 +84,33 @@ void frmPhoto::layoutFitted() {
 
 void frmPhoto::layoutActualSize() {
     ResumeNext([&] { ctl_.Stretch(imgMainPhoto, false); });
+    layoutActualSizeAlong({Dim::Height, Dim::Top, fraHideBackGround0, VSctopSet, HScLeftSet});
+    layoutActualSizeAlong({Dim::Width, Dim::Left, fraHideBackGround1, HScLeftSet, VSctopSet});
+}
 
-    bool overflowsDown = false;
-    ResumeNext([&] { overflowsDown = ctl_.Height(imgMainPhoto) >= ctl_.Height(picPhotoFrame); });
-    if (overflowsDown) {
-        ResumeNext([&] { ctl_.Top(imgMainPhoto, 0); });
-        ResumeNext([&] { ctl_.Visible(fraHideBackGround0, true); });
-        ResumeNext([&] { ctl_.Visible(VSctopSet, true); });
+// A photo larger than the frame along the axis starts at its edge with the axis's scroll bar
+// shown; a smaller one is centred.
+void frmPhoto::layoutActualSizeAlong(const ViewAxis& axis) {
+    auto extent = [&](Ctl c) { return ctl_.Get(c, axis.extent); };
+    bool overflows = false;
+    ResumeNext([&] { overflows = extent(imgMainPhoto) >= extent(picPhotoFrame); });
+    if (overflows) {
+        ResumeNext([&] { ctl_.Set(imgMainPhoto, axis.position, 0); });
+        ResumeNext([&] { ctl_.Visible(axis.cover, true); });
+        ResumeNext([&] { ctl_.Visible(axis.bar, true); });
         ResumeNext([&] {
-            setMax(VSctopSet, CInt(ctl_.Height(imgMainPhoto) - ctl_.Height(picPhotoFrame) +
-                                   ctl_.Height(HScLeftSet) + 100));
+            setMax(axis.bar, CInt(extent(imgMainPhoto) - extent(picPhotoFrame) +
+                                  extent(axis.otherBar) + 100));
         });
-        ResumeNext([&] { ctl_.SmallChange(VSctopSet, 200); });
-        ResumeNext([&] { ctl_.LargeChange(VSctopSet, 200); });
-        ResumeNext([&] { setValue(HScLeftSet, 0); });
+        ResumeNext([&] { ctl_.SmallChange(axis.bar, 200); });
+        ResumeNext([&] { ctl_.LargeChange(axis.bar, 200); });
+        ResumeNext([&] { setValue(axis.otherBar, 0); });
     } else {
-        ResumeNext([&] { ctl_.Visible(fraHideBackGround0, false); });
-        ResumeNext([&] { ctl_.Visible(VSctopSet, false); });
+        ResumeNext([&] { ctl_.Visible(axis.cover, false); });
+        ResumeNext([&] { ctl_.Visible(axis.bar, false); });
         ResumeNext([&] {
-            ctl_.Top(imgMainPhoto,
-                     Single((ctl_.Height(picPhotoFrame) - ctl_.Height(imgMainPhoto)) / 2));
-        });
-    }
-
-    bool overflowsRight = false;
-    ResumeNext([&] { overflowsRight = ctl_.Width(imgMainPhoto) >= ctl_.Width(picPhotoFrame); });
-    if (overflowsRight) {
-        ResumeNext([&] { ctl_.Left(imgMainPhoto, 0); });
-        ResumeNext([&] { ctl_.Visible(fraHideBackGround1, true); });
-        ResumeNext([&] { ctl_.Visible(HScLeftSet, true); });
-        ResumeNext([&] {
-            setMax(HScLeftSet, CInt(ctl_.Width(imgMainPhoto) - ctl_.Width(picPhotoFrame) +
-                                    ctl_.Width(VSctopSet) + 100));
-        });
-        ResumeNext([&] { ctl_.SmallChange(HScLeftSet, 200); });
-        ResumeNext([&] { ctl_.LargeChange(HScLeftSet, 200); });
-        ResumeNext([&] { setValue(VSctopSet, 0); });
-    } else {
-        ResumeNext([&] { ctl_.Visible(fraHideBackGround1, false); });
-        ResumeNext([&] { ctl_.Visible(HScLeftSet, false); });
-        ResumeNext([&] {
-            ctl_.Left(imgMainPhoto,
-                      Single((ctl_.Width(picPhotoFrame) - ctl_.Width(imgMainPhoto)) / 2));
+            ctl_.Set(imgMainPhoto, axis.position,
+                     Single((extent(picPhotoFrame) - extent(imgMainPhoto)) / 2));
         });
     }
 }
