@@ -29,11 +29,12 @@ class YieldCounter : public Interaction {
     std::int32_t rows_ = 0;
 };
 
-std::int32_t groupRowCount(const std::shared_ptr<Connection>& cnn, const std::string& table,
-                           const std::string& groupColumn, const std::string& group) {
+// The number of the table's rows that match; a failure to read the table names it.
+std::int32_t rowCount(const std::shared_ptr<Connection>& cnn, const std::string& table,
+                      std::vector<Condition> where = {}) {
     Recordset rs;
     rs.ActiveConnection(cnn);
-    rs.Source(Selection{table, {{groupColumn, group}}, ""});
+    rs.Source(Selection{table, std::move(where), ""});
     try {
         rs.Open();
         return rs.RecordCount();
@@ -60,8 +61,10 @@ int convert(const CliOptions& options, bool toFiles) {
     const char* what =
         toFiles ? "convert the photos to files" : "convert the photos to the database";
     events.ThrowIfAny(std::string("could not ") + what);
-    if (!done)
+    if (!done) {
+        rowCount(cnn, store.TableName);  // the usual cause, which the conversion does not report
         throw CommandError(std::string("could not ") + what + " (table " + store.TableName + ")");
+    }
     std::printf("done: photos are now %s%s\n", toFiles ? "files in " : "in the table ",
                 toFiles ? store.PhotosFolder.c_str() : store.TableName.c_str());
     return 0;
@@ -84,7 +87,7 @@ int ExtractCommand(const CliOptions& options) {
     std::string folder = options.operands[2];
     if (!folder.empty() && folder.back() != kPathSeparator) folder += kPathSeparator;
     auto cnn = OpenDatabase(DatabaseTarget(options));
-    const std::int32_t total = groupRowCount(cnn, source, options.layout.groupCol, group);
+    const std::int32_t total = rowCount(cnn, source, {{options.layout.groupCol, group}});
 
     ProgressBar bar(stdout, IsTerminal(stdout));
     YieldCounter yields(*DefaultServices().interaction, bar, total);
@@ -96,7 +99,7 @@ int ExtractCommand(const CliOptions& options) {
     store.Init("", "", "", nullptr, cnn);
     store.ExtractToFiles(source, group, folder);
     bar.Finish();
-    const std::int32_t left = groupRowCount(cnn, source, options.layout.groupCol, group);
+    const std::int32_t left = rowCount(cnn, source, {{options.layout.groupCol, group}});
     std::printf("extracted %d of %d photo(s) of %s to %s\n", total - left, total, group.c_str(),
                 folder.c_str());
     if (left > 0)

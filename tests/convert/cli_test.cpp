@@ -108,6 +108,9 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     EXPECT_EQ(run("frobnicate").status, 2);
     EXPECT_EQ(run("list C1 CUST --bogus").status, 2);
     EXPECT_EQ(run("list C1 CUST --table NOPE").status, 1);
+    RunResult noTable = run("convert-to-files --table NOPE --files " + quoted(work + "photos"));
+    EXPECT_EQ(noTable.status, 1);
+    EXPECT_NE(noTable.err.find("cannot read the table NOPE"), std::string::npos) << noTable.err;
     EXPECT_EQ(run("edit C1 CUST").status, 3);
     EXPECT_NE(run("edit C1 CUST").err.find("xvfb-run"), std::string::npos);
 
