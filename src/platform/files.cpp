@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <vector>
 
 namespace kelvo {
@@ -139,6 +140,16 @@ class LocalOutputFile : public OutputFile {
     std::string path_;
     bool durable_;  // synced on Close; scratch files in the temporary folder are not
 };
+
+// Six letters or digits that no other call in any process is likely to draw.
+std::string uniqueSuffix() {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string suffix(6, ' ');
+    for (char& c : suffix) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
+    return suffix;
+}
 
 // A folder's names, sorted, kept while the folder is unchanged: showing each photo of a
 // folder holding many thousands would otherwise list them all every time. A listing is
@@ -279,15 +290,21 @@ class PosixFileSystem : public FileSystem {
         return WithTrailingSeparator(tmpdir && *tmpdir ? tmpdir : "/tmp");
     }
 
+    // Made as any new file is, 0666 less the umask, rather than mkstemp's 0600: it is renamed
+    // into place as a photo file that the other users of a shared photos folder must read.
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
-        std::string base = folder.empty() ? "" : WithTrailingSeparator(folder);
-        std::string name = base + prefix + "XXXXXX.tmp";
-        std::vector<char> buffer(name.begin(), name.end());
-        buffer.push_back('\0');
-        int fd = ::mkstemps(buffer.data(), 4);
-        if (fd < 0) ThrowSystemError("cannot create a temporary file in", base, errno);
-        ::close(fd);
-        return buffer.data();
+        const std::string base = folder.empty() ? "" : WithTrailingSeparator(folder);
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            const std::string name = base + prefix + uniqueSuffix() + ".tmp";
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                ::close(fd);
+                return name;
+            }
+            error = errno;
+        }
+        ThrowSystemError("cannot create a temporary file in", base, error);
     }
 
   private:

@@ -1,5 +1,7 @@
 // Saving photos into the column and into photo files: exact bytes, file names, replacement,
 // and failures that lose nothing.
+#include <sys/stat.h>
+
 #include "store_fixture.h"
 #include "support/test_images.h"
 
@@ -34,6 +36,22 @@ class SavingTest : public StoreTest {
 };
 
 using Lines = std::vector<std::string>;
+
+// The permission bits of a file.
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// Sets the process umask for a scope.
+class ScopedUmask {
+  public:
+    explicit ScopedUmask(mode_t mask) : previous_(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(previous_); }
+
+  private:
+    mode_t previous_;
+};
 
 TEST_P(SavingTest, NewPhotoInTheColumnRoundTripsByteForByte) {
     auto store = initStore(false);
@@ -131,6 +149,7 @@ TEST_P(SavingTest, ConvertingNeitherRequeriesNorMoves) {
 }
 
 TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
+    const ScopedUmask mask(027);
     addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(4, 4)));
     auto store = initStore(true);
     store->PhotosFolder = "";
@@ -151,6 +170,9 @@ TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
     store->SavePhotoDetails(false, false);
     EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Back_CUST.qzr", "A1_Front_CUST.qzr"}));
     EXPECT_EQ(fileBytes("A1_Back_CUST.qzr"), bitmapOf(*second));
+    // Made as any new file is, so the other users of a shared photos folder can read them.
+    EXPECT_EQ(modeOf(photosFolder() + "A1_Back_CUST.qzr"), 0640u);
+    EXPECT_EQ(modeOf(photosFolder() + "A1_Front_CUST.qzr"), 0640u);
 }
 
 TEST_P(SavingTest, FileModeSaveShowsItsOwnPhotoAndLaterLoadsReadTheFileAfresh) {
