@@ -1,6 +1,7 @@
 // The owner commands: add, list, export, search, set-default, delete and delete-owner, each
 // through one store initialised on the owner.
 #include <cstdio>
+#include <vector>
 
 #include "commands.h"
 #include "platform/files.h"
@@ -22,6 +23,38 @@ std::string padded(const std::string& text, std::size_t width) {
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
+// A value as the store writes it into a row: an empty one becomes "-".
+std::string storedText(const std::string& value) {
+    return value.empty() ? "-" : value;
+}
+
+// The photo's row by the values that name it: owner, group and description as stored.
+std::vector<Condition> photoRow(const CPicture& store, const std::string& description) {
+    return {{store.OwnerIDField, storedText(store.PhotoCode())},
+            {store.OwnerGroupField, storedText(store.PhotosGroup())},
+            {store.OwnerDescField, storedText(description)}};
+}
+
+// Makes the described photo the owner's only default, in one transaction: a failure keeps
+// the default the owner had.
+void markDefaultPhoto(CPicture& store, const std::string& description) {
+    Connection& cnn = *store.DBConnection();
+    const std::string owner = store.PhotoCode();
+    try {
+        cnn.Execute("BEGIN");
+        store.UnSetDefaultPhoto(owner, description);
+        cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
+                          photoRow(store, description));
+        cnn.Execute("COMMIT");
+    } catch (const Error& e) {
+        try {
+            cnn.Execute("ROLLBACK");
+        } catch (const Error&) {
+        }
+        throw CommandError("cannot mark the default photo of " + owner + ": " + e.what());
+    }
+}
+
 }  // namespace
 
 void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& picture,
@@ -33,19 +66,21 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
         throw CommandError("the photo is " + size + " KB, over the limit of " +
                            std::to_string(static_cast<long long>(store.PhotosMaxSize)) + " KB");
     const std::string owner = store.PhotoCode();
-    if (makeDefault) {
-        try {
-            store.UnSetDefaultPhoto(owner, description);
-        } catch (const Error& e) {
-            throw CommandError("cannot clear the default photo of " + owner + ": " + e.what());
-        }
-    }
     store.PhotoDescription(description);
     store.PhotoComments(comments);
-    store.DefaultPhoto(makeDefault);
+    store.DefaultPhoto(false);  // marked once the photo is safely in
     store.OwnerPhoto(picture);
     store.SavePhotoDetails(true, false);
-    events.ThrowIfAny("cannot add the photo to " + owner);
+    if (!events.messages.empty()) {
+        // The store adds the row even when its photo could not be written (a full disk, say);
+        // a failed add leaves nothing behind, so running it again works.
+        try {
+            store.DBConnection()->ExecuteDelete(store.TableName, photoRow(store, description));
+        } catch (const Error&) {
+        }
+        events.ThrowIfAny("cannot add the photo to " + owner);
+    }
+    if (makeDefault) markDefaultPhoto(store, description);
 }
 
 int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
@@ -77,7 +112,8 @@ int AddCommand(const CliOptions& options) {
         throw CommandError("cannot read the picture " + file + ": " + e.what());
     }
     std::string description = options.description.value_or(baseName(file));
-    session.store.CheckIfDescriptionExists(description);
+    // Checked as it will be stored: two empty descriptions would share one photo file.
+    session.store.CheckIfDescriptionExists(storedText(description));
     session.events.ThrowIfAny("cannot check the photos of " + owner);
     if (session.events.descriptionTaken)
         throw CommandError(owner + " already has a photo described '" + description + "'");
@@ -138,14 +174,7 @@ int SetDefaultCommand(const CliOptions& options) {
     const std::string& owner = options.operands[0];
     OwnerSession session(options, owner, options.operands[1]);
     session.findDescribed(options.operands[2]);
-    try {
-        session.store.UnSetDefaultPhoto(owner, options.operands[2]);
-    } catch (const Error& e) {
-        throw CommandError("cannot clear the default photo of " + owner + ": " + e.what());
-    }
-    session.store.DefaultPhoto(true);
-    session.store.SavePhotoDetails(false, false);
-    session.events.ThrowIfAny("cannot mark the default photo of " + owner);
+    markDefaultPhoto(session.store, session.store.PhotoDescription());
     std::printf("'%s' is now the default photo of %s\n", options.operands[2].c_str(),
                 owner.c_str());
     return 0;

@@ -104,6 +104,15 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("nothere.bmp"), std::string::npos);
     EXPECT_EQ(run("export C9 CUST " + quoted(work + "x.bmp")).status, 1);
+    // A photo that cannot be written leaves no row behind and the default where it was.
+    RunResult unwritable = run("add C1 CUST " + quoted(front) + " --desc Lost --default --files " +
+                               quoted(front + "/photos"));
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_EQ(run("search C1 CUST Lost").status, 1);
+    EXPECT_NE(run("search C1 CUST Side").out.find("default"), std::string::npos);
+    EXPECT_EQ(run("add C1 CUST " + quoted(front) + " --desc ''").status, 0);
+    EXPECT_EQ(run("add C1 CUST " + quoted(front) + " --desc ''").status, 1) << "one file each";
+    EXPECT_EQ(run("delete C1 CUST -").status, 0);
     EXPECT_EQ(run("list C1").status, 2);
     EXPECT_EQ(run("frobnicate").status, 2);
     EXPECT_EQ(run("list C1 CUST --bogus").status, 2);
