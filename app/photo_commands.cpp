@@ -85,18 +85,34 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
 
 int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
     const std::int32_t count = store.m_rsPhotoDetails->RecordCount();
+    std::size_t reported = events.messages.size();
+    std::int32_t unreadable = 0;
     for (std::int32_t i = 0; i < count; ++i) {
         if (i == 0)
             store.FirstRecord();
         else
             store.NextRecord();
-        events.ThrowIfAny("cannot read the photos of " + store.PhotoCode());
         std::string position = std::to_string(events.position) + "/" + std::to_string(events.total);
-        PicturePtr photo = store.OwnerPhoto();
-        std::string size = photo->IsEmpty() ? "no photo" : store.CheckPicDiskSize(*photo);
-        std::printf("%-7s %s %s %s\n", position.c_str(), store.DefaultPhoto() ? "*" : " ",
+        std::string size;
+        const bool readable = events.messages.size() == reported;
+        if (!readable) {
+            // One bad photo hides none of the others: it is marked, and the command fails last.
+            ++unreadable;
+            size = "unreadable";
+            for (; reported < events.messages.size(); ++reported)
+                std::fprintf(stderr, "kelvophotos: photo %s of %s: %s\n", position.c_str(),
+                             store.PhotoCode().c_str(), events.messages[reported].c_str());
+        } else {
+            PicturePtr photo = store.OwnerPhoto();
+            size = photo->IsEmpty() ? "no photo" : store.CheckPicDiskSize(*photo);
+        }
+        const char* mark = !readable ? "?" : store.DefaultPhoto() ? "*" : " ";
+        std::printf("%-7s %s %s %s\n", position.c_str(), mark,
                     padded(store.PhotoDescription(), 30).c_str(), size.c_str());
     }
+    if (unreadable > 0)
+        throw CommandError(std::to_string(unreadable) + " of " + std::to_string(count) +
+                           " photo(s) of " + store.PhotoCode() + " could not be read");
     return count;
 }
 
@@ -184,7 +200,7 @@ int DeleteCommand(const CliOptions& options) {
     RequireOperands(options, 3, "delete OWNER GROUP DESC");
     const std::string& owner = options.operands[0];
     OwnerSession session(options, owner, options.operands[1]);
-    session.findDescribed(options.operands[2]);
+    session.findDescribed(options.operands[2], true);  // a broken photo is deleted all the same
     session.store.DeleteRecord();
     session.events.ThrowIfAny("cannot delete the photo of " + owner);
     std::printf("deleted '%s' of %s\n", options.operands[2].c_str(), owner.c_str());
@@ -200,6 +216,7 @@ int DeleteOwnerCommand(const CliOptions& options) {
     int deleted = 0;
     for (std::int32_t left = session.rowCount(); left > 0; ++deleted) {
         session.store.FirstRecord();
+        session.events.messages.clear();  // a photo that cannot be read is deleted all the same
         session.store.DeleteRecord();
         session.events.ThrowIfAny("cannot delete the photos of " + owner);
         std::int32_t now = session.rowCount();

@@ -1,6 +1,8 @@
 // Database connection and store configuration for the kelvophotos commands.
 #include "store_setup.h"
 
+#include "platform/text.h"
+
 #include "platform/files.h"
 
 namespace kelvo::cli {
@@ -51,9 +53,13 @@ OwnerSession::OwnerSession(const CliOptions& options, const std::string& owner,
     InitOwner(store, events, owner, group, cnn, options.ownerName);
 }
 
-void OwnerSession::findDescribed(const std::string& description) {
+void OwnerSession::findDescribed(const std::string& description, bool unreadablePhotoWillDo) {
     events.found = false;
     store.SearchForRecord("", description);
+    // On the row with its own values read, only the photo failed: enough to delete it by.
+    const bool onTheRow = events.found && store.PhotoCode() == owner &&
+                          UCase(store.PhotoDescription()) == UCase(description);
+    if (unreadablePhotoWillDo && onTheRow) events.messages.clear();
     events.ThrowIfAny("cannot search the photos of " + owner);
     if (!events.found) throw CommandError(owner + " has no photo described '" + description + "'");
 }

@@ -61,8 +61,9 @@ struct OwnerSession {
     OwnerSession(const CliOptions& options, const std::string& owner, const std::string& group,
                  const std::string& fallbackDatabase = "kelvophotos.db");
     std::int32_t rowCount() const { return store.m_rsPhotoDetails->RecordCount(); }
-    // Moves to the photo described `description`; throws CommandError when there is none.
-    void findDescribed(const std::string& description);
+    // Moves to the photo described `description`; throws CommandError when there is none,
+    // or when it cannot be read unless `unreadablePhotoWillDo`.
+    void findDescribed(const std::string& description, bool unreadablePhotoWillDo = false);
 
     std::string owner;
     std::shared_ptr<Connection> cnn;

@@ -123,6 +123,20 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     EXPECT_EQ(run("edit C1 CUST").status, 3);
     EXPECT_NE(run("edit C1 CUST").err.find("xvfb-run"), std::string::npos);
 
+    // A photo that cannot be read is marked; the others are still listed, and it fails last.
+    db->connection()->Execute(
+        "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF, PIC) VALUES (?, ?, ?, ?, ?, ?)",
+        {"C1", "Broken", "CUST", "-", false, Bytes{'n', 'o', 'p', 'e'}});
+    RunResult broken = run("list C1 CUST");
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.out.find("Front"), std::string::npos) << broken.out;
+    EXPECT_NE(broken.out.find("unreadable"), std::string::npos) << broken.out;
+    EXPECT_NE(broken.err.find("1 of 3 photo(s) of C1 could not be read"), std::string::npos);
+    EXPECT_EQ(run("delete C1 CUST Broken").status, 0);
+    db->connection()->Execute(
+        "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF, PIC) VALUES (?, ?, ?, ?, ?, ?)",
+        {"C1", "Broken again", "CUST", "-", false, Bytes{'n', 'o', 'p', 'e'}});
+
     EXPECT_EQ(run("delete C1 CUST Side").status, 0);
     EXPECT_EQ(run("delete-owner C1 CUST").status, 0);
     EXPECT_NE(run("list C1 CUST").out.find("no photos"), std::string::npos);
