@@ -18,8 +18,14 @@ void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
     }
     if (folder.back() != kPathSeparator) folder += kPathSeparator;
     PhotosFolder = folder;
-    if ((!given || createGivenFolder) && !files.FolderExists(folder))
-        files.CreateFolder(store::WithoutTrailingSeparator(folder));
+    if ((!given || createGivenFolder) && !files.FolderExists(folder)) {
+        try {
+            files.CreateFolder(store::WithoutTrailingSeparator(folder));
+        } catch (const Error&) {
+            // Another store or process may have made it since the check.
+            if (!files.FolderExists(folder)) throw;
+        }
+    }
 }
 
 std::string CPicture::photoFilePath(const std::string& code, const std::string& description,

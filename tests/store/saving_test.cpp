@@ -199,6 +199,14 @@ TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
     saveNew(*store, "Front", MakePicture(3, 3));
     EXPECT_EQ(store->PhotosFolder, given + "/");
     EXPECT_EQ(filesIn(given), Lines{"A1_Front_CUST.qzr"});
+
+    // Another process may make the folder between the store's check and its create.
+    files.MakeFoldersBehindTheCheck();
+    store->PhotosFolder = scratch + "Raced";
+    saveNew(*store, "Side", MakePicture(3, 3));
+    files.Heal();
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(filesIn(scratch + "Raced"), Lines{"A1_Side_CUST.qzr"});
 }
 
 TEST_P(SavingTest, FileModeEmptyPhotoWritesNothing) {

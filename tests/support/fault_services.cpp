@@ -37,6 +37,13 @@ void FaultFileSystem::Heal() {
     failFolder_.clear();
     failDeleteFolder_.clear();
     writesUntilFailure_ = 0;
+    raceFolders_ = false;
+}
+
+bool FaultFileSystem::FolderExists(const std::string& path) {
+    if (!raceFolders_ || real_.FolderExists(path)) return real_.FolderExists(path);
+    real_.CreateFolder(path);
+    return false;
 }
 
 bool FaultFileSystem::under(const std::string& path, const std::string& folder) const {

@@ -21,12 +21,15 @@ class FaultFileSystem : public FileSystem {
     void FailNthWrite(int n) { writesUntilFailure_ = n; }
     // DeleteFile throws for paths under `folder` ("/" for every path).
     void FailDeletesUnder(const std::string& folder) { failDeleteFolder_ = folder; }
+    // FolderExists answers "no" for a missing folder and makes it, as another process would
+    // between a check and a create.
+    void MakeFoldersBehindTheCheck() { raceFolders_ = true; }
     void Heal();
 
     int writesOpened() const { return writesOpened_; }
 
     bool FileExists(const std::string& path) override { return real_.FileExists(path); }
-    bool FolderExists(const std::string& path) override { return real_.FolderExists(path); }
+    bool FolderExists(const std::string& path) override;
     std::string Dir(const std::string& pattern, DirKind kind) override {
         return real_.Dir(pattern, kind);
     }
@@ -49,6 +52,7 @@ class FaultFileSystem : public FileSystem {
     std::string failFolder_, failDeleteFolder_;
     int writesUntilFailure_ = 0;
     int writesOpened_ = 0;
+    bool raceFolders_ = false;
 };
 
 // Pictures through a real service that can refuse to load or save.
