@@ -41,7 +41,9 @@ void markDefaultPhoto(CPicture& store, const std::string& description) {
     Connection& cnn = *store.DBConnection();
     const std::string owner = store.PhotoCode();
     try {
-        cnn.Execute("BEGIN");
+        // SQLite takes the write lock at once, so that two such commands queue for it
+        // instead of one failing as "locked" when its read lock cannot be raised.
+        cnn.Execute(cnn.Engine() == "sqlite" ? "BEGIN IMMEDIATE" : "BEGIN");
         store.UnSetDefaultPhoto(owner, description);
         cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
                           photoRow(store, description));
