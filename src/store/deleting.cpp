@@ -26,12 +26,18 @@ void CPicture::DeleteRecord() {
                 const std::string path =
                     photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
                 // Rows of the same code, description and group share one file; keep it for them.
+                // The rows are read afresh and together, as other users may have deleted some;
+                // one that still cannot be read counts as using the file: none goes on a guess.
                 bool stillUsed = false;
+                const Connection::ReadsTogether together(rs.ActiveConnection().get());
+                rs.Requery(-1);
                 if (rs.RecordCount() > 0) {
                     for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext())
-                        stillUsed =
-                            photoFilePath(rowText(rs, OwnerIDField), rowText(rs, OwnerDescField),
-                                          rowText(rs, OwnerGroupField)) == path;
+                        stillUsed = !store::TrueQuietly([&] {
+                            return photoFilePath(rowText(rs, OwnerIDField),
+                                                 rowText(rs, OwnerDescField),
+                                                 rowText(rs, OwnerGroupField)) != path;
+                        });
                 }
                 FileSystem& files = *m_services.files;
                 if (!stillUsed && files.FileExists(path)) files.DeleteFile(path);

@@ -42,6 +42,20 @@ TEST_P(DeletingTest, DeletesTheRowAndOnlyItsOwnFile) {
         << "the store stands on the last row with its counts refreshed";
 }
 
+TEST_P(DeletingTest, RowsDeletedElsewhereMeanwhileDoNotKeepTheFile) {
+    for (const char* description : {"Front", "Side", "Back"}) addRow("A1", description, "CUST");
+    writePhotoFile("A1_Front_CUST.qzr");
+    writePhotoFile("A1_Side_CUST.qzr");
+    auto store = initStore(true);
+    store->SearchForRecord("", "Front");
+    db->OpenAnother()->ExecuteDelete("PHOTOS", {{"DESCR", "Back"}});  // another user
+    events.clear();
+    store->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Side_CUST.qzr"});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+}
+
 TEST_P(DeletingTest, RowWhoseFileIsGoneIsStillDeleted) {
     addRow("A1", "Front", "CUST");
     addRow("A1", "Side", "CUST");
