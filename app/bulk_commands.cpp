@@ -1,5 +1,6 @@
 // The bulk commands: convert-to-files, convert-to-blobs and extract, with a progress bar.
 #include <cstdio>
+#include <filesystem>
 
 #include "commands.h"
 #include "platform/files.h"
@@ -86,6 +87,10 @@ int ExtractCommand(const CliOptions& options) {
     const std::string& group = options.operands[1];
     std::string folder = options.operands[2];
     if (!folder.empty() && folder.back() != kPathSeparator) folder += kPathSeparator;
+    // The extraction writes into the folder as it is; a missing one would take no file.
+    std::error_code made;
+    if (!folder.empty() && !std::filesystem::create_directories(folder, made) && made)
+        throw CommandError("cannot create the folder " + folder + ": " + made.message());
     auto cnn = OpenDatabase(DatabaseTarget(options));
     const std::int32_t total = rowCount(cnn, source, {{options.layout.groupCol, group}});
 

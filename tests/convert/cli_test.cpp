@@ -143,6 +143,17 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     EXPECT_EQ(run("--help").status, 0);
 }
 
+TEST_P(CliTest, ExtractMakesItsFolder) {
+    const bool pg = GetParam() == "postgresql";
+    db->connection()->Execute(std::string("CREATE TABLE OLDPICS (\"PhotoCode\" TEXT, ") +
+                              "\"QualifierPhoto\" " + (pg ? "BYTEA" : "BLOB") + ", GRP TEXT)");
+    db->connection()->Execute("INSERT INTO OLDPICS VALUES (?, ?, ?)", {"P1", Bytes{1, 2}, "CUST"});
+    RunResult extracted = run("extract OLDPICS CUST " + quoted(work + "new/sub"));
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(std::filesystem::file_size(work + "new/sub/P1"), 2u);
+    EXPECT_EQ(run("extract OLDPICS CUST " + quoted(work + "new/sub/P1/x")).status, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, CliTest, testing::ValuesIn(TestBackends()), BackendName);
 
 }  // namespace
