@@ -617,8 +617,8 @@ Bytes Field::GetChunk(std::int64_t length) {
     const std::int64_t aheadEnd =
         reader.aheadStart + static_cast<std::int64_t>(reader.ahead.size());
     if (reader.offset < reader.aheadStart || reader.offset + wanted > aheadEnd) {
-        const std::int64_t span =
-            std::min(size - reader.offset, std::max(wanted, target.engine.ReadAhead()));
+        const std::int64_t span = std::min(
+            size - reader.offset, std::max(wanted, target.engine.ReadAhead(reader.offset)));
         reader.ahead.clear();
         reader.ahead.shrink_to_fit();
         reader.ahead = target.engine.ReadBlob(cursor.table, target.key(), target.column(),

@@ -100,8 +100,11 @@ class Backend {
     // Reads bytes [offset, offset + length) of the column (fewer at its end).
     virtual Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                            std::int64_t offset, std::int64_t length) = 0;
-    // How many bytes a ranged read may fetch ahead of what GetChunk asked for.
-    virtual std::int64_t ReadAhead() const { return 0; }
+    // How many bytes a ranged read from `offset` may fetch ahead of what GetChunk asked for.
+    virtual std::int64_t ReadAhead(std::int64_t offset) const {
+        (void)offset;
+        return 0;
+    }
 
     // A statement of the host's own with `?` placeholders.
     virtual void Execute(const std::string& sql, const std::vector<Variant>& params) = 0;

@@ -2,6 +2,7 @@
 // every write; bytea columns are read by ranges and written by appending bounded pieces.
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -16,6 +17,13 @@ constexpr Oid kBoolOid = 16, kByteaOid = 17, kNameOid = 19, kInt8Oid = 20, kInt2
               kBpcharOid = 1042, kVarcharOid = 1043, kNumericOid = 1700;
 
 constexpr std::int64_t kPiece = 1024 * 1024;
+
+// A bytea value is rewritten whole by each append and decompressed from its start by each
+// ranged read, so fixed pieces would cost time in the square of the value's size. Pieces
+// that grow with what is done keep it linear, holding at most a third of the value.
+std::int64_t pieceAfter(std::int64_t done) {
+    return std::max(kPiece, done / 2);
+}
 
 std::string dollar(int n) {
     return "$" + std::to_string(n);
@@ -405,7 +413,7 @@ class PostgresBackend : public Backend {
         return result.bytes(0, 0);
     }
 
-    std::int64_t ReadAhead() const override { return kPiece; }
+    std::int64_t ReadAhead(std::int64_t offset) const override { return pieceAfter(offset); }
 
     void Execute(const std::string& sql, const std::vector<Variant>& values) override {
         if (values.empty()) {
@@ -484,7 +492,7 @@ class PostgresBackend : public Backend {
             const std::string column = QuoteIdentifier(blob.column.name);
             std::int64_t written = 0;
             do {
-                const std::int64_t want = std::min(kPiece, blob.size - written);
+                const std::int64_t want = std::min(pieceAfter(written), blob.size - written);
                 piece.resize(static_cast<std::size_t>(want));
                 std::size_t got = 0;
                 while (got < piece.size()) {

@@ -338,7 +338,7 @@ class SqliteBackend : public Backend {
 
     // Each blob handle walks the value's page chain from its start, so read in large pieces
     // rather than one handle per 16 KB chunk; the piece stays bounded whatever the photo.
-    std::int64_t ReadAhead() const override { return std::int64_t{1} << 20; }
+    std::int64_t ReadAhead(std::int64_t) const override { return std::int64_t{1} << 20; }
 
     Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                    std::int64_t offset, std::int64_t length) override {
