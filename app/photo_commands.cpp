@@ -28,25 +28,25 @@ std::string storedText(const std::string& value) {
     return value.empty() ? "-" : value;
 }
 
-// The photo's row by the values that name it: owner, group and description as stored.
-std::vector<Condition> photoRow(const CPicture& store, const std::string& description) {
+// The store's owner's row holding `storedDescription`, the description as the row has it.
+std::vector<Condition> photoRow(const CPicture& store, const std::string& storedDescription) {
     return {{store.OwnerIDField, storedText(store.PhotoCode())},
             {store.OwnerGroupField, storedText(store.PhotosGroup())},
-            {store.OwnerDescField, storedText(description)}};
+            {store.OwnerDescField, storedDescription}};
 }
 
-// Makes the described photo the owner's only default, in one transaction: a failure keeps
-// the default the owner had.
-void markDefaultPhoto(CPicture& store, const std::string& description) {
+// Makes the photo whose row holds `storedDescription` the owner's only default, in one
+// transaction: a failure keeps the default the owner had.
+void markDefaultPhoto(CPicture& store, const std::string& storedDescription) {
     Connection& cnn = *store.DBConnection();
     const std::string owner = store.PhotoCode();
     try {
         // SQLite takes the write lock at once, so that two such commands queue for it
         // instead of one failing as "locked" when its read lock cannot be raised.
         cnn.Execute(cnn.Engine() == "sqlite" ? "BEGIN IMMEDIATE" : "BEGIN");
-        store.UnSetDefaultPhoto(owner, description);
+        store.UnSetDefaultPhoto(owner, storedDescription);
         cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
-                          photoRow(store, description));
+                          photoRow(store, storedDescription));
         cnn.Execute("COMMIT");
     } catch (const Error& e) {
         try {
@@ -77,12 +77,13 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
         // The store adds the row even when its photo could not be written (a full disk, say);
         // a failed add leaves nothing behind, so running it again works.
         try {
-            store.DBConnection()->ExecuteDelete(store.TableName, photoRow(store, description));
+            store.DBConnection()->ExecuteDelete(store.TableName,
+                                                photoRow(store, storedText(description)));
         } catch (const Error&) {
         }
         events.ThrowIfAny("cannot add the photo to " + owner);
     }
-    if (makeDefault) markDefaultPhoto(store, description);
+    if (makeDefault) markDefaultPhoto(store, storedText(description));
 }
 
 int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
