@@ -41,18 +41,12 @@ void markDefaultPhoto(CPicture& store, const std::string& storedDescription) {
     Connection& cnn = *store.DBConnection();
     const std::string owner = store.PhotoCode();
     try {
-        // SQLite takes the write lock at once, so that two such commands queue for it
-        // instead of one failing as "locked" when its read lock cannot be raised.
-        cnn.Execute(cnn.Engine() == "sqlite" ? "BEGIN IMMEDIATE" : "BEGIN");
+        Connection::WritesTogether writes(cnn);
         store.UnSetDefaultPhoto(owner, storedDescription);
         cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
                           photoRow(store, storedDescription));
-        cnn.Execute("COMMIT");
+        writes.Commit();
     } catch (const Error& e) {
-        try {
-            cnn.Execute("ROLLBACK");
-        } catch (const Error&) {
-        }
         throw CommandError("cannot mark the default photo of " + owner + ": " + e.what());
     }
 }

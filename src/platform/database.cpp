@@ -217,6 +217,23 @@ Connection::ReadsTogether::~ReadsTogether() {
     if (engine_ && connection_->backend_.get() == engine_) engine_->EndReads();
 }
 
+Connection::WritesTogether::WritesTogether(Connection& connection) : connection_(connection) {
+    connection_.backend().BeginWrites();
+}
+
+Connection::WritesTogether::~WritesTogether() {
+    if (!open_ || !connection_.IsOpen()) return;
+    try {
+        connection_.Execute("ROLLBACK");
+    } catch (const Error&) {
+    }
+}
+
+void Connection::WritesTogether::Commit() {
+    connection_.Execute("COMMIT");
+    open_ = false;
+}
+
 std::string Connection::Engine() const {
     if (!backend_) throw Error("operation is not allowed when the connection is closed");
     return backend_->Engine();

@@ -84,6 +84,21 @@ class Connection {
         Backend* engine_;  // the engine the reads began on, unless the connection was closed
     };
 
+    // A write transaction: the writes made in its scope land together on Commit, and none
+    // of them when it ends without. REQUIRES: no transaction is open on the connection.
+    class WritesTogether {
+      public:
+        explicit WritesTogether(Connection& connection);  // throws Error
+        ~WritesTogether();
+        WritesTogether(const WritesTogether&) = delete;
+        WritesTogether& operator=(const WritesTogether&) = delete;
+        void Commit();
+
+      private:
+        Connection& connection_;
+        bool open_ = true;
+    };
+
   private:
     std::unique_ptr<Backend> backend_;
     long attributes_ = 0;

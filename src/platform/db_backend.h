@@ -123,6 +123,8 @@ class Backend {
     // Pairs nest. Only reads belong between them.
     virtual void BeginReads() {}
     virtual void EndReads() noexcept {}
+    // Opens a write transaction; COMMIT or ROLLBACK ends it.
+    virtual void BeginWrites() { Execute("BEGIN", {}); }
 
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);

@@ -433,6 +433,10 @@ class SqliteBackend : public Backend {
 
     // Outside a transaction each statement takes and drops the file's shared lock and checks
     // for a hot journal; one deferred transaction over a group of reads does that once.
+    // The write lock is taken at once: two writers then queue for it in the busy wait,
+    // where one raising a read lock while the other commits would fail as "locked".
+    void BeginWrites() override { exec("BEGIN IMMEDIATE"); }
+
     void BeginReads() override {
         if (readDepth_ == 0 && sqlite3_get_autocommit(db_)) {
             prepared("BEGIN").run();

@@ -401,6 +401,30 @@ TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
     EXPECT_FALSE(open({{"DESCR", "unset"}})->Fields("DEF").Value().toBool());
 }
 
+TEST_P(DatabaseTest, WritesTogetherLandOnCommitOnly) {
+    add({"A1", "Front", "CUST", true});
+    auto connection = db_->connection();
+    {
+        Connection::WritesTogether writes(*connection);
+        connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+        add({"A1", "Side", "CUST", true});
+    }  // ended without Commit
+    auto rs = open({}, "DESCR");
+    EXPECT_EQ(walk(*rs), std::vector<std::string>{"Front"});
+    rs->MoveFirst();
+    EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
+    {
+        Connection::WritesTogether writes(*connection);
+        connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+        add({"A1", "Side", "CUST", true});
+        writes.Commit();
+    }
+    rs->Requery();
+    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Front", "Side"}));
+    rs->MoveFirst();
+    EXPECT_FALSE(rs->Fields("DEF").Value().toBool());
+}
+
 TEST_P(DatabaseTest, StatementsBindValuesOfEveryKind) {
     add({"A1", "x", "CUST", true});
     add({"O'Neil", "it's \"quoted\"", "CUST", true});
