@@ -10,8 +10,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr const char* kTruncated = kTruncatedPicture;
-
 std::uint32_t Be32(const Bytes& b, std::size_t at) {
     return static_cast<std::uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
 }
@@ -51,31 +49,32 @@ bool RunLengthComplete(const Bytes& b, std::size_t at, std::int64_t height, bool
 }
 
 std::string BitmapProblem(const Bytes& b) {
-    if (b.size() < 26) return kTruncated;
+    if (b.size() < 26) return kTruncatedPicture;
     std::uint32_t offset = Le32(b, 10), headerSize = Le32(b, 14);
     std::int64_t width, height;
     unsigned bitCount, compression = 0;
     if (headerSize == 12) {
         width = Le16(b, 18), height = Le16(b, 20), bitCount = Le16(b, 24);
     } else {
-        if (b.size() < 34) return kTruncated;
+        if (b.size() < 34) return kTruncatedPicture;
         width = static_cast<std::int32_t>(Le32(b, 18));
         height = std::llabs(static_cast<std::int32_t>(Le32(b, 22)));
         bitCount = Le16(b, 28), compression = Le32(b, 30);
     }
     if (std::string problem = SizeProblem(width, height); !problem.empty()) return problem;
-    if (offset >= b.size()) return kTruncated;
+    if (offset >= b.size()) return kTruncatedPicture;
     switch (compression) {
         case 0:  // uncompressed
         case 3:  // bit fields
         case 6: {
             std::uint64_t rowBytes = ((static_cast<std::uint64_t>(width) * bitCount + 31) / 32) * 4;
-            return offset + rowBytes * static_cast<std::uint64_t>(height) > b.size() ? kTruncated
-                                                                                     : "";
+            return offset + rowBytes * static_cast<std::uint64_t>(height) > b.size()
+                       ? kTruncatedPicture
+                       : "";
         }
         case 1:
         case 2:
-            return RunLengthComplete(b, offset, height, compression == 2) ? "" : kTruncated;
+            return RunLengthComplete(b, offset, height, compression == 2) ? "" : kTruncatedPicture;
         default:
             return "";
     }
@@ -83,7 +82,7 @@ std::string BitmapProblem(const Bytes& b) {
 
 // Complete when the first image's data blocks are all there.
 std::string GifProblem(const Bytes& b) {
-    if (b.size() < 13) return kTruncated;
+    if (b.size() < 13) return kTruncatedPicture;
     if (std::string problem = SizeProblem(Le16(b, 6), Le16(b, 8)); !problem.empty()) return problem;
     std::size_t at = 13;
     if (b[10] & 0x80) at += 3u << ((b[10] & 7) + 1);
@@ -99,9 +98,9 @@ std::string GifProblem(const Bytes& b) {
         std::uint8_t block = b[at];
         if (block == 0x21) {
             at += 2;
-            if (!skipSubBlocks()) return kTruncated;
+            if (!skipSubBlocks()) return kTruncatedPicture;
         } else if (block == 0x2C) {
-            if (at + 10 > b.size()) return kTruncated;
+            if (at + 10 > b.size()) return kTruncatedPicture;
             if (std::string problem = SizeProblem(Le16(b, at + 5), Le16(b, at + 7));
                 !problem.empty())
                 return problem;
@@ -109,17 +108,17 @@ std::string GifProblem(const Bytes& b) {
             at += 10;
             if (packed & 0x80) at += 3u << ((packed & 7) + 1);
             at += 1;  // minimum code size
-            return skipSubBlocks() ? "" : kTruncated;
+            return skipSubBlocks() ? "" : kTruncatedPicture;
         } else {
             return "no image in the file";
         }
     }
-    return kTruncated;
+    return kTruncatedPicture;
 }
 
 // Complete when the chunks run on to IEND.
 std::string PngProblem(const Bytes& b) {
-    if (b.size() < 33) return kTruncated;
+    if (b.size() < 33) return kTruncatedPicture;
     if (std::string problem = SizeProblem(Be32(b, 16), Be32(b, 20)); !problem.empty())
         return problem;
     std::uint64_t at = 8;
@@ -127,9 +126,9 @@ std::string PngProblem(const Bytes& b) {
         std::uint32_t length = Be32(b, at);
         bool end = b[at + 4] == 'I' && b[at + 5] == 'E' && b[at + 6] == 'N' && b[at + 7] == 'D';
         at += 12ull + length;
-        if (end) return at <= b.size() ? "" : kTruncated;
+        if (end) return at <= b.size() ? "" : kTruncatedPicture;
     }
-    return kTruncated;
+    return kTruncatedPicture;
 }
 
 // Complete when an end-of-image marker follows the last start-of-scan; entropy-coded data
@@ -141,7 +140,7 @@ std::string JpegProblem(const Bytes& b) {
     if (lastScan == 0) return "";  // no scan at all: the decoder says what is wrong
     for (std::size_t i = lastScan + 2; i + 1 < b.size(); ++i)
         if (b[i] == 0xFF && b[i + 1] == 0xD9) return "";
-    return kTruncated;
+    return kTruncatedPicture;
 }
 
 }  // namespace

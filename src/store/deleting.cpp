@@ -32,12 +32,14 @@ void CPicture::DeleteRecord() {
                 const Connection::ReadsTogether together(rs.ActiveConnection().get());
                 rs.Requery(-1);
                 if (rs.RecordCount() > 0) {
-                    for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext())
-                        stillUsed = !store::TrueQuietly([&] {
-                            return photoFilePath(rowText(rs, OwnerIDField),
-                                                 rowText(rs, OwnerDescField),
-                                                 rowText(rs, OwnerGroupField)) != path;
+                    for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext()) {
+                        stillUsed = true;  // unless the row reads as naming another file
+                        store::Quietly([&] {
+                            stillUsed = photoFilePath(rowText(rs, OwnerIDField),
+                                                      rowText(rs, OwnerDescField),
+                                                      rowText(rs, OwnerGroupField)) == path;
                         });
+                    }
                 }
                 FileSystem& files = *m_services.files;
                 if (!stillUsed && files.FileExists(path)) files.DeleteFile(path);
