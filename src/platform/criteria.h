@@ -19,11 +19,8 @@ struct Criterion {
 // Throws Error with a message naming the criteria for anything outside the grammar.
 Criterion ParseCriterion(const std::string& criteria);
 
-// Texts match without regard to case; numbers match a column value that reads as the same
+// Texts match when their UCase forms are equal; numbers match a column value that reads as the same
 // number. Null never matches.
 bool Matches(const Criterion& criterion, const Variant& value);
-
-// Unicode upper case of UTF-8 text (invalid bytes are kept as they are).
-std::string UpperCaseUtf8(const std::string& text);
 
 }  // namespace kelvo

@@ -1,16 +1,27 @@
 // Text helpers: Unicode upper case, blank trimming and the number forms shown to users.
+// Numbers go through <charconv>, which ignores the locale that QApplication switches to.
 #include "platform/text.h"
 
 #include <QString>
+#include <QUtf8StringView>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace kelvo {
 
 std::string UCase(const std::string& text) {
+    // Bytes that are not UTF-8 are kept, so two different invalid values stay different.
+    if (!QUtf8StringView(text).isValidUtf8()) {
+        std::string upper = text;
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return upper;
+    }
+    // Upper case can decompose ("ǰ" -> "J" + caron), so the result is composed again.
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .normalized(QString::NormalizationForm_C)
         .toUpper()
+        .normalized(QString::NormalizationForm_C)
         .toStdString();
 }
 
@@ -35,8 +46,9 @@ std::string TwoDecimals(double value) {
     double hundredths = std::round(value * 100.0 + (value >= 0 ? 1e-9 : -1e-9));
     if (hundredths == 0) hundredths = 0;  // no "-0.00"
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.2f", hundredths / 100.0);
-    return buffer;
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, hundredths / 100.0,
+                                std::chars_format::fixed, 2);
+    return std::string(buffer, result.ptr);
 }
 
 }  // namespace kelvo
