@@ -173,7 +173,7 @@ class Result {
             case kFloat4Oid:
             case kFloat8Oid:
             case kNumericOid:
-                return Variant(std::stod(t));
+                return Variant(Variant(t).toDouble());  // not the locale's strtod
             default:
                 return Variant(t);
         }

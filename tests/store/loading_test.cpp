@@ -138,6 +138,26 @@ TEST_P(LoadingTest, SearchByDescriptionIgnoresCase) {
     EXPECT_EQ(events.lines, (Lines{"RecordExists 0", "RecordExists 1"}));
 }
 
+// Values and column contents go through one case mapping, in every script.
+TEST_P(LoadingTest, SearchAndChecksFoldCaseAlikeInEveryScript) {
+    const std::vector<std::pair<std::string, std::string>> stored_typed{
+        {"Straße", "STRASSE"}, {"Maß", "maß"}, {"\uFB01sh", "FISH"}, {"İSTANBUL", "i\u0307stanbul"},
+        {"Iğdır", "IĞDIR"},    {"φαΐ", "ΦΑΐ"}, {"Οδός", "ΟΔΌΣ"},     {"Café", "CAFE\u0301"}};
+    for (const auto& [stored, typed] : stored_typed) addRow("A1", stored, "CUST");
+    auto store = initStore();
+    for (const auto& [stored, typed] : stored_typed) {
+        events.clear();
+        store->SearchForRecord("", typed);
+        store->CheckIfDescriptionExists(typed);
+        EXPECT_EQ(events.lines, (Lines{"RecordExists 1", "DescriptionExists 1"})) << typed;
+        EXPECT_EQ(store->PhotoDescription(), stored);
+    }
+    events.clear();
+    store->CheckIfDescriptionExists("Strase");
+    store->CheckIfDescriptionExists("Cafe");
+    EXPECT_EQ(events.lines, (Lines{"DescriptionExists 0", "DescriptionExists 0"}));
+}
+
 TEST_P(LoadingTest, SearchEdgeCases) {
     addRow("A1", "It's", "CUST");
     auto store = initStore();

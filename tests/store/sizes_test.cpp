@@ -1,13 +1,16 @@
-// Photo sizes in kilobytes, the PhotosMaxSize limit and temporary picture file names.
+// Photo sizes in kilobytes, the PhotosMaxSize limit and temporary picture file names, under
+// the C locale and under one whose decimal point is a comma.
 #include "store_fixture.h"
+#include "support/scoped_locale.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class SizesTest : public testing::Test, public StoreEnvironment {
+class SizesTest : public testing::TestWithParam<std::string>, public StoreEnvironment {
   protected:
     void SetUp() override {
+        locale = std::make_unique<ScopedLocale>(GetParam());
         useFreshTmpdir();
         services.pictures = &patterns;
         store = newStore();
@@ -27,11 +30,12 @@ class SizesTest : public testing::Test, public StoreEnvironment {
         return bSizeOver;
     }
 
+    std::unique_ptr<ScopedLocale> locale;
     PatternPictures patterns;
     std::unique_ptr<CPicture> store;
 };
 
-TEST_F(SizesTest, TempNamesAreFreshAndInTheTempFolder) {
+TEST_P(SizesTest, TempNamesAreFreshAndInTheTempFolder) {
     const std::string first = store->GetTempPixName();
     const std::string second = store->GetTempPixName();
     EXPECT_NE(first, second);
@@ -43,7 +47,7 @@ TEST_F(SizesTest, TempNamesAreFreshAndInTheTempFolder) {
     EXPECT_EQ(store->GetTempPixName(), "");
 }
 
-TEST_F(SizesTest, SizeTextsAndBytes) {
+TEST_P(SizesTest, SizeTextsAndBytes) {
     double dSize = -1;
     EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "2.00 KB");
     EXPECT_EQ(dSize, 2048);
@@ -60,14 +64,14 @@ TEST_F(SizesTest, SizeTextsAndBytes) {
     EXPECT_FALSE(bSizeOver);
 }
 
-TEST_F(SizesTest, UnwritableTempFolderMeasuresZero) {
+TEST_P(SizesTest, UnwritableTempFolderMeasuresZero) {
     files.FailWritesUnder(tmp);
     double dSize = -1;
     EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "0.00 KB");
     EXPECT_EQ(dSize, 0);
 }
 
-TEST_F(SizesTest, LimitComparesTheRoundedKilobytes) {
+TEST_P(SizesTest, LimitComparesTheRoundedKilobytes) {
     initWithLimit(2);
     EXPECT_FALSE(over(2048));
     EXPECT_FALSE(over(2053)) << "2053 bytes read back as 2.00 KB";
@@ -75,7 +79,7 @@ TEST_F(SizesTest, LimitComparesTheRoundedKilobytes) {
     EXPECT_FALSE(over(0));
 }
 
-TEST_F(SizesTest, LimitInForceOnlyWhenSetAtInit) {
+TEST_P(SizesTest, LimitInForceOnlyWhenSetAtInit) {
     initWithLimit(0);
     store->PhotosMaxSize = 1;
     EXPECT_FALSE(over(100000));
@@ -85,6 +89,9 @@ TEST_F(SizesTest, LimitInForceOnlyWhenSetAtInit) {
     EXPECT_TRUE(over(1024));
     EXPECT_FALSE(over(5)) << "0.00 KB is not more than 0";
 }
+
+INSTANTIATE_TEST_SUITE_P(Locales, SizesTest, testing::Values("C", "de_DE.UTF-8"),
+                         [](const auto& info) { return info.index == 0 ? "C" : "German"; });
 
 TEST(StoreSizes, RealBitmapSizeIsMeasured) {
     StoreEnvironment env;
