@@ -49,6 +49,7 @@ using PhotoEditorLauncher = std::function<CPicture*(CPicture& store)>;
 
 class CPicture {
   public:
+    // A service left null is the real one (DefaultServices).
     explicit CPicture(const Services& services = DefaultServices());
     ~CPicture();
     CPicture(const CPicture&) = delete;

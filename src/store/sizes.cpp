@@ -36,9 +36,7 @@ std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
     const std::string temp = GetTempPixName();
     store::Quietly([&] { store::DeleteQuietly(files, temp); });
     store::Quietly([&] { m_services.pictures->SavePicture(Picx, temp); });
-    store::Quietly([&] {
-        if (m_services.interaction) m_services.interaction->DoEvents();
-    });
+    store::Quietly([&] { m_services.interaction->DoEvents(); });
     double length = 0;
     store::Quietly(
         [&] { length = static_cast<double>(static_cast<std::int32_t>(files.FileLength(temp))); });

@@ -4,7 +4,21 @@
 
 namespace kelvo {
 
-CPicture::CPicture(const Services& services) : m_services(services) {}
+namespace {
+
+// A service the host left out is the real one, so no operation meets a missing service.
+Services completed(Services services) {
+    const Services& real = DefaultServices();
+    if (!services.files) services.files = real.files;
+    if (!services.pictures) services.pictures = real.pictures;
+    if (!services.interaction) services.interaction = real.interaction;
+    if (!services.clipboard) services.clipboard = real.clipboard;
+    return services;
+}
+
+}  // namespace
+
+CPicture::CPicture(const Services& services) : m_services(completed(services)) {}
 
 CPicture::~CPicture() = default;
 

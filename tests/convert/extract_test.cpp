@@ -86,6 +86,14 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
     store->ExtractToFiles("OLDPICS", "CUST", out);
     EXPECT_EQ(rowsOf("CUST"), 0);
     EXPECT_EQ(LocalFileSystem().ReadAll(out + "B2"), pattern(200, 2));
+
+    addOld("C3", pattern(300, 3), "CUST");
+    CPicture bare(Services{});  // the host left every service out
+    UsePhotoTable(bare);
+    bare.Init("", "", "", nullptr, db->connection());
+    bare.ExtractToFiles("OLDPICS", "CUST", out);
+    EXPECT_EQ(rowsOf("CUST"), 0);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "C3"), pattern(300, 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ExtractTest, testing::ValuesIn(TestBackends()), BackendName);
