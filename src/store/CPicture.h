@@ -174,6 +174,9 @@ class CPicture {
     // The store's recordset and connection; throw Error when Init has not provided them.
     Recordset& photoRows();
     Connection& connection();
+    // Where the store's own statements run: DBConnection, or the recordset's connection
+    // when Init was handed only a recordset. Throws Error when there is neither.
+    Connection& statementConnection();
     // Filters the rows by `criteria` and raises `event` with whether any row matched.
     void reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&));
     // Writes `picture` to `path` through a temporary file in the same folder.
@@ -189,7 +192,8 @@ class CPicture {
                            const std::string& sDescription, const std::string& sGroup);
     enum class Appended { Nothing, Whole, Part };
     Appended SavePhotoToBlob(Recordset& rs);  // how much of the photo went into the column
-    void SavePhotoToFile(const PicturePtr& picture, const std::string& code,
+    // False when it failed (and raised ErrorSavingPhoto).
+    bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData
     // The picture of a photo file: shared from this operation's own write of `path` when

@@ -7,8 +7,27 @@
 
 namespace kelvo {
 
+namespace {
+
+// Creates `folder` (with its trailing separator) and, when asked, its missing parents.
+void createFolder(FileSystem& files, const std::string& folder, bool withParents) {
+    std::size_t level = withParents ? 1 : folder.size() - 1;
+    for (; level < folder.size(); ++level) {
+        if (folder[level] != kPathSeparator) continue;
+        const std::string path = folder.substr(0, level);
+        if (files.FolderExists(path + kPathSeparator)) continue;
+        try {
+            files.CreateFolder(path);
+        } catch (const Error&) {
+            // Another store or process may have made it since the check.
+            if (!files.FolderExists(path + kPathSeparator)) throw;
+        }
+    }
+}
+
+}  // namespace
+
 void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
-    FileSystem& files = *m_services.files;
     std::string folder = Trim(PhotosFolder);
     const bool given = !folder.empty();
     if (!given) {
@@ -18,14 +37,10 @@ void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
     }
     if (folder.back() != kPathSeparator) folder += kPathSeparator;
     PhotosFolder = folder;
-    if ((!given || createGivenFolder) && !files.FolderExists(folder)) {
-        try {
-            files.CreateFolder(store::WithoutTrailingSeparator(folder));
-        } catch (const Error&) {
-            // Another store or process may have made it since the check.
-            if (!files.FolderExists(folder)) throw;
-        }
-    }
+    // The default folder comes with the application folder the first time; a folder the
+    // host names must exist but for its last level.
+    if ((!given || createGivenFolder) && !m_services.files->FolderExists(folder))
+        createFolder(*m_services.files, folder, !given);
 }
 
 std::string CPicture::photoFilePath(const std::string& code, const std::string& description,

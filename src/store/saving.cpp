@@ -45,7 +45,8 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     if (SaveAsFile) {
         PicturePtr photo = OwnerPhoto();
         if (!photo->IsEmpty()) {
-            SavePhotoToFile(photo, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+            // A row whose file could not be written would show no photo: it is not saved.
+            photoStaged = SavePhotoToFile(photo, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
             // The edited row's old column would otherwise be read back over the new file.
             const std::string path =
                 photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
@@ -70,7 +71,9 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         Recordset& rs = photoRows();
         try {
             if (!photoStaged)
-                throw Error("the photo could not be stored whole; the row is not saved");
+                throw Error(SaveAsFile
+                                ? "the photo file could not be written; the row is not saved"
+                                : "the photo could not be stored whole; the row is not saved");
             rs.Update();
         } catch (const std::exception&) {
             store::Quietly([&] { rs.CancelUpdate(); });
@@ -121,24 +124,26 @@ CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs) {
     return appended == length ? Appended::Whole : Appended::Part;
 }
 
-void CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
+bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                                const std::string& description, const std::string& group) {
     try {
         ResolvePhotosFolder(true);
         const std::string path = photoFilePath(code, description, group);
         // An empty picture cannot be written; the file already there stays.
-        if (!picture || picture->IsEmpty()) return;
+        if (!picture || picture->IsEmpty()) return true;
         // The column is cleared only once the file is in place; check the statement can run
         // before the file replaces an earlier one.
-        if (!OwnerPhotoField.empty() && !connection().IsOpen())
+        if (!OwnerPhotoField.empty() && !statementConnection().IsOpen())
             throw Error("the database connection is closed");
         writePictureFile(*picture, path);
         if (!OwnerPhotoField.empty())
-            connection().ExecuteUpdate(
+            statementConnection().ExecuteUpdate(
                 TableName, {{OwnerPhotoField, Variant()}},
                 {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, description}});
+        return true;
     } catch (const std::exception& e) {
         raiseErrorSavingPhoto(e.what());
+        return false;
     }
 }
 

@@ -85,6 +85,12 @@ Connection& CPicture::connection() {
     return *m_cnDBConnection;
 }
 
+Connection& CPicture::statementConnection() {
+    if (!m_cnDBConnection && m_rsPhotoDetails && m_rsPhotoDetails->ActiveConnection())
+        return *m_rsPhotoDetails->ActiveConnection();
+    return connection();
+}
+
 void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
                     const std::string& strQulifierName, std::shared_ptr<Recordset> rsSource,
                     std::shared_ptr<Connection> cnn) {

@@ -207,6 +207,34 @@ TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
     files.Heal();
     EXPECT_EQ(errorLines(), Lines{});
     EXPECT_EQ(filesIn(scratch + "Raced"), Lines{"A1_Side_CUST.qzr"});
+
+    // On a fresh machine the default folder comes with its missing parents.
+    SetAppPath(scratch + "home/.local/share/kelvophotos");
+    store->PhotosFolder = "";
+    saveNew(*store, "Fresh", MakePicture(3, 3));
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(filesIn(scratch + "home/.local/share/kelvophotos/KelvPhotos"),
+              Lines{"A1_Fresh_CUST.qzr"});
+
+    // A named folder gets only its last level; a photo that cannot be written adds no row.
+    store->PhotosFolder = scratch + "missing/Pics";
+    saveNew(*store, "Lost", MakePicture(3, 3));
+    EXPECT_GE(events.count("ErrorSavingPhoto: "), 1);
+    EXPECT_EQ(columnOf("A1", "Lost"), Variant("<no row>"));
+}
+
+TEST_P(SavingTest, StoreGivenOnlyARecordsetWritesItsFile) {
+    auto rs = std::make_shared<Recordset>();
+    rs->ActiveConnection(db->connection());
+    rs->Source(Selection{"PHOTOS", {{"CODE", "A1"}}, ""});
+    rs->Open();
+    auto store = newStore(true);
+    store->Init("A1", "CUST", "", rs);
+    PicturePtr photo = MakePicture(5, 5, 0x123456);
+    saveNew(*store, "Front", photo);
+    EXPECT_EQ(errorLines(), Lines{});
+    EXPECT_EQ(fileBytes("A1_Front_CUST.qzr"), bitmapOf(*photo));
+    EXPECT_EQ(columnOf("A1", "Front"), Variant());
 }
 
 TEST_P(SavingTest, FileModeEmptyPhotoWritesNothing) {
