@@ -32,27 +32,18 @@ void appendChunk(InputFile& in, std::int64_t size, Field& column, const std::str
 
 std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::string& target) {
     const std::int64_t length = column.ActualSize();
-    const std::string temp = files.CreateTempFile(store::FolderOf(target), "Pix");
-    try {
-        {
-            std::unique_ptr<OutputFile> out = files.OpenWrite(temp);
-            copyChunk(column, length % kChunkSize, *out);
-            for (std::int64_t i = 0; i < length / kChunkSize; ++i)
-                copyChunk(column, kChunkSize, *out);
-            out->Close();
-        }
-        if (files.FileLength(temp) != length)
-            throw Error("the photo file " + target + " was not written whole");
-        files.Rename(temp, target);
-    } catch (...) {
-        store::DeleteQuietly(files, temp);
-        throw;
-    }
+    std::unique_ptr<TempFile> out =
+        files.OpenTempFile(store::FolderOf(target), store::kTempFilePrefix);
+    copyChunk(column, length % kChunkSize, *out);
+    for (std::int64_t i = 0; i < length / kChunkSize; ++i) copyChunk(column, kChunkSize, *out);
+    out->Close();
+    if (out->Length() != length) throw Error("the photo file " + target + " was not written whole");
+    out->MoveTo(target);
     return length;
 }
 
 std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column) {
-    std::unique_ptr<InputFile> in = files.OpenRead(source);
+    std::unique_ptr<InputFile> in = files.OpenRegularFile(source);
     const std::int64_t length = in->Length();
     appendChunk(*in, length % kChunkSize, column, source);
     for (std::int64_t i = 0; i < length / kChunkSize; ++i)

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,10 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <set>
 #include <vector>
 
 namespace kelvo {
@@ -96,8 +99,12 @@ class LocalInputFile : public InputFile {
 
     std::size_t Read(std::uint8_t* out, std::size_t size) override {
         for (;;) {
-            ssize_t got = ::read(fd_.get(), out, size);
-            if (got >= 0) return static_cast<std::size_t>(got);
+            ssize_t got = ::pread(fd_.get(), out, size, offset_);
+            if (got < 0 && errno == ESPIPE) got = ::read(fd_.get(), out, size);  // a pipe
+            if (got >= 0) {
+                offset_ += got;
+                return static_cast<std::size_t>(got);
+            }
             if (errno != EINTR) ThrowSystemError("cannot read file", path_, errno);
         }
     }
@@ -105,7 +112,26 @@ class LocalInputFile : public InputFile {
   private:
     FileDescriptor fd_;
     std::string path_;
+    off_t offset_ = 0;  // its own, so a descriptor shared with a writer reads from the start
 };
+
+void WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, const std::string& path) {
+    while (size > 0) {
+        ssize_t put = ::write(fd, data, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            ThrowSystemError("cannot write file", path, errno);
+        }
+        data += put;
+        size -= static_cast<std::size_t>(put);
+    }
+}
+
+// fsync's error, except where a file system cannot sync (pipes, /dev/null): no lost write.
+int SyncError(int fd) {
+    if (::fsync(fd) == 0) return 0;
+    return errno == EINVAL || errno == EROFS ? 0 : errno;
+}
 
 class LocalOutputFile : public OutputFile {
   public:
@@ -114,24 +140,14 @@ class LocalOutputFile : public OutputFile {
 
     void Write(const std::uint8_t* data, std::size_t size) override {
         if (fd_.get() < 0) throw Error("cannot write file " + path_ + ": already closed");
-        while (size > 0) {
-            ssize_t put = ::write(fd_.get(), data, size);
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                ThrowSystemError("cannot write file", path_, errno);
-            }
-            data += put;
-            size -= static_cast<std::size_t>(put);
-        }
+        WriteAllTo(fd_.get(), data, size, path_);
     }
 
     void Close() override {
         if (fd_.get() < 0) return;
-        int syncError = !durable_ || ::fsync(fd_.get()) == 0 ? 0 : errno;
+        int syncError = durable_ ? SyncError(fd_.get()) : 0;
         int closeError = fd_.Release();
-        // Some file systems (pipes, /dev/null) cannot sync; that is not a lost write.
-        if (syncError != 0 && syncError != EINVAL && syncError != EROFS)
-            ThrowSystemError("cannot write file", path_, syncError);
+        if (syncError != 0) ThrowSystemError("cannot write file", path_, syncError);
         if (closeError != 0) ThrowSystemError("cannot write file", path_, closeError);
     }
 
@@ -149,6 +165,142 @@ std::string uniqueSuffix() {
     std::string suffix(6, ' ');
     for (char& c : suffix) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
     return suffix;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `path` is, without following a link, the very file open as `fd`.
+bool NameLeadsTo(const std::string& path, int fd) {
+    struct stat named, open;
+    return ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+           ::fstat(fd, &open) == 0 && SameFile(named, open);
+}
+
+// 0666 less the umask: a photo file must be readable by the other users of a shared folder.
+mode_t SharedFileMode() {
+    static const mode_t mode = [] {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        mode_t mask = 022;
+        while (std::getline(status, line))
+            if (line.compare(0, 6, "Umask:") == 0)
+                mask = std::strtoul(line.c_str() + 6, nullptr, 8);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+// Opens a new file of a unique name in `base` for reading and writing, mode 0600, never
+// through a link; it is locked while open so that no other run takes it for a leftover.
+int CreateUniqueFile(const std::string& base, const std::string& prefix, std::string& name) {
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        name = base + prefix + uniqueSuffix() + ".tmp";
+        const int fd =
+            ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);
+            return fd;
+        }
+        error = errno;
+    }
+    ThrowSystemError("cannot create a temporary file in", base, error);
+}
+
+class LocalTempFile : public TempFile {
+  public:
+    LocalTempFile(int fd, std::string name, bool durable)
+        : fd_(fd),
+          name_(std::move(name)),
+          shownName_(name_.empty() ? "(scratch)" : name_),
+          durable_(durable) {}
+
+    ~LocalTempFile() override {
+        if (!moved_ && !name_.empty() && fd_.get() >= 0 && NameLeadsTo(name_, fd_.get()))
+            ::unlink(name_.c_str());
+    }
+
+    const std::string& Name() const override { return name_; }
+
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        WriteAllTo(open(), data, size, shownName_);
+    }
+
+    void Close() override {}  // closed by MoveTo or when dropped
+
+    std::int64_t Length() override {
+        struct stat info;
+        if (::fstat(open(), &info) != 0) ThrowSystemError("cannot read file", shownName_, errno);
+        return info.st_size;
+    }
+
+    std::unique_ptr<InputFile> ReadBack() override {
+        const int copy = ::fcntl(open(), F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) ThrowSystemError("cannot read file", shownName_, errno);
+        return std::make_unique<LocalInputFile>(copy, shownName_);
+    }
+
+    void MoveTo(const std::string& path) override {
+        const int fd = open();
+        if (name_.empty()) throw Error("cannot rename a scratch file to " + path);
+        if (int error = durable_ ? SyncError(fd) : 0)
+            ThrowSystemError("cannot write file", path, error);
+        if (::fchmod(fd, SharedFileMode()) != 0) ThrowSystemError("cannot write file", path, errno);
+        struct stat target;
+        if (::lstat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+            throw Error(
+                "cannot replace " + path + ": " +
+                (S_ISLNK(target.st_mode) ? "it is a symbolic link" : "it is not a regular file"));
+        if (!NameLeadsTo(name_, fd))
+            throw Error("cannot write file " + path + ": its temporary file " + name_ +
+                        " was replaced by another");
+        if (std::rename(name_.c_str(), path.c_str()) != 0)
+            ThrowSystemError("cannot rename file " + name_ + " to", path, errno);
+        moved_ = true;
+        if (!NameLeadsTo(path, fd))
+            throw Error("cannot write file " + path + ": it was replaced while being put in place");
+        if (int error = fd_.Release()) ThrowSystemError("cannot write file", path, error);
+    }
+
+  private:
+    int open() const {
+        if (fd_.get() < 0) throw Error("cannot use file " + shownName_ + ": already closed");
+        return fd_.get();
+    }
+
+    FileDescriptor fd_;
+    std::string name_;
+    std::string shownName_;
+    bool durable_;
+    bool moved_ = false;
+};
+
+const time_t kRunStarted = std::time(nullptr);
+
+// Removes `folder`'s files "<prefix>XXXXXX.tmp" that a killed run left: this user's, made
+// before this run began, and not locked by a run still writing them.
+void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing) return;
+    const std::size_t nameLength = prefix.size() + 6 + 4;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name.size() != nameLength || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(nameLength - 4, 4, ".tmp") != 0)
+            continue;
+        const std::string path = folder + name;
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::getuid() || info.st_mtime >= kRunStarted)
+            continue;
+        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            NameLeadsTo(path, fd.get()))
+            ::unlink(path.c_str());
+    }
+    ::closedir(listing);
 }
 
 // A folder's names, sorted, kept while the folder is unchanged: showing each photo of a
@@ -275,14 +427,26 @@ class PosixFileSystem : public FileSystem {
         return file;
     }
 
+    std::unique_ptr<InputFile> OpenRegularFile(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ELOOP)
+            throw Error("cannot open file " + path + ": it is a symbolic link");
+        if (fd < 0) ThrowSystemError("cannot open file", path, errno);
+        auto file = std::make_unique<LocalInputFile>(fd, path);
+        struct stat info;
+        if (::fstat(fd, &info) != 0) ThrowSystemError("cannot open file", path, errno);
+        if (!S_ISREG(info.st_mode))
+            throw Error("cannot open file " + path + ": " +
+                        (S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"));
+        return file;
+    }
+
     std::unique_ptr<OutputFile> OpenWrite(const std::string& path) override {
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0) ThrowSystemError("cannot open file", path, errno);
         // Scratch files die with the operation that made them: a sync buys nothing there
         // and costs most of the time of a photo round trip.
-        const std::string temp = TempFolder();
-        const bool scratch = path.compare(0, temp.size(), temp) == 0;
-        return std::make_unique<LocalOutputFile>(fd, path, !scratch);
+        return std::make_unique<LocalOutputFile>(fd, path, !isScratch(path));
     }
 
     std::string TempFolder() override {
@@ -290,25 +454,49 @@ class PosixFileSystem : public FileSystem {
         return WithTrailingSeparator(tmpdir && *tmpdir ? tmpdir : "/tmp");
     }
 
-    // Made as any new file is, 0666 less the umask, rather than mkstemp's 0600: it is renamed
-    // into place as a photo file that the other users of a shared photos folder must read.
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
+        std::string name;
+        ::close(
+            CreateUniqueFile(folder.empty() ? "" : WithTrailingSeparator(folder), prefix, name));
+        return name;
+    }
+
+    std::unique_ptr<TempFile> OpenTempFile(const std::string& folder,
+                                           const std::string& prefix) override {
         const std::string base = folder.empty() ? "" : WithTrailingSeparator(folder);
-        int error = EEXIST;
-        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-            const std::string name = base + prefix + uniqueSuffix() + ".tmp";
-            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                return name;
-            }
-            error = errno;
+        removeLeftoversOnce(base, prefix);
+        std::string name;
+        const int fd = CreateUniqueFile(base, prefix, name);
+        return std::make_unique<LocalTempFile>(fd, name, !isScratch(name));
+    }
+
+    // O_TMPFILE where the file system has it, else a named file removed at once.
+    std::unique_ptr<TempFile> OpenScratchFile() override {
+        const std::string folder = TempFolder();
+        removeLeftoversOnce(folder, "Pix");
+        int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            std::string name;
+            fd = CreateUniqueFile(folder, "Pix", name);
+            ::unlink(name.c_str());
         }
-        ThrowSystemError("cannot create a temporary file in", base, error);
+        return std::make_unique<LocalTempFile>(fd, "", false);
     }
 
   private:
+    bool isScratch(const std::string& path) {
+        const std::string temp = TempFolder();
+        return path.compare(0, temp.size(), temp) == 0;
+    }
+
+    void removeLeftoversOnce(const std::string& folder, const std::string& prefix) {
+        std::lock_guard lock(sweptMutex_);
+        if (swept_.insert(folder + '\0' + prefix).second) RemoveLeftovers(folder, prefix);
+    }
+
     FolderListings listings_;
+    std::mutex sweptMutex_;
+    std::set<std::string> swept_;
 };
 
 std::mutex appPathMutex;

@@ -30,6 +30,21 @@ class OutputFile {
     virtual void Close() = 0;
 };
 
+// A file being written that only this process can reach: made anew, never through a link
+// or a name someone else chose, mode 0600, and read back through the same descriptor.
+class TempFile : public OutputFile {
+  public:
+    // Its name; "" for a scratch file, which has none.
+    virtual const std::string& Name() const = 0;
+    virtual std::int64_t Length() = 0;
+    // The bytes written so far, from the start. REQUIRES: used while this file is open.
+    virtual std::unique_ptr<InputFile> ReadBack() = 0;
+    // Closes it, gives it the usual permissions (0666 less the umask) and renames it to
+    // `path` in the same folder. Throws, leaving `path` as it was, when its own name no
+    // longer leads to this file or when `path` is a symbolic link or not a regular file.
+    virtual void MoveTo(const std::string& path) = 0;
+};
+
 enum class DirKind { Files, Folders };
 
 class FileSystem {
@@ -51,13 +66,25 @@ class FileSystem {
     virtual void Rename(const std::string& from, const std::string& to) = 0;
 
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+    // OpenRead for a file that must be a regular file itself: a symbolic link, a folder, a
+    // device or a pipe is refused with an error saying which.
+    virtual std::unique_ptr<InputFile> OpenRegularFile(const std::string& path) = 0;
     // Creates or truncates.
     virtual std::unique_ptr<OutputFile> OpenWrite(const std::string& path) = 0;
 
     // The temporary folder (TMPDIR or /tmp), with a trailing separator.
     virtual std::string TempFolder() = 0;
-    // Creates an empty file with a unique name "<folder><prefix>XXXXXX.tmp" and returns it.
+    // Creates an empty file, mode 0600, with a unique name "<folder><prefix>XXXXXX.tmp" and
+    // returns its name.
     virtual std::string CreateTempFile(const std::string& folder, const std::string& prefix) = 0;
+    // A new file "<folder><prefix>XXXXXX.tmp", removed when dropped unless moved into place.
+    // The first time a folder and prefix are used, this process removes the files of that
+    // pattern an earlier run left behind: this user's, older than this run, held by nobody.
+    virtual std::unique_ptr<TempFile> OpenTempFile(const std::string& folder,
+                                                   const std::string& prefix) = 0;
+    // A nameless file in the temporary folder: nobody can open it and nothing of it is left
+    // when the process dies.
+    virtual std::unique_ptr<TempFile> OpenScratchFile() = 0;
 
     // Whole-file helpers built on the operations above.
     Bytes ReadAll(const std::string& path);

@@ -37,6 +37,31 @@ std::unique_ptr<PictureReader> PictureService::ReadPicture(const std::string& so
     return std::make_unique<GatheringPictureReader>(*this, source);
 }
 
+PicturePtr PictureService::LoadPictureFrom(InputFile& file, const std::string& source) {
+    constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
+    const auto refuse = [&](const std::string& reason) {
+        throw Error("cannot read picture " + source + ": " + reason);
+    };
+    std::unique_ptr<PictureReader> reader = ReadPicture(source);
+    bool tooLarge = false;
+    try {
+        tooLarge = file.Length() > kMaxFileBytes;
+        Bytes piece(65536);
+        std::int64_t total = 0;
+        while (!tooLarge) {
+            const std::size_t got = file.Read(piece.data(), piece.size());
+            if (got == 0) break;
+            total += static_cast<std::int64_t>(got);
+            tooLarge = total > kMaxFileBytes;  // it grew while being read
+            if (!tooLarge) reader->Add(piece.data(), got);
+        }
+    } catch (const Error& error) {
+        refuse(error.what());
+    }
+    if (tooLarge) refuse("the file is too large");
+    return reader->Finish();
+}
+
 namespace {
 
 constexpr const char* kApplicationTitle = "KelvoPhotos";

@@ -12,6 +12,8 @@
 namespace kelvo {
 
 class FileSystem;
+class InputFile;
+class OutputFile;
 
 // Message box styles and answers, with their usual numbers.
 enum MsgBoxStyle {
@@ -44,9 +46,15 @@ class PictureService {
     virtual PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) = 0;
     // LoadPictureData with the bytes given in pieces. This one gathers them all first.
     virtual std::unique_ptr<PictureReader> ReadPicture(const std::string& source);
+    // LoadPictureData of the bytes of an open file, read in pieces; errors name it
+    // `source`. A file of more than a gigabyte is refused.
+    PicturePtr LoadPictureFrom(InputFile& file, const std::string& source);
     // Writes an uncompressed bitmap (BMP) file, whatever the picture was loaded from.
     // Throws Error for an empty picture or a failed write.
     virtual void SavePicture(const Picture& picture, const std::string& path) = 0;
+    // SavePicture into a file already open; errors name it `name`. The file is not closed.
+    virtual void WritePicture(const Picture& picture, OutputFile& file,
+                              const std::string& name) = 0;
     // Whether the file SavePicture makes of `picture` loads back as the very same image, so
     // that a caller may share it rather than decode the file again.
     virtual bool ReadsBackAsItself(const Picture&) { return false; }

@@ -15,9 +15,6 @@ namespace kelvo {
 
 namespace {
 
-constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 30;
-constexpr std::size_t kFilePieceBytes = 65536;
-
 // `source` is "file <path>" or another phrase naming where the bytes came from.
 [[noreturn]] void CannotRead(const std::string& source, const std::string& reason) {
     throw Error("cannot read picture " + source + ": " + reason);
@@ -84,9 +81,15 @@ class QtPictureService : public PictureService {
     PicturePtr LoadPicture(const std::string& path) override {
         if (path.empty()) return EmptyPicture();
         const std::string source = "file " + path;
-        std::unique_ptr<PictureReader> reader = ReadPicture(source);
-        readFile(path, source, *reader);
-        return reader->Finish();
+        if (!files_.FileExists(path))
+            CannotRead(source, files_.FolderExists(path) ? "it is a folder" : "file not found");
+        std::unique_ptr<InputFile> file;
+        try {
+            file = files_.OpenRead(path);
+        } catch (const Error& error) {
+            CannotRead(source, error.what());
+        }
+        return LoadPictureFrom(*file, source);
     }
 
     std::unique_ptr<PictureReader> ReadPicture(const std::string& source) override {
@@ -106,6 +109,26 @@ class QtPictureService : public PictureService {
     }
 
     void SavePicture(const Picture& picture, const std::string& path) override {
+        const QByteArray encoded = encode(picture, path);
+        writeQuoting(path, [&] {
+            auto file = files_.OpenWrite(path);
+            write(encoded, *file);
+            file->Close();
+        });
+    }
+
+    void WritePicture(const Picture& picture, OutputFile& file, const std::string& path) override {
+        const QByteArray encoded = encode(picture, path);
+        writeQuoting(path, [&] { write(encoded, file); });
+    }
+
+    // Opaque 32-bit images take the plain bitmap path both ways, losing nothing.
+    bool ReadsBackAsItself(const Picture& picture) override {
+        return ImageOf(picture).format() == QImage::Format_RGB32;
+    }
+
+  private:
+    static QByteArray encode(const Picture& picture, const std::string& path) {
         if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");
         QByteArray encoded = EncodePlainBitmap(ImageOf(picture)).value_or(QByteArray());
         if (encoded.isEmpty()) {
@@ -116,43 +139,21 @@ class QtPictureService : public PictureService {
                 throw Error("cannot write picture file " + path + ": " +
                             writer.errorString().toStdString());
         }
+        return encoded;
+    }
+
+    static void write(const QByteArray& encoded, OutputFile& file) {
+        file.Write(reinterpret_cast<const std::uint8_t*>(encoded.constData()),
+                   static_cast<std::size_t>(encoded.size()));
+    }
+
+    template <typename Step>
+    static void writeQuoting(const std::string& path, Step&& step) {
         try {
-            auto file = files_.OpenWrite(path);
-            file->Write(reinterpret_cast<const std::uint8_t*>(encoded.constData()),
-                        static_cast<std::size_t>(encoded.size()));
-            file->Close();
+            step();
         } catch (const Error& error) {
             throw Error("cannot write picture file " + path + ": " + error.what());
         }
-    }
-
-    // Opaque 32-bit images take the plain bitmap path both ways, losing nothing.
-    bool ReadsBackAsItself(const Picture& picture) override {
-        return ImageOf(picture).format() == QImage::Format_RGB32;
-    }
-
-  private:
-    // The file's bytes, a piece at a time, into `reader`.
-    void readFile(const std::string& path, const std::string& source, PictureReader& reader) {
-        if (!files_.FileExists(path))
-            CannotRead(source, files_.FolderExists(path) ? "it is a folder" : "file not found");
-        bool tooLarge = false;
-        try {
-            std::unique_ptr<InputFile> file = files_.OpenRead(path);
-            tooLarge = file->Length() > kMaxFileBytes;
-            Bytes piece(kFilePieceBytes);
-            std::int64_t total = 0;
-            while (!tooLarge) {
-                const std::size_t got = file->Read(piece.data(), piece.size());
-                if (got == 0) break;
-                total += static_cast<std::int64_t>(got);
-                tooLarge = total > kMaxFileBytes;  // it grew while being read
-                if (!tooLarge) reader.Add(piece.data(), got);
-            }
-        } catch (const Error& error) {
-            CannotRead(source, error.what());
-        }
-        if (tooLarge) CannotRead(source, "the file is too large");
     }
 
     FileSystem& files_;

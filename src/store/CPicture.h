@@ -15,6 +15,8 @@
 
 namespace kelvo {
 
+class TempFile;
+
 // Listener of a store's events. Every argument is passed by reference and some raisers read
 // it back after the event. With several listeners, each sees what the previous one left.
 class CPictureEvents {
@@ -191,7 +193,8 @@ class CPicture {
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
     enum class Appended { Nothing, Whole, Part };
-    Appended SavePhotoToBlob(Recordset& rs);  // how much of the photo went into the column
+    // How much of the photo went into the column.
+    Appended SavePhotoToBlob(Recordset& rs, TempFile& bitmap);
     // False when it failed (and raised ErrorSavingPhoto).
     bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
@@ -241,7 +244,6 @@ class CPicture {
     std::int32_t m_lRecordPosition = 0;
     std::int32_t m_lTotalRecords = 0;
     double m_dInitialMaxSize = 0;
-    std::string m_sTempPhotoFile;
     std::optional<Bookmark> m_vNextBookmark;  // the row after the one being converted
     int m_writeScopes = 0;
     std::optional<WrittenPhoto> m_writtenPhoto;

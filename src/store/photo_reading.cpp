@@ -112,11 +112,12 @@ bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
         ResolvePhotosFolder(false);
         const std::string name =
             m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
-        if (!name.empty()) {
-            pic = loadPhotoFile(PhotosFolder + name);
-            return true;
+        if (name.empty()) {
+            SavePhotoToFile(pic, sCode, sDescription, sGroup);
+            return false;
         }
-        SavePhotoToFile(pic, sCode, sDescription, sGroup);
+        // The user learns why the photo is missing: a planted link, a broken file.
+        return guarded([&] { pic = loadPhotoFile(PhotosFolder + name); });
     } catch (const std::exception&) {
     }
     return false;
@@ -125,7 +126,10 @@ bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
 PicturePtr CPicture::loadPhotoFile(const std::string& path) {
     if (m_writtenPhoto && m_writtenPhoto->path == path)
         return std::make_shared<Picture>(m_writtenPhoto->image);
-    return m_services.pictures->LoadPicture(path);
+    // Never through a link: a photo file planted as one would show, or be replaced by, a
+    // file outside the folder.
+    std::unique_ptr<InputFile> file = m_services.files->OpenRegularFile(path);
+    return m_services.pictures->LoadPictureFrom(*file, "file " + path);
 }
 
 }  // namespace kelvo

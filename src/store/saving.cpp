@@ -42,29 +42,34 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
 
     bool photoStaged = true;
     bool columnWritten = false;  // the whole photo went into the column
+    std::string newFile;         // a photo file this save made, for a row not yet stored
     if (SaveAsFile) {
         PicturePtr photo = OwnerPhoto();
         if (!photo->IsEmpty()) {
+            FileSystem& files = *m_services.files;
+            // Resolved as SavePhotoToFile does, which reports a failure to make the folder.
+            store::Quietly([&] { ResolvePhotosFolder(true); });
+            const std::string path =
+                photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+            const bool existed = files.FileExists(path);
             // A row whose file could not be written would show no photo: it is not saved.
             photoStaged = SavePhotoToFile(photo, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
             // The edited row's old column would otherwise be read back over the new file.
-            const std::string path =
-                photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
-            if (editing && m_services.files->FileExists(path)) write(OwnerPhotoField, Variant());
+            if (editing && files.FileExists(path)) write(OwnerPhotoField, Variant());
+            if (!editing && !existed) newFile = path;
         }
     } else if (!OwnerPhoto()->IsEmpty()) {
         // As in file mode, an empty photo writes nothing: the column stays as it is.
-        FileSystem& files = *m_services.files;
-        guarded([&] { m_sTempPhotoFile = GetTempPixName(); });
-        guarded([&] { m_services.pictures->SavePicture(*OwnerPhoto(), m_sTempPhotoFile); });
-        if (m_rsPhotoDetails) {
-            const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails);
+        std::unique_ptr<TempFile> bitmap;
+        guarded([&] {
+            bitmap = m_services.files->OpenScratchFile();
+            m_services.pictures->WritePicture(*OwnerPhoto(), *bitmap, "temporary photo file");
+        });
+        if (m_rsPhotoDetails && bitmap) {
+            const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
             photoStaged = appended != Appended::Part;
             columnWritten = appended == Appended::Whole;
         }
-        guarded([&] {
-            if (files.FileExists(m_sTempPhotoFile)) files.DeleteFile(m_sTempPhotoFile);
-        });
     }
 
     guarded([&] {
@@ -77,6 +82,8 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             rs.Update();
         } catch (const std::exception&) {
             store::Quietly([&] { rs.CancelUpdate(); });
+            // A row that is not stored leaves no photo file behind.
+            if (!newFile.empty()) store::DeleteQuietly(*m_services.files, newFile);
             throw;
         }
         if (columnWritten)
@@ -89,12 +96,12 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     }
 }
 
-CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs) {
+CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
     store::Quietly([&] { connection().Attributes(128); });
     std::unique_ptr<InputFile> in;
     std::int64_t length = 0;
     try {
-        in = m_services.files->OpenRead(m_sTempPhotoFile);
+        in = bitmap.ReadBack();
         length = in->Length();
     } catch (const std::exception&) {
         return Appended::Nothing;  // the column stays as it is
@@ -148,16 +155,11 @@ bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& cod
 }
 
 void CPicture::writePictureFile(const Picture& picture, const std::string& path) {
-    FileSystem& files = *m_services.files;
-    const std::string temp = files.CreateTempFile(store::FolderOf(path), ".kelvo-");
-    try {
-        m_services.pictures->SavePicture(picture, temp);
-        files.Rename(temp, path);
-        rememberWrittenPhoto(picture, path, std::nullopt);
-    } catch (...) {
-        store::DeleteQuietly(files, temp);
-        throw;
-    }
+    std::unique_ptr<TempFile> temp =
+        m_services.files->OpenTempFile(store::FolderOf(path), store::kTempFilePrefix);
+    m_services.pictures->WritePicture(picture, *temp, path);
+    temp->MoveTo(path);
+    rememberWrittenPhoto(picture, path, std::nullopt);
 }
 
 void CPicture::rememberWrittenPhoto(const Picture& picture, std::string path,

@@ -32,18 +32,18 @@ std::string CPicture::GetTempPixName() {
 }
 
 std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
-    FileSystem& files = *m_services.files;
-    const std::string temp = GetTempPixName();
-    store::Quietly([&] { store::DeleteQuietly(files, temp); });
-    store::Quietly([&] { m_services.pictures->SavePicture(Picx, temp); });
+    std::unique_ptr<TempFile> bitmap;
+    store::Quietly([&] { bitmap = m_services.files->OpenScratchFile(); });
+    store::Quietly([&] {
+        if (bitmap) m_services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
+    });
     store::Quietly([&] { m_services.interaction->DoEvents(); });
     double length = 0;
-    store::Quietly(
-        [&] { length = static_cast<double>(static_cast<std::int32_t>(files.FileLength(temp))); });
-    const std::string text = TwoDecimals(length / 1024) + " KB";
+    store::Quietly([&] {
+        if (bitmap) length = static_cast<double>(static_cast<std::int32_t>(bitmap->Length()));
+    });
     if (dSize) *dSize = length;
-    store::DeleteQuietly(files, temp);
-    return text;
+    return TwoDecimals(length / 1024) + " KB";
 }
 
 std::string CPicture::VerifyPhotoSize(const Picture& Picx, bool* bSizeOver) {

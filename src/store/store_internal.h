@@ -14,6 +14,9 @@ namespace kelvo::store {
 inline constexpr std::int64_t kChunkSize = 16384;
 // The chunk counter of the column copies is 16-bit; longer photos are refused.
 inline constexpr std::int64_t kMaxWholeChunks = 32767;
+// Temporary names of files being written in a photos folder: hidden, and swept up by a
+// later run when a killed one leaves them.
+inline constexpr const char* kTempFilePrefix = ".kelvo-";
 // Longest file name most file systems accept, in bytes.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 

@@ -4,6 +4,9 @@
 
 #include <dirent.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -27,6 +30,17 @@ std::string ErrorText(const std::function<void()>& action) {
         return error.what();
     }
     return "";
+}
+
+int ModeOf(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+int CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<int>(mask);
 }
 
 int OpenDescriptors() {
@@ -167,8 +181,102 @@ TEST(Files, TemporaryNames) {
         EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
         EXPECT_TRUE(Files().FileExists(name));
         EXPECT_EQ(Files().FileLength(name), 0);
+        EXPECT_EQ(ModeOf(name), 0600);
     }
     EXPECT_THROW(Files().CreateTempFile(folder + "missing/", "Pix"), Error);
+}
+
+// Temporary files are written and read through their descriptor, and moved into place only
+// while their name still leads to them; a link planted at either name is never followed.
+TEST(Files, TemporaryFilesOnlyThisProcessReaches) {
+    const std::string folder = test::TempFolder(), outside = test::TempFolder() + "victim";
+    Files().WriteAll(outside, Bytes{42});
+    const Bytes data{1, 2, 3, 4, 5};
+    const auto write = [&](TempFile& file) { file.Write(data.data(), data.size()); };
+    {
+        auto scratch = Files().OpenScratchFile();
+        write(*scratch);
+        EXPECT_EQ(scratch->Name(), "");
+        EXPECT_EQ(scratch->Length(), 5);
+        Bytes back(8);
+        EXPECT_EQ(scratch->ReadBack()->Read(back.data(), back.size()), 5u);
+        EXPECT_THROW(scratch->MoveTo(folder + "x"), Error);
+    }
+    auto file = Files().OpenTempFile(folder, ".kelvo-");
+    write(*file);
+    EXPECT_EQ(ModeOf(file->Name()), 0600);
+    file->MoveTo(folder + "photo.qzr");
+    EXPECT_EQ(Files().ReadAll(folder + "photo.qzr"), data);
+    EXPECT_EQ(ModeOf(folder + "photo.qzr"), 0666 & ~CurrentUmask());
+
+    struct Attack {
+        const char* what;
+        std::function<void(const std::string& temp, const std::string& target)> plant;
+        const char* error;
+    };
+    const Attack attacks[] = {
+        {"temporary name swapped for a link",
+         [&](const std::string& temp, const std::string&) {
+             ::unlink(temp.c_str());
+             ASSERT_EQ(::symlink(outside.c_str(), temp.c_str()), 0);
+         },
+         "was replaced by another"},
+        {"target is a link",
+         [&](const std::string&, const std::string& target) {
+             ASSERT_EQ(::symlink(outside.c_str(), target.c_str()), 0);
+         },
+         "it is a symbolic link"},
+        {"target is a folder",
+         [&](const std::string&, const std::string& target) { Files().CreateFolder(target); },
+         "it is not a regular file"},
+    };
+    int n = 0;
+    for (const Attack& attack : attacks) {
+        SCOPED_TRACE(attack.what);
+        const std::string target = folder + "t" + std::to_string(++n);
+        auto temp = Files().OpenTempFile(folder, ".kelvo-");
+        write(*temp);
+        attack.plant(temp->Name(), target);
+        EXPECT_NE(ErrorText([&] { temp->MoveTo(target); }).find(attack.error), std::string::npos);
+        EXPECT_EQ(Files().ReadAll(outside), Bytes{42});
+    }
+    // Dropped unmoved, a temporary file is gone; a link in its place is not touched.
+    const std::string name = Files().OpenTempFile(folder, ".kelvo-")->Name();
+    EXPECT_FALSE(Files().FileExists(name));
+
+    ::symlink(outside.c_str(), (folder + "link.qzr").c_str());
+    ::mkfifo((folder + "pipe.qzr").c_str(), 0600);
+    for (auto [name, error] :
+         {std::pair{"link.qzr", "it is a symbolic link"},
+          std::pair{"pipe.qzr", "it is not a regular file"}, std::pair{"", "it is a folder"}}) {
+        EXPECT_EQ(ErrorText([&] { Files().OpenRegularFile(folder + name); }),
+                  "cannot open file " + folder + name + ": " + error);
+    }
+    EXPECT_EQ(Files().OpenRegularFile(folder + "photo.qzr")->Length(), 5);
+}
+
+// The first temporary file in a folder sweeps up what a killed run left there: its own
+// pattern only, made before this run, and not held by a run still writing it.
+TEST(Files, LeftoversOfAKilledRunGoTheNextTimeTheFolderIsWritten) {
+    const std::string folder = test::TempFolder();
+    const auto make = [&](const std::string& name, bool old) {
+        Files().WriteAll(folder + name, Bytes{1});
+        if (old) {
+            const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+            ::utimensat(AT_FDCWD, (folder + name).c_str(), times, 0);
+        }
+        return folder + name;
+    };
+    const std::string killed = make(".kelvo-abcdef.tmp", true);
+    const std::string fresh = make(".kelvo-ghijkl.tmp", false);
+    const std::string other = make(".kelvo-photo.qzr", true);
+    const std::string held = make(".kelvo-mnopqr.tmp", true);
+    const int holder = ::open(held.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    auto temp = Files().OpenTempFile(folder, ".kelvo-");
+    ::close(holder);
+    EXPECT_FALSE(Files().FileExists(killed));
+    for (const std::string& kept : {fresh, other, held}) EXPECT_TRUE(Files().FileExists(kept));
 }
 
 TEST(Files, ApplicationFolder) {
@@ -195,6 +303,9 @@ TEST(Files, LeavesNoDescriptorOpen) {
         Files().ReadAll(folder + "f.bin");
         Files().Dir(folder + "*.bin");
         Files().CreateTempFile(folder, "Pix");
+        Files().OpenTempFile(folder, "Pix")->MoveTo(folder + "moved.bin");
+        Files().OpenScratchFile()->ReadBack();
+        ErrorText([&] { Files().OpenRegularFile(folder); });
         { auto unclosed = Files().OpenWrite(folder + "g.bin"); }
         ErrorText([&] { Files().OpenRead(folder + "none"); });
         ErrorText([&] { Files().OpenRead(folder); });

@@ -1,6 +1,8 @@
 // Saving photos into the column and into photo files: exact bytes, file names, replacement,
 // and failures that lose nothing.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "store_fixture.h"
 #include "support/test_images.h"
@@ -27,6 +29,11 @@ class SavingTest : public StoreTest {
     }
     Bytes fileBytes(const std::string& name) {
         return LocalFileSystem().ReadAll(photosFolder() + name);
+    }
+    std::string allEvents() const {
+        std::string all;
+        for (const auto& line : events.lines) all += line + "\n";
+        return all;
     }
     std::vector<std::string> errorLines() const {
         std::vector<std::string> found = events.matching("ErrorDescrption");
@@ -314,6 +321,72 @@ TEST_P(SavingTest, UnwritableTempFolderLeavesTheColumnAlone) {
     files.Heal();
     EXPECT_GE(events.count("ErrorDescrption: "), 1);
     EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*earlier));
+}
+
+// Another user of the machine plants links where the store writes: at a temporary name it
+// gave up, in place of its temporary file in the photos folder, or as the photo file itself.
+// No write goes through a link, and a linked photo file is refused, never shown.
+TEST_P(SavingTest, PlantedLinksNeverRedirectAWrite) {
+    const std::string victim = scratch + "victim";
+    LocalFileSystem().WriteAll(victim, Bytes{42});
+    const auto plant = [&](const std::string& at) {
+        ::unlink(at.c_str());
+        ASSERT_EQ(::symlink(victim.c_str(), at.c_str()), 0);
+    };
+    files.afterDelete = [&](const std::string& path) {
+        if (path.rfind(tmp, 0) == 0) plant(path);
+    };
+    auto blobs = initStore(false);
+    PicturePtr photo = MakePicture(6, 6, 0x223344);
+    saveNew(*blobs, "Front", photo);
+    EXPECT_EQ(blobs->CheckPicDiskSize(*photo), blobs->CheckPicDiskSize(*MakePicture(6, 6)));
+    EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*photo));
+    EXPECT_EQ(LocalFileSystem().ReadAll(victim), Bytes{42});
+    EXPECT_EQ(filesIn(tmp), Lines{}) << "temporary files are nameless";
+
+    auto store = initStore(true);
+    std::string planted;
+    files.beforeMove = [&](const std::string& temp, const std::string& target) {
+        if (target.find("Side") != std::string::npos) plant(planted = temp);
+    };
+    saveNew(*store, "Side", photo);
+    files.beforeMove = nullptr;
+    ::unlink(planted.c_str());
+    EXPECT_EQ(events.count("ErrorSavingPhoto: "), 1) << allEvents();
+    EXPECT_EQ(LocalFileSystem().ReadAll(victim), Bytes{42});
+    EXPECT_FALSE(LocalFileSystem().FileExists(photosFolder() + "A1_Side_CUST.qzr"));
+
+    plant(photosFolder() + "A1_Front_CUST.qzr");
+    events.clear();
+    store->LoadData();
+    EXPECT_NE(allEvents().find("A1_Front_CUST.qzr: it is a symbolic link"), std::string::npos)
+        << allEvents();
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    saveNew(*store, "Front", photo);
+    EXPECT_NE(allEvents().find("it is a symbolic link"), std::string::npos) << allEvents();
+    EXPECT_EQ(LocalFileSystem().ReadAll(victim), Bytes{42});
+}
+
+// A killed run leaves its temporary file in the photos folder; the next write there removes
+// it. A new row that cannot be stored leaves no photo file behind.
+TEST_P(SavingTest, NoLeftoversFromKilledRunsOrFailedAdds) {
+    auto store = initStore(true);
+    LocalFileSystem().CreateFolder(photosFolder().substr(0, photosFolder().size() - 1));
+    const std::string killed = photosFolder() + ".kelvo-Ab12Cd.tmp";
+    LocalFileSystem().WriteAll(killed, Bytes(100, 1));
+    const timespec longAgo[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, killed.c_str(), longAgo, 0);
+    saveNew(*store, "Front", MakePicture(6, 6));
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
+
+    // The table refuses the new row, as a read-only database would.
+    db->connection()->Execute(
+        GetParam() == "sqlite"
+            ? "CREATE TRIGGER refuse BEFORE INSERT ON PHOTOS BEGIN SELECT RAISE(ABORT, 'no'); END"
+            : "ALTER TABLE PHOTOS ADD CONSTRAINT refuse CHECK (DESCR <> 'Back')");
+    saveNew(*store, "Back", MakePicture(6, 6));
+    EXPECT_GE(events.count("ErrorDescrption: "), 1);
+    EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SavingTest, testing::ValuesIn(TestBackends()), BackendName);

@@ -55,7 +55,16 @@ PicturePtr PatternPictures::LoadPictureData(const Bytes& bytes, const std::strin
 
 void PatternPictures::SavePicture(const Picture& picture, const std::string& path) {
     if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");
-    LocalFileSystem().WriteAll(path, PatternOf(static_cast<std::size_t>(picture.PixelWidth())));
+    auto file = LocalFileSystem().OpenWrite(path);
+    WritePicture(picture, *file, path);
+    file->Close();
+}
+
+void PatternPictures::WritePicture(const Picture& picture, OutputFile& file,
+                                   const std::string& name) {
+    if (picture.IsEmpty()) throw Error("cannot write picture file " + name + ": no picture");
+    const Bytes pattern = PatternOf(static_cast<std::size_t>(picture.PixelWidth()));
+    file.Write(pattern.data(), pattern.size());
 }
 
 StoreEnvironment::StoreEnvironment()

@@ -52,6 +52,7 @@ class PatternPictures : public PictureService {
     PicturePtr LoadPicture(const std::string& path) override;
     PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override;
     void SavePicture(const Picture& picture, const std::string& path) override;
+    void WritePicture(const Picture& picture, OutputFile& file, const std::string& name) override;
     static Bytes PatternOf(std::size_t length);
 };
 

@@ -22,13 +22,40 @@ class FailingOutput : public OutputFile {
         refuse();
     }
 
-  private:
     void refuse() const {
         if (failing_()) throw Error("cannot write " + path_ + ": No space left on device");
     }
+
+  private:
     std::unique_ptr<OutputFile> real_;
     std::string path_;
     std::function<bool()> failing_;
+};
+
+// A temporary file that fails as FailingOutput does; `beforeMove` runs before its rename.
+class FailingTempFile : public TempFile {
+  public:
+    using MoveCheck = std::function<void(const std::string& from, const std::string& to)>;
+    FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, MoveCheck beforeMove)
+        : real_(std::move(real)), output_(std::move(output)), beforeMove_(std::move(beforeMove)) {}
+    const std::string& Name() const override { return real_->Name(); }
+    void Write(const std::uint8_t* data, std::size_t size) override {
+        output_.refuse();
+        real_->Write(data, size);
+    }
+    void Close() override { output_.refuse(); }
+    std::int64_t Length() override { return real_->Length(); }
+    std::unique_ptr<InputFile> ReadBack() override { return real_->ReadBack(); }
+    void MoveTo(const std::string& path) override {
+        output_.refuse();
+        beforeMove_(real_->Name(), path);
+        real_->MoveTo(path);
+    }
+
+  private:
+    std::unique_ptr<TempFile> real_;
+    FailingOutput output_;
+    MoveCheck beforeMove_;
 };
 
 }  // namespace
@@ -58,6 +85,7 @@ void FaultFileSystem::DeleteFile(const std::string& path) {
     if (under(path, failDeleteFolder_))
         throw Error("cannot delete " + path + ": Permission denied");
     real_.DeleteFile(path);
+    if (afterDelete) afterDelete(path);
 }
 
 void FaultFileSystem::CreateFolder(const std::string& path) {
@@ -67,22 +95,47 @@ void FaultFileSystem::CreateFolder(const std::string& path) {
 
 void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
     refuseUnder(to);
+    if (beforeMove) beforeMove(from, to);
     real_.Rename(from, to);
+}
+
+std::function<bool()> FaultFileSystem::failingOn(const std::string& path) {
+    ++writesOpened_;
+    if (writesUntilFailure_ > 0 && --writesUntilFailure_ == 0) return [] { return true; };
+    return [this, path] { return under(path, failFolder_); };
 }
 
 std::unique_ptr<OutputFile> FaultFileSystem::OpenWrite(const std::string& path) {
     refuseUnder(path);
-    ++writesOpened_;
     std::unique_ptr<OutputFile> file = real_.OpenWrite(path);
-    if (writesUntilFailure_ > 0 && --writesUntilFailure_ == 0)
-        return std::make_unique<FailingOutput>(std::move(file), path, [] { return true; });
-    return std::make_unique<FailingOutput>(std::move(file), path,
-                                           [this, path] { return under(path, failFolder_); });
+    return std::make_unique<FailingOutput>(std::move(file), path, failingOn(path));
 }
 
 std::string FaultFileSystem::CreateTempFile(const std::string& folder, const std::string& prefix) {
     refuseUnder(folder + prefix);
     return real_.CreateTempFile(folder, prefix);
+}
+
+std::unique_ptr<TempFile> FaultFileSystem::failing(std::unique_ptr<TempFile> real,
+                                                   const std::string& path) {
+    FailingOutput output(nullptr, path, failingOn(path));
+    return std::make_unique<FailingTempFile>(
+        std::move(real), std::move(output), [this](const std::string& from, const std::string& to) {
+            refuseUnder(to);
+            if (beforeMove) beforeMove(from, to);
+        });
+}
+
+std::unique_ptr<TempFile> FaultFileSystem::OpenTempFile(const std::string& folder,
+                                                        const std::string& prefix) {
+    refuseUnder(folder + prefix);
+    return failing(real_.OpenTempFile(folder, prefix), folder + prefix);
+}
+
+std::unique_ptr<TempFile> FaultFileSystem::OpenScratchFile() {
+    const std::string folder = TempFolder();
+    refuseUnder(folder);
+    return failing(real_.OpenScratchFile(), folder);
 }
 
 PicturePtr FaultPictures::LoadPicture(const std::string& path) {
@@ -101,6 +154,13 @@ void FaultPictures::SavePicture(const Picture& picture, const std::string& path)
     ++saves;
     if (failSaves) throw Error("cannot write picture file " + path + ": No space left on device");
     real_.SavePicture(picture, path);
+}
+
+void FaultPictures::WritePicture(const Picture& picture, OutputFile& file,
+                                 const std::string& name) {
+    ++saves;
+    if (failSaves) throw Error("cannot write picture file " + name + ": No space left on device");
+    real_.WritePicture(picture, file, name);
 }
 
 }  // namespace kelvo::test

@@ -2,6 +2,7 @@
 // folder or at the Nth write, as on a read-only folder or a full disk.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,11 @@ class FaultFileSystem : public FileSystem {
     void MakeFoldersBehindTheCheck() { raceFolders_ = true; }
     void Heal();
 
+    // Runs inside the store's steps, where a hostile neighbour would act: after a file is
+    // deleted, and before a temporary file is renamed into place (temporary name, target).
+    std::function<void(const std::string&)> afterDelete;
+    std::function<void(const std::string&, const std::string&)> beforeMove;
+
     int writesOpened() const { return writesOpened_; }
 
     bool FileExists(const std::string& path) override { return real_.FileExists(path); }
@@ -40,13 +46,23 @@ class FaultFileSystem : public FileSystem {
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
         return real_.OpenRead(path);
     }
+    std::unique_ptr<InputFile> OpenRegularFile(const std::string& path) override {
+        return real_.OpenRegularFile(path);
+    }
     std::unique_ptr<OutputFile> OpenWrite(const std::string& path) override;
     std::string TempFolder() override { return real_.TempFolder(); }
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override;
+    std::unique_ptr<TempFile> OpenTempFile(const std::string& folder,
+                                           const std::string& prefix) override;
+    std::unique_ptr<TempFile> OpenScratchFile() override;
 
   private:
     bool under(const std::string& path, const std::string& folder) const;
     void refuseUnder(const std::string& path) const;
+    // Whether a file opened now for writing at `path` fails: as the Nth write, or under a
+    // folder that refuses writes.
+    std::function<bool()> failingOn(const std::string& path);
+    std::unique_ptr<TempFile> failing(std::unique_ptr<TempFile> real, const std::string& path);
 
     FileSystem& real_;
     std::string failFolder_, failDeleteFolder_;
@@ -67,6 +83,7 @@ class FaultPictures : public PictureService {
     PicturePtr LoadPicture(const std::string& path) override;
     PicturePtr LoadPictureData(const Bytes& bytes, const std::string& source) override;
     void SavePicture(const Picture& picture, const std::string& path) override;
+    void WritePicture(const Picture& picture, OutputFile& file, const std::string& name) override;
     bool ReadsBackAsItself(const Picture& picture) override {
         return real_.ReadsBackAsItself(picture);
     }
