@@ -20,6 +20,22 @@ namespace {
     throw Error("cannot read picture " + source + ": " + reason);
 }
 
+// An icon or cursor file holds one image per size: the picture is the largest of them.
+void JumpToLargestImage(QImageReader& reader) {
+    if (reader.format() != "ico" && reader.format() != "cur") return;
+    int largest = 0;
+    qint64 largestArea = -1;
+    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+        const QSize size = reader.size();
+        const qint64 area = qint64{size.width()} * size.height();
+        if (size.isValid() && area > largestArea) {
+            largest = i;
+            largestArea = area;
+        }
+    }
+    reader.jumpToImage(largest);
+}
+
 QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     // The limit applies to every reader at once; it bounds one decoded image.
     if (std::string problem = PictureBytesProblem(bytes); !problem.empty())
@@ -33,6 +49,7 @@ QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) CannotRead(source, "unsupported picture format");
+    JumpToLargestImage(reader);
     QSize declared = reader.size();
     if (declared.isValid() && !SanePictureSize(declared.width(), declared.height()))
         CannotRead(source, "declared size " + std::to_string(declared.width()) + "x" +

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -144,36 +145,45 @@ ByteList GifFile(int width, int height, std::uint32_t rgb) {
     return out;
 }
 
-// An icon (type 1) or cursor (type 2) with one 32-bit image and an all-visible mask.
-ByteList IconFile(int width, int height, std::uint32_t rgb, bool cursor) {
-    if (width > 256 || height > 256) throw std::invalid_argument("icons are at most 256x256");
-    std::uint32_t maskRow = ((static_cast<std::uint32_t>(width) + 31) / 32) * 4;
-    std::uint32_t imageBytes = static_cast<std::uint32_t>(width * height * 4) + maskRow * height;
+// An icon (type 1) or cursor (type 2) of 32-bit images with all-visible masks, one for each
+// size, in this order.
+ByteList IconFile(const std::vector<std::pair<int, int>>& sizes, std::uint32_t rgb, bool cursor) {
+    const auto imageBytes = [](int width, int height) {
+        const std::uint32_t maskRow = ((static_cast<std::uint32_t>(width) + 31) / 32) * 4;
+        return 40 + static_cast<std::uint32_t>(width * height * 4) + maskRow * height;
+    };
     ByteList out;
     Put16(out, 0);
     Put16(out, cursor ? 2 : 1);
-    Put16(out, 1);
-    out.push_back(static_cast<std::uint8_t>(width & 0xFF));  // 256 is written as 0
-    out.push_back(static_cast<std::uint8_t>(height & 0xFF));
-    out.push_back(0);
-    out.push_back(0);
-    Put16(out, cursor ? 0 : 1);   // hot spot x, or planes
-    Put16(out, cursor ? 0 : 32);  // hot spot y, or bits per pixel
-    Put32(out, 40 + imageBytes);
-    Put32(out, 6 + 16);
-    Put32(out, 40);
-    Put32(out, static_cast<std::uint32_t>(width));
-    Put32(out, static_cast<std::uint32_t>(height * 2));
-    Put16(out, 1);
-    Put16(out, 32);
-    for (int i = 0; i < 6; ++i) Put32(out, 0);
-    for (int i = 0; i < width * height; ++i) {
-        out.push_back(Blue(rgb));
-        out.push_back(Green(rgb));
-        out.push_back(Red(rgb));
-        out.push_back(0xFF);
+    Put16(out, static_cast<std::uint16_t>(sizes.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * sizes.size());
+    for (auto [width, height] : sizes) {
+        if (width > 256 || height > 256) throw std::invalid_argument("icons are at most 256x256");
+        out.push_back(static_cast<std::uint8_t>(width & 0xFF));  // 256 is written as 0
+        out.push_back(static_cast<std::uint8_t>(height & 0xFF));
+        out.push_back(0);
+        out.push_back(0);
+        Put16(out, cursor ? 0 : 1);   // hot spot x, or planes
+        Put16(out, cursor ? 0 : 32);  // hot spot y, or bits per pixel
+        Put32(out, imageBytes(width, height));
+        Put32(out, offset);
+        offset += imageBytes(width, height);
     }
-    out.insert(out.end(), maskRow * height, 0);
+    for (auto [width, height] : sizes) {
+        Put32(out, 40);
+        Put32(out, static_cast<std::uint32_t>(width));
+        Put32(out, static_cast<std::uint32_t>(height * 2));
+        Put16(out, 1);
+        Put16(out, 32);
+        for (int i = 0; i < 6; ++i) Put32(out, 0);
+        for (int i = 0; i < width * height; ++i) {
+            out.push_back(Blue(rgb));
+            out.push_back(Green(rgb));
+            out.push_back(Red(rgb));
+            out.push_back(0xFF);
+        }
+        out.insert(out.end(), ((static_cast<std::uint32_t>(width) + 31) / 32) * 4 * height, 0);
+    }
     return out;
 }
 
@@ -337,7 +347,10 @@ std::string WriteImageFile(const std::string& folder, const std::string& name,
     } else if (format == "gif") {
         WriteBytes(path, GifFile(width, height, rgb));
     } else if (format == "ico" || format == "cur") {
-        WriteBytes(path, IconFile(width, height, rgb, format == "cur"));
+        // Smaller images around the one asked for, as icon files usually hold several sizes.
+        const std::vector<std::pair<int, int>> sizes = {
+            {std::max(width / 2, 1), std::max(height / 2, 1)}, {width, height}, {1, 1}};
+        WriteBytes(path, IconFile(sizes, rgb, format == "cur"));
     } else if (format == "wmf" || format == "emf") {
         WriteBytes(path, MetafileBytes(format, width, height, rgb));
     } else if (format == "bmp" || format == "png" || format == "jpg") {

@@ -14,7 +14,8 @@ std::string TempFolder();
 
 // Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB).
 // format: "bmp", "rle" (run-length bitmap), "png", "jpg", "gif" (bytes built here), "ico",
-// "cur", "wmf" (placeable metafile), "emf" (enhanced metafile). Returns the path.
+// "cur" (each with a half-size and a 1x1 image around the one asked for),
+// "wmf" (placeable metafile), "emf" (enhanced metafile). Returns the path.
 std::string WriteImageFile(const std::string& folder, const std::string& name,
                            const std::string& format, int width, int height,
                            std::uint32_t rgb = 0x3366CC);
