@@ -67,7 +67,7 @@ int convert(const CliOptions& options, bool toFiles) {
         throw CommandError(std::string("could not ") + what + " (table " + store.TableName + ")");
     }
     std::printf("done: photos are now %s%s\n", toFiles ? "files in " : "in the table ",
-                toFiles ? store.PhotosFolder.c_str() : store.TableName.c_str());
+                toFiles ? Shown(store.PhotosFolder).c_str() : Shown(store.TableName).c_str());
     return 0;
 }
 
@@ -105,8 +105,8 @@ int ExtractCommand(const CliOptions& options) {
     store.ExtractToFiles(source, group, folder);
     bar.Finish();
     const std::int32_t left = rowCount(cnn, source, {{options.layout.groupCol, group}});
-    std::printf("extracted %d of %d photo(s) of %s to %s\n", total - left, total, group.c_str(),
-                folder.c_str());
+    std::printf("extracted %d of %d photo(s) of %s to %s\n", total - left, total,
+                Shown(group).c_str(), Shown(folder).c_str());
     if (left > 0)
         throw CommandError(std::to_string(left) + " row(s) of " + group +
                            " were not extracted and stay in " + source);

@@ -1,6 +1,8 @@
 // Parsing of the kelvophotos command line.
 #include "cli_options.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -8,11 +10,47 @@
 namespace kelvo::cli {
 namespace {
 
+constexpr char32_t kNotUtf8 = 0xFFFFFFFF;
+
+// The code point that starts at `at`, and its length in `length`; kNotUtf8 (length 1) for a
+// byte that does not start a well-formed sequence (overlong, surrogate, beyond U+10FFFF).
+char32_t decodeAt(const std::string& text, std::size_t at, std::size_t& length) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    length = 1;
+    if (lead < 0x80) return lead;
+    const std::size_t size = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (size == 0 || lead > 0xF4 || at + size > text.size()) return kNotUtf8;
+    char32_t point = lead & (0x7F >> size);
+    for (std::size_t i = 1; i < size; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return kNotUtf8;
+        point = (point << 6) | (byte(at + i) & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < kSmallest[size] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return kNotUtf8;
+    length = size;
+    return point;
+}
+
+bool isUtf8(const std::string& text) {
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length)
+        if (decodeAt(text, at, length) == kNotUtf8) return false;
+    return true;
+}
+
+// C0 and C1 controls, DEL, and the marks that reorder a line on screen.
+bool needsEscape(char32_t point) {
+    return point < 0x20 || (point >= 0x7F && point < 0xA0) || point == 0x200E || point == 0x200F ||
+           (point >= 0x202A && point <= 0x202E) || (point >= 0x2066 && point <= 0x2069);
+}
+
+// A finite number of 0 or more.
 double parseNumber(const std::string& option, const std::string& text) {
     char* end = nullptr;
     double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || value < 0)
-        throw UsageError(option + " needs a number of 0 or more, not '" + text + "'");
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < 0 || std::signbit(value))
+        throw UsageError(option + " needs a finite number of 0 or more, not '" + Shown(text) + "'");
     return value;
 }
 
@@ -42,6 +80,11 @@ const std::map<std::string, ValueSetter>& valueOptions() {
 }  // namespace
 
 CliOptions ParseArguments(const std::vector<std::string>& args) {
+    // Such text could be stored but never matched again, nor shown as it was typed.
+    for (std::size_t i = 0; i < args.size(); ++i)
+        if (!isUtf8(args[i]))
+            throw UsageError("argument " + std::to_string(i + 1) + " is not UTF-8 text: '" +
+                             Shown(args[i]) + "'");
     CliOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -73,6 +116,25 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
         }
     }
     return options;
+}
+
+std::string Shown(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t at = 0, length = 0; at < text.size(); at += length) {
+        const char32_t point = decodeAt(text, at, length);
+        if (point != kNotUtf8 && !needsEscape(point)) {
+            shown.append(text, at, length);
+            continue;
+        }
+        char escape[16];
+        if (point == kNotUtf8 || point < 0x80)
+            std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[at]));
+        else
+            std::snprintf(escape, sizeof escape, "\\u{%04x}", static_cast<unsigned>(point));
+        shown += escape;
+    }
+    return shown;
 }
 
 void RequireOperands(const CliOptions& options, std::size_t count, const char* synopsis) {

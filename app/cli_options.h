@@ -37,8 +37,13 @@ struct CliOptions {
     bool help = false;
 };
 
-// Throws UsageError for an unknown option, a missing option value or a bad number.
+// Throws UsageError for an unknown option, a missing option value, a number that is not
+// finite or is below 0, or an argument that is not UTF-8 text.
 CliOptions ParseArguments(const std::vector<std::string>& args);
+
+// `text` safe to print on a terminal: control characters, bidirectional overrides and bytes
+// that are not UTF-8 are written as escapes (\x1b, \u{202e}).
+std::string Shown(const std::string& text);
 
 // What --help prints.
 std::string UsageText();

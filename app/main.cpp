@@ -55,16 +55,16 @@ int main(int argc, char** argv) {
                          "kelvophotos: %s needs a display to open the editor window; none is set "
                          "(DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM). Run it under a virtual "
                          "display, e.g. xvfb-run ./kelvophotos.sh run, or use demo --no-window\n",
-                         options.command.c_str());
+                         Shown(options.command).c_str());
             return kNoDisplay;
         }
         auto toolkit = StartToolkit(argc, argv, needsWindow(options));
         return command->second(options);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "kelvophotos: %s\n", e.what());
+        std::fprintf(stderr, "kelvophotos: %s\n", Shown(e.what()).c_str());
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "kelvophotos: %s\n", e.what());
+        std::fprintf(stderr, "kelvophotos: %s\n", Shown(e.what()).c_str());
         return 1;
     }
 }

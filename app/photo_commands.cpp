@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace kelvo::cli {
 namespace {
@@ -60,7 +61,7 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
     std::string size = store.VerifyPhotoSize(*picture, &over);
     if (over)
         throw CommandError("the photo is " + size + " KB, over the limit of " +
-                           std::to_string(static_cast<long long>(store.PhotosMaxSize)) + " KB");
+                           NumberText(store.PhotosMaxSize) + " KB");
     const std::string owner = store.PhotoCode();
     store.PhotoDescription(description);
     store.PhotoComments(comments);
@@ -98,14 +99,15 @@ int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
             size = "unreadable";
             for (; reported < events.messages.size(); ++reported)
                 std::fprintf(stderr, "kelvophotos: photo %s of %s: %s\n", position.c_str(),
-                             store.PhotoCode().c_str(), events.messages[reported].c_str());
+                             Shown(store.PhotoCode()).c_str(),
+                             Shown(events.messages[reported]).c_str());
         } else {
             PicturePtr photo = store.OwnerPhoto();
             size = photo->IsEmpty() ? "no photo" : store.CheckPicDiskSize(*photo);
         }
         const char* mark = !readable ? "?" : store.DefaultPhoto() ? "*" : " ";
         std::printf("%-7s %s %s %s\n", position.c_str(), mark,
-                    padded(store.PhotoDescription(), 30).c_str(), size.c_str());
+                    padded(Shown(store.PhotoDescription()), 30).c_str(), size.c_str());
     }
     if (unreadable > 0)
         throw CommandError(std::to_string(unreadable) + " of " + std::to_string(count) +
@@ -133,7 +135,7 @@ int AddCommand(const CliOptions& options) {
     session.store.PhotoCode(owner);
     AddPhotoToOwner(session.store, session.events, picture, description, options.comments,
                     options.makeDefault);
-    std::printf("added '%s' to %s\n", description.c_str(), owner.c_str());
+    std::printf("added '%s' to %s\n", Shown(description).c_str(), Shown(owner).c_str());
     return 0;
 }
 
@@ -141,8 +143,8 @@ int ListCommand(const CliOptions& options) {
     RequireOperands(options, 2, "list OWNER GROUP");
     OwnerSession session(options, options.operands[0], options.operands[1]);
     if (session.rowCount() == 0) {
-        std::printf("%s has no photos in %s\n", options.operands[0].c_str(),
-                    options.operands[1].c_str());
+        std::printf("%s has no photos in %s\n", Shown(options.operands[0]).c_str(),
+                    Shown(options.operands[1]).c_str());
         return 0;
     }
     PrintOwnerPhotos(session.store, session.events);
@@ -169,7 +171,8 @@ int ExportCommand(const CliOptions& options) {
     } catch (const Error& e) {
         throw CommandError("cannot write " + outFile + ": " + e.what());
     }
-    std::printf("wrote '%s' to %s\n", session.store.PhotoDescription().c_str(), outFile.c_str());
+    std::printf("wrote '%s' to %s\n", Shown(session.store.PhotoDescription()).c_str(),
+                Shown(outFile).c_str());
     return 0;
 }
 
@@ -177,7 +180,7 @@ int SearchCommand(const CliOptions& options) {
     RequireOperands(options, 3, "search OWNER GROUP DESC");
     OwnerSession session(options, options.operands[0], options.operands[1]);
     session.findDescribed(options.operands[2]);
-    std::printf("found '%s'%s\n", session.store.PhotoDescription().c_str(),
+    std::printf("found '%s'%s\n", Shown(session.store.PhotoDescription()).c_str(),
                 session.store.DefaultPhoto() ? " (default)" : "");
     return 0;
 }
@@ -188,8 +191,8 @@ int SetDefaultCommand(const CliOptions& options) {
     OwnerSession session(options, owner, options.operands[1]);
     session.findDescribed(options.operands[2]);
     markDefaultPhoto(session.store, session.store.PhotoDescription());
-    std::printf("'%s' is now the default photo of %s\n", options.operands[2].c_str(),
-                owner.c_str());
+    std::printf("'%s' is now the default photo of %s\n", Shown(options.operands[2]).c_str(),
+                Shown(owner).c_str());
     return 0;
 }
 
@@ -200,7 +203,7 @@ int DeleteCommand(const CliOptions& options) {
     session.findDescribed(options.operands[2], true);  // a broken photo is deleted all the same
     session.store.DeleteRecord();
     session.events.ThrowIfAny("cannot delete the photo of " + owner);
-    std::printf("deleted '%s' of %s\n", options.operands[2].c_str(), owner.c_str());
+    std::printf("deleted '%s' of %s\n", Shown(options.operands[2]).c_str(), Shown(owner).c_str());
     return 0;
 }
 
@@ -220,7 +223,7 @@ int DeleteOwnerCommand(const CliOptions& options) {
         if (now >= left) throw CommandError("the photos of " + owner + " could not be deleted");
         left = now;
     }
-    std::printf("deleted %d photo(s) of %s\n", deleted, owner.c_str());
+    std::printf("deleted %d photo(s) of %s\n", deleted, Shown(owner).c_str());
     return 0;
 }
 

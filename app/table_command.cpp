@@ -53,7 +53,7 @@ int CreateTableCommand(const CliOptions& options) {
     RequireOperands(options, 0, "create-table [--table T] [--id-col C] ...");
     auto cnn = OpenDatabase(DatabaseTarget(options));
     CreatePhotoTable(*cnn, options.layout);
-    std::printf("created table %s\n", options.layout.table.c_str());
+    std::printf("created table %s\n", Shown(options.layout.table).c_str());
     return 0;
 }
 

@@ -143,6 +143,39 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     EXPECT_EQ(run("--help").status, 0);
 }
 
+// Text that is not text is refused before it reaches the table; control characters reach
+// the terminal escaped; limits must be finite, not negative, and are shown as given.
+TEST_P(CliTest, HostileTextAndNumbers) {
+    const std::string front = quoted(WriteImageFile(work, "front.bmp", "bmp", 40, 30));
+    ASSERT_EQ(run("create-table").status, 0);
+    struct Refused {
+        const char* args;
+        const char* error;
+    };
+    for (const Refused& refused : {
+             Refused{"--desc \"$(printf 'bad\\377\\376')\"", "is not UTF-8 text: 'bad\\xff\\xfe'"},
+             Refused{"--desc \"$(printf '\\355\\240\\200')\"", "is not UTF-8 text"},  // a surrogate
+             Refused{"--max-kb nan", "--max-kb needs a finite number of 0 or more, not 'nan'"},
+             Refused{"--max-kb inf", "not 'inf'"},
+             Refused{"--max-kb -1", "not '-1'"},
+             Refused{"--max-kb -0", "not '-0'"},
+         }) {
+        RunResult result = run("add C1 CUST " + front + " " + refused.args);
+        EXPECT_EQ(result.status, 2) << refused.args;
+        EXPECT_NE(result.err.find(refused.error), std::string::npos) << result.err;
+    }
+    RunResult over = run("add C1 CUST " + front + " --max-kb 0.5");
+    EXPECT_EQ(over.status, 1);
+    EXPECT_NE(over.err.find("over the limit of 0.5 KB"), std::string::npos) << over.err;
+
+    ASSERT_EQ(run("add C1 CUST " + front + " --desc \"$(printf 'red\\033[31m\\342\\200\\256Ünï')\"")
+                  .status,
+              0);
+    RunResult list = run("list C1 CUST");
+    EXPECT_NE(list.out.find("red\\x1b[31m\\u{202e}Ünï"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find('\033'), std::string::npos);
+}
+
 TEST_P(CliTest, ExtractMakesItsFolder) {
     const bool pg = GetParam() == "postgresql";
     db->connection()->Execute(std::string("CREATE TABLE OLDPICS (\"PhotoCode\" TEXT, ") +
