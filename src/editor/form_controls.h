@@ -113,6 +113,7 @@ class FormControls {
     virtual void ListClear() = 0;
     virtual void ListAdd(const std::string& key, const std::string& text) = 0;  // at the end
     virtual void ListInsert(int position, const std::string& key, const std::string& text) = 0;
+    // Removing the selected item leaves no item selected or current.
     virtual void ListRemove(const std::string& key) = 0;
     virtual int ListCount() = 0;
     virtual std::string ListKey(int position) = 0;

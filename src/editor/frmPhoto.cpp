@@ -41,6 +41,10 @@ int frmPhoto::MsgBox(const std::string& prompt, int style, const std::string& ti
     return interaction().MsgBox(prompt, style, title);
 }
 
+void frmPhoto::ReportError(const std::string& text) {
+    ResumeNext([&] { MsgBox(text, vbExclamation); });
+}
+
 std::int32_t frmPhoto::recordCount() {
     if (!store().m_rsPhotoDetails) throw Error("the photo store has no photo records open");
     return store().m_rsPhotoDetails->RecordCount();
@@ -255,6 +259,9 @@ void frmPhoto::LockFields() {
 
 void frmPhoto::ClearFields() {
     ctl_.Visible(imgMainPhoto, false);
+    // With no photo there is nothing to scroll.
+    for (Ctl part : {HScLeftSet, VSctopSet, fraHideBackGround0, fraHideBackGround1})
+        ctl_.Visible(part, false);
     ctl_.Picture(imgMainPhoto, EmptyPicture());
     setText(txtDescription, "");
     setText(txtComments, "");

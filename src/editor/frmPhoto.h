@@ -23,6 +23,9 @@ class frmPhoto : public CPictureEvents {
     CPicture* objcPhoto() const { return objcPhoto_; }
     void objcPhoto(CPicture* store);
 
+    // Tells the user of an error that escaped a handler, in the window's message box.
+    void ReportError(const std::string& text);
+
     // Start-up and shut-down.
     void Form_Load();
     void InitForm();

@@ -53,7 +53,8 @@ void frmPhoto::chkAction_Click() {
     setValue(chkAction, 1);
     ctl_.MenuEnabled(MenuItem::mnuCopyToClipboard, photoShown());
     if (bEditMode) {
-        ctl_.MenuEnabled(MenuItem::mnuDeleteCurrentPhoto, true);
+        // After a delete edit mode stays on with no photo shown: there is nothing to delete.
+        ctl_.MenuEnabled(MenuItem::mnuDeleteCurrentPhoto, !sSelectedKey.empty());
         ctl_.MenuEnabled(MenuItem::mnuAddFromFile, true);
         ctl_.MenuEnabled(MenuItem::mnuAddFromClipBoard, clipboardHoldsPicture());
     } else if (bAddMode) {

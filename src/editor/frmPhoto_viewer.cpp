@@ -93,7 +93,8 @@ void frmPhoto::layoutActualSize() {
 void frmPhoto::layoutActualSizeAlong(const ViewAxis& axis) {
     auto extent = [&](Ctl c) { return ctl_.Get(c, axis.extent); };
     bool overflows = false;
-    ResumeNext([&] { overflows = extent(imgMainPhoto) >= extent(picPhotoFrame); });
+    // An empty picture keeps the frame's size but has nothing to scroll.
+    ResumeNext([&] { overflows = photoShown() && extent(imgMainPhoto) >= extent(picPhotoFrame); });
     if (overflows) {
         ResumeNext([&] { ctl_.Set(imgMainPhoto, axis.position, 0); });
         ResumeNext([&] { ctl_.Visible(axis.cover, true); });

@@ -28,14 +28,18 @@ void PhotoView::setBorderStyle(int style) {
     update();
 }
 
+// Scaled to the screen's own pixels, so that a high-resolution screen shows the photo sharp.
 const QImage& PhotoView::scaledToSize() {
-    if (scaled_.size() == size()) return scaled_;
+    const qreal ratio = devicePixelRatioF();
+    const QSize target = (QSizeF(size()) * ratio).toSize();
+    if (scaled_.size() == target && scaled_.devicePixelRatio() == ratio) return scaled_;
     const QImage& image = ImageOf(*picture_);
     QImage source = image;
     // A fast halving pass first keeps smooth scaling of a very large photo short.
-    if (image.width() > 2 * width() && image.height() > 2 * height())
-        source = image.scaled(size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-    scaled_ = source.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.width() > 2 * target.width() && image.height() > 2 * target.height())
+        source = image.scaled(target * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    scaled_ = source.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    scaled_.setDevicePixelRatio(ratio);
     return scaled_;
 }
 

@@ -21,7 +21,6 @@
 #include <QStringList>
 #include <QTreeWidget>
 #include <cmath>
-#include <iostream>
 
 #include "editor/frmPhoto.h"
 #include "editor/qt/photo_view.h"
@@ -159,6 +158,8 @@ void QtPhotoWindow::buildWidgets() {
         auto* l = new QLabel(QString::fromUtf8(text), parent);
         if (calibri) l->setFont(CalibriFont());
         place(l, r);
+        // A font a pixel wider than the designer's must not cut the last letter off.
+        l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
         return l;
     };
 
@@ -272,9 +273,17 @@ void QtPhotoWindow::connectHandlers() {
             [this] { run([](frmPhoto& f) { f.txtDescription_Change(); }); });
     connect(txtComments_, &QPlainTextEdit::textChanged, this,
             [this] { run([](frmPhoto& f) { f.txtComments_Change(); }); });
+    // Every change of the current item shows that photo, whether by mouse, arrow keys, Home,
+    // End, the page keys or type-ahead; a click on the current item shows it afresh.
+    lvwPicDescription_->viewport()->installEventFilter(this);
+    connect(lvwPicDescription_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current) {
+                currentShownSincePress_ = true;
+                showListItem(current);
+            });
     connect(lvwPicDescription_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        std::string key = S(item->data(0, Qt::UserRole).toString());
-        run([&](frmPhoto& f) { f.lvwPicDescription_ItemClick(key); });
+        if (!currentShownSincePress_) showListItem(item);
+        currentShownSincePress_ = false;
     });
     connect(chkDefault_, &QCheckBox::clicked, this,
             [this] { run([](frmPhoto& f) { f.chkDefault_Click(); }); });
@@ -307,8 +316,27 @@ void QtPhotoWindow::run(const std::function<void(frmPhoto&)>& handler) {
     try {
         handler(*form_);
     } catch (const std::exception& e) {
-        std::cerr << "frmPhoto: " << e.what() << std::endl;
+        form_->ReportError(e.what());
     }
+}
+
+void QtPhotoWindow::showListItem(QTreeWidgetItem* item) {
+    if (!item) return;
+    std::string key = S(item->data(0, Qt::UserRole).toString());
+    run([&](frmPhoto& f) { f.lvwPicDescription_ItemClick(key); });
+}
+
+bool QtPhotoWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lvwPicDescription_->viewport() && event->type() == QEvent::MouseButtonPress)
+        currentShownSincePress_ = false;
+    return QDialog::eventFilter(watched, event);
+}
+
+void QtPhotoWindow::reject() {
+    if (form_ && !unloaded_)
+        run([](frmPhoto& f) { f.cmdClose_Click(); });
+    else
+        QDialog::reject();
 }
 
 QWidget* QtPhotoWindow::widget(Ctl c) const {
@@ -602,7 +630,13 @@ void QtPhotoWindow::ListRemove(const std::string& key) {
     QTreeWidgetItem* item = itemByKey(key);
     if (!item) throw Error("Element not found");
     QSignalBlocker blocker(lvwPicDescription_);
+    bool wasSelected = item->isSelected() || item == lvwPicDescription_->currentItem();
     delete item;
+    // Qt would move the highlight to a neighbour whose photo is not shown.
+    if (wasSelected) {
+        lvwPicDescription_->setCurrentItem(nullptr);
+        lvwPicDescription_->clearSelection();
+    }
 }
 
 int QtPhotoWindow::ListCount() {

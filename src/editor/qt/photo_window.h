@@ -101,6 +101,12 @@ class QtPhotoWindow : public QDialog, public FormControls {
     int toPixelsX(double twips) const;
     int toPixelsY(double twips) const;
 
+    // Escape and the title-bar close box take the Close button's road.
+    void reject() override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void buildWidgets();
     void buildMenu();
@@ -114,10 +120,13 @@ class QtPhotoWindow : public QDialog, public FormControls {
     QColor colorOf(std::uint32_t ole, QPalette::ColorRole role) const;
     // Runs a handler of the logic; an error escaping it is reported, never thrown into Qt.
     void run(const std::function<void(frmPhoto&)>& handler);
+    void showListItem(QTreeWidgetItem* item);
 
     ControlGeometry geometry_;
     frmPhoto* form_ = nullptr;
     bool unloaded_ = false;
+    // The list's current item changed, and was shown, since the last mouse press on the list.
+    bool currentShownSincePress_ = false;
     std::map<Ctl, std::uint32_t> backColors_;
     std::map<Ctl, QWidget*> widgets_;
     std::map<MenuItem, QAction*> actions_;

@@ -1,0 +1,15 @@
+# Checks that the last run of the editor tests left each screenshot in FOLDER as a PNG made
+# after the test program was built: editor-NAME.png for each of NAMES.
+foreach(name IN LISTS NAMES)
+  set(shot "${FOLDER}/editor-${name}.png")
+  if(NOT EXISTS "${shot}")
+    message(FATAL_ERROR "no screenshot ${shot}")
+  endif()
+  if("${NEWER_THAN}" IS_NEWER_THAN "${shot}")
+    message(FATAL_ERROR "${shot} is older than the tests")
+  endif()
+  file(READ "${shot}" signature LIMIT 8 HEX)
+  if(NOT signature STREQUAL "89504e470d0a1a0a")
+    message(FATAL_ERROR "${shot} is not a PNG file")
+  endif()
+endforeach()
