@@ -21,6 +21,7 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <string_view>
 #include <vector>
 
 namespace kelvo {
@@ -157,12 +158,16 @@ class LocalOutputFile : public OutputFile {
     bool durable_;  // synced on Close; scratch files in the temporary folder are not
 };
 
+// Temporary names are "<prefix>XXXXXX.tmp": made here, recognised again by the leftover sweep.
+constexpr std::size_t kUniqueSuffixLength = 6;
+constexpr std::string_view kTempExtension = ".tmp";
+
 // Six letters or digits that no other call in any process is likely to draw.
 std::string uniqueSuffix() {
     static constexpr char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937_64 random{std::random_device{}()};
-    std::string suffix(6, ' ');
+    std::string suffix(kUniqueSuffixLength, ' ');
     for (char& c : suffix) c = kAlphabet[random() % (sizeof kAlphabet - 1)];
     return suffix;
 }
@@ -197,7 +202,7 @@ mode_t SharedFileMode() {
 int CreateUniqueFile(const std::string& base, const std::string& prefix, std::string& name) {
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        name = base + prefix + uniqueSuffix() + ".tmp";
+        name = base + prefix + uniqueSuffix() + std::string(kTempExtension);
         const int fd =
             ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
@@ -284,11 +289,11 @@ const time_t kRunStarted = std::time(nullptr);
 void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
     DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!listing) return;
-    const std::size_t nameLength = prefix.size() + 6 + 4;
+    const std::size_t nameLength = prefix.size() + kUniqueSuffixLength + kTempExtension.size();
     while (const dirent* entry = ::readdir(listing)) {
         const std::string name = entry->d_name;
         if (name.size() != nameLength || name.compare(0, prefix.size(), prefix) != 0 ||
-            name.compare(nameLength - 4, 4, ".tmp") != 0)
+            !name.ends_with(kTempExtension))
             continue;
         const std::string path = folder + name;
         struct stat info;
