@@ -12,6 +12,7 @@
 #include <cstdio>
 #undef EOF
 
+#include "platform/api.h"
 #include "platform/error.h"
 #include "platform/variant.h"
 
@@ -21,25 +22,25 @@ class Backend;  // engine seam, see platform/db_backend.h
 class Cursor;   // keyset state of an open recordset
 
 // `column = value` in a WHERE clause (the engine's own equality).
-struct Condition {
+struct KELVO_API Condition {
     std::string column;
     Variant value;
 };
 
 // `column = value` in a SET clause.
-struct Assignment {
+struct KELVO_API Assignment {
     std::string column;
     Variant value;
 };
 
 // What a recordset selects: SELECT * FROM table WHERE c1=v1 AND ... ORDER BY orderBy.
-struct Selection {
+struct KELVO_API Selection {
     std::string table;
     std::vector<Condition> where;
     std::string orderBy;  // a column name, or "" for the table's own order
 };
 
-class Connection {
+class KELVO_API Connection {
   public:
     // Opens a database: a "postgresql://" (or "postgres://") URI opens PostgreSQL through
     // libpq; anything else is a SQLite file path, created when missing.
@@ -105,7 +106,7 @@ class Connection {
 };
 
 // Opaque position of a row in a recordset's keyset.
-struct Bookmark {
+struct KELVO_API Bookmark {
     std::int64_t index = -1;
     bool operator==(const Bookmark&) const = default;
 };
@@ -113,7 +114,7 @@ struct Bookmark {
 class Recordset;
 
 // A column of the current row of a recordset.
-class Field {
+class KELVO_API Field {
   public:
     const std::string& Name() const { return name_; }
 
@@ -141,7 +142,7 @@ class Field {
 // Keyset recordset: Open takes the keys of the selected rows; their values are read when a
 // row becomes current. Rows added through this recordset join the keyset at its end; rows
 // added by others appear after Requery.
-class Recordset {
+class KELVO_API Recordset {
   public:
     enum CursorTypeEnum { adOpenKeyset = 1 };
     enum LockTypeEnum { adLockOptimistic = 3 };

@@ -4,9 +4,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/api.h"
+
 namespace kelvo {
 
-class Error : public std::runtime_error {
+class KELVO_API Error : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/api.h"
 #include "platform/error.h"
 #include "platform/variant.h"
 
@@ -14,7 +15,7 @@ namespace kelvo {
 // The platform's folder separator, written "\" in the original texts.
 inline constexpr char kPathSeparator = '/';
 
-class InputFile {
+class KELVO_API InputFile {
   public:
     virtual ~InputFile() = default;
     virtual std::int64_t Length() = 0;
@@ -22,7 +23,7 @@ class InputFile {
     virtual std::size_t Read(std::uint8_t* out, std::size_t size) = 0;
 };
 
-class OutputFile {
+class KELVO_API OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
@@ -32,7 +33,7 @@ class OutputFile {
 
 // A file being written that only this process can reach: made anew, never through a link
 // or a name someone else chose, mode 0600, and read back through the same descriptor.
-class TempFile : public OutputFile {
+class KELVO_API TempFile : public OutputFile {
   public:
     // Its name; "" for a scratch file, which has none.
     virtual const std::string& Name() const = 0;
@@ -47,7 +48,7 @@ class TempFile : public OutputFile {
 
 enum class DirKind { Files, Folders };
 
-class FileSystem {
+class KELVO_API FileSystem {
   public:
     virtual ~FileSystem() = default;
 
@@ -92,12 +93,12 @@ class FileSystem {
 };
 
 // The real file system.
-FileSystem& LocalFileSystem();
+KELVO_API FileSystem& LocalFileSystem();
 
 // The folder that stands for the component's application folder (App.Path). Settable by
 // the host; defaults to the user's data folder for the application
 // ($XDG_DATA_HOME/kelvophotos, else ~/.local/share/kelvophotos). No trailing separator.
-std::string AppPath();
-void SetAppPath(const std::string& folder);
+KELVO_API std::string AppPath();
+KELVO_API void SetAppPath(const std::string& folder);
 
 }  // namespace kelvo

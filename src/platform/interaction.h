@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/api.h"
 #include "platform/picture.h"
 #include "platform/variant.h"
 
@@ -27,7 +28,7 @@ enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
 
 // Takes a picture's bytes piece by piece, in file order, for a reader that need not hold
 // them all at once.
-class PictureReader {
+class KELVO_API PictureReader {
   public:
     virtual ~PictureReader() = default;
     virtual void Add(const std::uint8_t* data, std::size_t size) = 0;
@@ -35,7 +36,7 @@ class PictureReader {
     virtual PicturePtr Finish() = 0;
 };
 
-class PictureService {
+class KELVO_API PictureService {
   public:
     virtual ~PictureService() = default;
     // Reads a picture file of any supported kind. Throws Error for a missing, unreadable,
@@ -60,7 +61,7 @@ class PictureService {
     virtual bool ReadsBackAsItself(const Picture&) { return false; }
 };
 
-class Clipboard {
+class KELVO_API Clipboard {
   public:
     virtual ~Clipboard() = default;
     virtual PicturePtr GetData() = 0;  // the empty picture when no picture is there
@@ -68,7 +69,7 @@ class Clipboard {
     virtual void SetData(const Picture& picture) = 0;
 };
 
-class Interaction {
+class KELVO_API Interaction {
   public:
     virtual ~Interaction() = default;
     // A modal message box; an empty title shows the application's title ("KelvoPhotos").
@@ -79,7 +80,7 @@ class Interaction {
 };
 
 // The services a store or a window works with. Tests replace any of them.
-struct Services {
+struct KELVO_API Services {
     FileSystem* files;
     PictureService* pictures;
     Interaction* interaction;
@@ -87,6 +88,6 @@ struct Services {
 };
 
 // The real services: local files, Qt pictures, Qt clipboard and message boxes.
-const Services& DefaultServices();
+KELVO_API const Services& DefaultServices();
 
 }  // namespace kelvo

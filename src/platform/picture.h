@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "platform/api.h"
+
 namespace kelvo {
 
 struct PictureImage;  // toolkit image, defined in platform/qt_picture.h
 
-class Picture {
+class KELVO_API Picture {
   public:
     Picture() = default;  // the empty picture
     explicit Picture(std::shared_ptr<const PictureImage> image);
@@ -30,6 +32,6 @@ class Picture {
 using PicturePtr = std::shared_ptr<Picture>;
 
 // A new empty picture (LoadPicture without a path).
-PicturePtr EmptyPicture();
+KELVO_API PicturePtr EmptyPicture();
 
 }  // namespace kelvo

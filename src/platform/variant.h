@@ -6,11 +6,13 @@
 #include <variant>
 #include <vector>
 
+#include "platform/api.h"
+
 namespace kelvo {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class Variant {
+class KELVO_API Variant {
   public:
     enum class Type { Null, Bool, Int, Double, Text, Bytes };
 

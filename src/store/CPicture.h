@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/api.h"
 #include "platform/database.h"
 #include "platform/interaction.h"
 #include "platform/picture.h"
@@ -19,7 +20,7 @@ class TempFile;
 
 // Listener of a store's events. Every argument is passed by reference and some raisers read
 // it back after the event. With several listeners, each sees what the previous one left.
-class CPictureEvents {
+class KELVO_API CPictureEvents {
   public:
     virtual ~CPictureEvents() = default;
     virtual void DataValidated(bool& bValid, std::string& sMsg) {}
@@ -37,7 +38,7 @@ class CPictureEvents {
 
 // An image control reached by property name (Visible, Stretch, Width, Height, Left, Top,
 // BorderStyle). Flags travel as Bool variants, sizes as Double. Unknown names throw Error.
-class ImageControl {
+class KELVO_API ImageControl {
   public:
     virtual ~ImageControl() = default;
     virtual Variant GetProperty(const std::string& name) = 0;
@@ -49,7 +50,7 @@ class CPicture;
 // Opens the editor window modally on `store`; returns the window's store once it has closed.
 using PhotoEditorLauncher = std::function<CPicture*(CPicture& store)>;
 
-class CPicture {
+class KELVO_API CPicture {
   public:
     // A service left null is the real one (DefaultServices).
     explicit CPicture(const Services& services = DefaultServices());
