@@ -10,9 +10,14 @@ trap 'rm -rf "$work"' EXIT
 [ $# -gt 0 ] || set -- "$work/examples.sqlite"
 export LD_LIBRARY_PATH="$prefix/lib:$prefix/lib/$(gcc -print-multiarch)${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
-for example in host-cpp; do
+for example in host-cpp host-c; do
   echo "== $example (against $prefix)"
   cmake -S "$here/$example" -B "$work/$example" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build "$work/$example" >/dev/null
-  for db in "$@"; do "$work/$example/$example" "$db"; done
+  for db in "$@"; do (cd "$work" && "$work/$example/$example" "$db"); done
 done
+
+echo "== host-c through pkg-config"
+PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/$(gcc -print-multiarch)/pkgconfig" \
+  sh -c 'cc -o "$1" "$2" $(pkg-config --cflags --libs kelvophotos)' - "$work/host-c-pc" "$here/host-c/main.c"
+(cd "$work" && "$work/host-c-pc" "$1")

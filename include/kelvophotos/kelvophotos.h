@@ -102,6 +102,7 @@ KP_API kp_status kp_first_record(kp_store* store);
 KP_API kp_status kp_last_record(kp_store* store);
 KP_API kp_status kp_next_record(kp_store* store);
 KP_API kp_status kp_previous_record(kp_store* store);
+/* CodeExists: code is compared as a number, or as a text when given in single quotes. */
 KP_API kp_status kp_check_code_exists(kp_store* store, const char* code);
 KP_API kp_status kp_check_description_exists(kp_store* store, const char* description);
 KP_API kp_status kp_save(kp_store* store, int new_record);
@@ -120,10 +121,10 @@ KP_API void kp_free(void* data);
 /* GetPhoto: the owner's default photo becomes the current one. *has_photo: 0 when none. */
 KP_API kp_status kp_get_photo(kp_store* store, const char* group, const char* owner,
                               kp_connection* cnn, int* has_photo);
-/* The current photo's size in kilobytes of bitmap and whether it is over PhotosMaxSize;
- * text (optional) gets the store's size text, valid until the next call on the store. */
-KP_API kp_status kp_photo_size(kp_store* store, double* kilobytes, int* over_limit,
-                               const char** text);
+/* The current photo's size as an uncompressed bitmap in bytes and whether it is over
+ * PhotosMaxSize (kilobytes). Any result may be NULL. text gets the size as the store shows
+ * it ("12.34 KB"), valid until the next call on the store. */
+KP_API kp_status kp_photo_size(kp_store* store, double* bytes, int* over_limit, const char** text);
 
 /* Bulk operations; progress through kp_on_conversion_progress. *done: the store's result. */
 KP_API kp_status kp_convert_all_to_files(kp_store* store, kp_connection* cnn, int* done);

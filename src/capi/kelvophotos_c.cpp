@@ -462,14 +462,14 @@ kp_status kp_get_photo(kp_store* h, const char* group, const char* owner, kp_con
     });
 }
 
-kp_status kp_photo_size(kp_store* h, double* kilobytes, int* over_limit, const char** text) {
+kp_status kp_photo_size(kp_store* h, double* bytes, int* over_limit, const char** text) {
     return guard(h != nullptr, [&] {
         const kelvo::Picture& photo = *h->store.OwnerPhoto();
         double size = 0;
         bool over = false;
-        h->store.CheckPicDiskSize(photo, &size);
-        h->sizeText = h->store.VerifyPhotoSize(photo, &over);
-        if (kilobytes) *kilobytes = size;
+        h->sizeText = h->store.CheckPicDiskSize(photo, &size);
+        h->store.VerifyPhotoSize(photo, &over);
+        if (bytes) *bytes = size;
         if (over_limit) *over_limit = over;
         if (text) *text = h->sizeText.c_str();
         return KP_OK;

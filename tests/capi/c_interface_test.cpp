@@ -1,0 +1,250 @@
+// The C interface through libkelvophotos alone, as a C or FFI host uses it, on SQLite and
+// PostgreSQL: events reach their callbacks, failures come back as status and text, and a
+// photo goes in as bytes and comes back as the same bitmap, kept in the table or as a file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "kelvophotos/kelvophotos.h"
+
+extern "C" const char* kp_header_is_c(void);
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+namespace fs = std::filesystem;
+
+void put32(Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+std::uint32_t get32(const Bytes& b, std::size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+
+// A 24-bit bottom-up bitmap whose pixel (x, y) is 0xRRGGBB = pixel(x, y).
+std::uint32_t pixel(int x, int y) {
+    return 0x102030u * (x + 1) + 0x300000u * y;
+}
+Bytes bitmap(int width, int height) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    Bytes b(54 + stride * height, 0);
+    b[0] = 'B', b[1] = 'M';
+    put32(b, 2, b.size()), put32(b, 10, 54), put32(b, 14, 40), put32(b, 18, width);
+    put32(b, 22, height), put32(b, 34, stride * height);
+    b[26] = 1, b[28] = 24;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                b[54 + (height - 1 - y) * stride + x * 3 + c] = pixel(x, y) >> (8 * c) & 0xff;
+    return b;
+}
+// Pixel (x, y) of a 24- or 32-bit bitmap, either row order.
+std::uint32_t pixelOf(const Bytes& b, int x, int y) {
+    const int width = static_cast<int>(get32(b, 18)), bits = b[28];
+    const auto height = static_cast<std::int32_t>(get32(b, 22));
+    const int row = height > 0 ? height - 1 - y : y, stride = (width * bits + 31) / 32 * 4;
+    const std::size_t at = get32(b, 10) + row * stride + x * bits / 8;
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16;
+}
+
+std::vector<std::string> backends() {
+    std::vector<std::string> names = {"sqlite"};
+    if (std::getenv("KELVO_PG_URI") || std::getenv("KELVO_REQUIRE_PG"))
+        names.push_back("postgresql");
+    return names;
+}
+
+// What the callbacks saw.
+struct Seen {
+    std::vector<std::string> errors;  // every text event, "Kind: text"
+    int position = 0, total = 0, progressCalls = 0;
+    int codeExists = -1, recordExists = -1, isLast = -1;
+};
+void onText(void* user, const char* text) {
+    static_cast<Seen*>(user)->errors.push_back(text);
+}
+void onPosition(void* user, int32_t* position, int32_t* total) {
+    static_cast<Seen*>(user)->position = *position;
+    static_cast<Seen*>(user)->total = *total;
+}
+void onProgress(void* user, const char*, int32_t*, int32_t*) {
+    ++static_cast<Seen*>(user)->progressCalls;
+}
+void onCode(void* user, int* v) {
+    static_cast<Seen*>(user)->codeExists = *v;
+}
+void onRecord(void* user, int* v) {
+    static_cast<Seen*>(user)->recordExists = *v;
+}
+void onLast(void* user, int* v) {
+    static_cast<Seen*>(user)->isLast = *v;
+}
+
+class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("kelvo-capi-" + std::to_string(getpid()));
+        fs::create_directories(folder_ / "photos");
+        const bool pg = std::get<0>(GetParam()) == "postgresql";
+        const char* uri = std::getenv("KELVO_PG_URI");
+        ASSERT_TRUE(!pg || uri) << "KELVO_PG_URI names no server";
+        table_ = "capi_photos_" + std::to_string(getpid());
+        ASSERT_EQ(kp_connect(pg ? uri : (folder_ / "db.sqlite").c_str(), &cnn_), KP_OK)
+            << kp_last_error();
+        exec("DROP TABLE IF EXISTS " + table_);
+        exec("CREATE TABLE " + table_ + " (CODE TEXT, DESCR TEXT, GRP TEXT, COMMENTS TEXT, " +
+             "DEF BOOLEAN, PIC " + (pg ? "BYTEA)" : "BLOB)"));
+        ASSERT_EQ(kp_store_create(&store_), KP_OK);
+        const std::pair<kp_text, std::string> texts[] = {
+            {KP_TABLE_NAME, table_},
+            {KP_OWNER_ID_FIELD, "CODE"},
+            {KP_OWNER_DESC_FIELD, "DESCR"},
+            {KP_OWNER_GROUP_FIELD, "GRP"},
+            {KP_OWNER_COMMENTS_FIELD, "COMMENTS"},
+            {KP_OWNER_DEFAULT_PHOTO_FIELD, "DEF"},
+            {KP_OWNER_PHOTO_FIELD, "PIC"},
+            {KP_PHOTOS_FOLDER, (folder_ / "photos/").string()}};
+        for (const auto& [which, value] : texts)
+            ASSERT_EQ(kp_set_text(store_, which, value.c_str()), KP_OK);
+        kp_set_flag(store_, KP_SAVE_AS_FILE, std::get<1>(GetParam()));
+        kp_on_table_error(store_, onText, &seen_);
+        kp_on_error_description(store_, onText, &seen_);
+        kp_on_error_saving_photo(store_, onText, &seen_);
+        kp_on_record_position(store_, onPosition, &seen_);
+        kp_on_conversion_progress(store_, onProgress, &seen_);
+        kp_on_code_exists(store_, onCode, &seen_);
+        kp_on_record_exists(store_, onRecord, &seen_);
+        kp_on_is_last_record(store_, onLast, &seen_);
+    }
+    void TearDown() override {
+        if (cnn_) kp_execute(cnn_, ("DROP TABLE IF EXISTS " + table_).c_str());
+        kp_store_destroy(store_);
+        kp_disconnect(cnn_);
+        fs::remove_all(folder_);
+    }
+    void exec(const std::string& sql) {
+        ASSERT_EQ(kp_execute(cnn_, sql.c_str()), KP_OK) << kp_last_error();
+    }
+    // Adds a photo of `owner` described `description` from bitmap bytes.
+    void add(const char* owner, const char* description, const Bytes& photo) {
+        ASSERT_EQ(kp_init(store_, owner, "staff", "Zoë", cnn_), KP_OK) << kp_last_error();
+        kp_set_text(store_, KP_PHOTO_CODE, owner);
+        kp_set_text(store_, KP_PHOTO_DESCRIPTION, description);
+        ASSERT_EQ(kp_set_photo_bytes(store_, photo.data(), photo.size()), KP_OK) << kp_last_error();
+        ASSERT_EQ(kp_save(store_, 1), KP_OK) << kp_last_error();
+    }
+    Bytes currentPhoto() {
+        unsigned char* data = nullptr;
+        size_t size = 0;
+        EXPECT_EQ(kp_photo_bytes(store_, &data, &size), KP_OK) << kp_last_error();
+        Bytes bytes(data, data + size);
+        kp_free(data);
+        return bytes;
+    }
+
+    fs::path folder_;
+    std::string table_;
+    kp_connection* cnn_ = nullptr;
+    kp_store* store_ = nullptr;
+    Seen seen_;
+};
+
+TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
+    EXPECT_STREQ(kp_header_is_c(), "3.3");
+    add("E-7", "badge", bitmap(5, 4));
+    add("E-7", "desk, side \"B\"", bitmap(3, 2));
+    ASSERT_TRUE(seen_.errors.empty()) << seen_.errors.front();
+
+    ASSERT_EQ(kp_init(store_, "E-7", "staff", "Zoë", cnn_), KP_OK);
+    ASSERT_EQ(kp_load_data(store_, 0), KP_OK);
+    kp_last_record(store_);
+    EXPECT_EQ(seen_.position, 2);
+    EXPECT_EQ(seen_.total, 2);
+    EXPECT_EQ(seen_.isLast, 1);
+    kp_search(store_, "", "desk, side \"B\"");
+    EXPECT_EQ(seen_.recordExists, 1);
+    const char* description = nullptr;
+    kp_get_text(store_, KP_PHOTO_DESCRIPTION, &description);
+    EXPECT_STREQ(description, "desk, side \"B\"");
+
+    kp_search(store_, "", "badge");
+    Bytes out = currentPhoto();
+    ASSERT_GT(out.size(), 54u);
+    ASSERT_EQ(get32(out, 18), 5u);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(pixelOf(out, x, y), pixel(x, y)) << x << "," << y;
+    const fs::path file = folder_ / "out.bmp";
+    ASSERT_EQ(kp_photo_file(store_, file.c_str()), KP_OK) << kp_last_error();
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), out);
+    double bytes = 0;
+    int over = 1;
+    const char* sizeText = nullptr;
+    ASSERT_EQ(kp_photo_size(store_, &bytes, &over, &sizeText), KP_OK);
+    EXPECT_EQ(bytes, out.size());
+    EXPECT_EQ(over, 0);
+    EXPECT_STREQ(sizeText, "0.12 KB");
+
+    int has = 0;
+    ASSERT_EQ(kp_get_photo(store_, "staff", "E-7", cnn_, &has), KP_OK);
+    EXPECT_EQ(has, 1);
+    kp_check_code_exists(store_, "'E-7'");  // unquoted, compared as a number
+    EXPECT_EQ(seen_.codeExists, 1);
+    kp_search(store_, "", "badge");
+    EXPECT_EQ(pixelOf(currentPhoto(), 2, 1), pixel(2, 1));
+
+    // The whole table changes form and back; every photo stays readable.
+    int done = 0;
+    const bool asFiles = std::get<1>(GetParam());
+    kp_set_flag(store_, KP_SAVE_AS_FILE, !asFiles);
+    ASSERT_EQ((asFiles ? kp_convert_all_to_blobs : kp_convert_all_to_files)(store_, cnn_, &done),
+              KP_OK);
+    EXPECT_EQ(done, 1) << (seen_.errors.empty() ? "" : seen_.errors.back());
+    EXPECT_GE(seen_.progressCalls, 2);  // at least one a row
+    kp_init(store_, "E-7", "staff", "Zoë", cnn_);
+    kp_search(store_, "", "badge");
+    EXPECT_EQ(pixelOf(currentPhoto(), 2, 1), pixel(2, 1));
+    EXPECT_TRUE(seen_.errors.empty()) << seen_.errors.front();
+}
+
+TEST_P(CInterface, FailuresComeBackAsStatusAndText) {
+    kp_connection* none = nullptr;
+    EXPECT_EQ(kp_connect("postgresql://nobody@127.0.0.1:1/none", &none), KP_FAILED);
+    EXPECT_STRNE(kp_last_error(), "");
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(kp_init(nullptr, "E-7", "staff", "", cnn_), KP_INVALID_ARGUMENT);
+    EXPECT_EQ(kp_set_text(store_, KP_TABLE_NAME, nullptr), KP_INVALID_ARGUMENT);
+    EXPECT_EQ(kp_execute(cnn_, "SELECT FROM nowhere_at_all"), KP_FAILED);
+    EXPECT_STRNE(kp_last_error(), "");
+
+    const unsigned char corrupt[] = {'B', 'M', 1, 2, 3, 4, 5};
+    EXPECT_EQ(kp_set_photo_bytes(store_, corrupt, sizeof corrupt), KP_FAILED);
+    EXPECT_STRNE(kp_last_error(), "");
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    EXPECT_EQ(kp_photo_bytes(store_, &data, &size), KP_FAILED);
+    EXPECT_EQ(kp_photo_file(store_, (folder_ / "none.bmp").c_str()), KP_FAILED);
+
+    // The store reports a table it cannot read through its event, and the call succeeds.
+    kp_set_text(store_, KP_TABLE_NAME, "no_such_table");
+    EXPECT_EQ(kp_init(store_, "E-7", "staff", "", cnn_), KP_OK);
+    EXPECT_FALSE(seen_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CInterface,
+                         testing::Combine(testing::ValuesIn(backends()), testing::Bool()),
+                         [](const auto& info) {
+                             return std::get<0>(info.param) +
+                                    (std::get<1>(info.param) ? "_files" : "_blobs");
+                         });
+
+}  // namespace
