@@ -19,5 +19,5 @@ done
 
 echo "== host-c through pkg-config"
 PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/$(gcc -print-multiarch)/pkgconfig" \
-  sh -c 'cc -o "$1" "$2" $(pkg-config --cflags --libs kelvophotos)' - "$work/host-c-pc" "$here/host-c/main.c"
+  sh -c 'cc -o "$1" "$2" $(pkg-config --define-prefix --cflags --libs kelvophotos)' - "$work/host-c-pc" "$here/host-c/main.c"
 (cd "$work" && "$work/host-c-pc" "$1")
