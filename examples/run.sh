@@ -17,6 +17,10 @@ for example in host-cpp host-c; do
   for db in "$@"; do (cd "$work" && "$work/$example/$example" "$db"); done
 done
 
+echo "== python/attach_photos.py"
+export PYTHONPATH="$prefix/lib/python3/dist-packages:$prefix/lib/$(gcc -print-multiarch)/python3/dist-packages"
+for db in "$@"; do (cd "$work" && python3 "$here/python/attach_photos.py" "$db"); done
+
 echo "== host-c through pkg-config"
 PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/$(gcc -print-multiarch)/pkgconfig" \
   sh -c 'cc -o "$1" "$2" $(pkg-config --define-prefix --cflags --libs kelvophotos)' - "$work/host-c-pc" "$here/host-c/main.c"
