@@ -51,6 +51,7 @@ target_compile_features(kelvophotos_lib PUBLIC cxx_std_20)
 target_include_directories(kelvophotos_lib PUBLIC
   $<BUILD_INTERFACE:${KELVO_STAGED_INCLUDE}> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_include_directories(kelvophotos_lib PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(kelvophotos_lib PRIVATE kelvo_platform_deps)
 if(BUILD_SHARED_LIBS)
   target_link_options(kelvophotos_lib PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:-z,defs")

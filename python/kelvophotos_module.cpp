@@ -10,6 +10,8 @@
 #include <kelvophotos/files.h>
 #include <kelvophotos/version.h>
 
+#include "capi/bitmap_bytes.h"
+
 #include <array>
 #include <string>
 
@@ -86,15 +88,7 @@ kelvo::PictureService& pictures() {
 py::object photoBytes(CPicture& store) {
     kelvo::PicturePtr photo = store.OwnerPhoto();
     if (photo->IsEmpty()) return py::none();
-    std::unique_ptr<kelvo::TempFile> scratch = kelvo::DefaultServices().files->OpenScratchFile();
-    pictures().WritePicture(*photo, *scratch, "photo bytes");
-    std::unique_ptr<kelvo::InputFile> in = scratch->ReadBack();
-    std::string bytes(static_cast<std::size_t>(in->Length()), '\0');
-    std::size_t got = 0, n = 0;
-    while ((n = in->Read(reinterpret_cast<std::uint8_t*>(bytes.data()) + got, bytes.size() - got)))
-        got += n;
-    bytes.resize(got);
-    return py::bytes(bytes);
+    return py::bytes(kelvo::BitmapBytes(*photo));
 }
 
 void setPhotoBytes(CPicture& store, const py::object& value) {

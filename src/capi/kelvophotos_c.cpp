@@ -7,6 +7,8 @@
 #include <kelvophotos/files.h>
 #include <kelvophotos/version.h>
 
+#include "capi/bitmap_bytes.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -430,17 +432,7 @@ kp_status kp_photo_file(kp_store* h, const char* bitmap_path) {
 kp_status kp_photo_bytes(kp_store* h, unsigned char** data, size_t* size) {
     return guard(h && data && size, [&] {
         if (requirePhoto(h->store) != KP_OK) return KP_FAILED;
-        kelvo::FileSystem& files = *kelvo::DefaultServices().files;
-        std::string path = h->store.GetTempPixName();
-        kelvo::Bytes bytes;
-        try {
-            kelvo::DefaultServices().pictures->SavePicture(*h->store.OwnerPhoto(), path);
-            bytes = files.ReadAll(path);
-        } catch (...) {
-            if (files.FileExists(path)) files.DeleteFile(path);
-            throw;
-        }
-        files.DeleteFile(path);
+        const std::string bytes = kelvo::BitmapBytes(*h->store.OwnerPhoto());
         *data = static_cast<unsigned char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
         if (!*data) return fail(KP_FAILED, "out of memory");
         std::memcpy(*data, bytes.data(), bytes.size());
