@@ -177,6 +177,8 @@ class KELVO_API CPicture {
     // The store's recordset and connection; throw Error when Init has not provided them.
     Recordset& photoRows();
     Connection& connection();
+    // Throws Error naming the first configured column that `rs` lacks.
+    void requireConfiguredColumns(Recordset& rs) const;
     // Where the store's own statements run: DBConnection, or the recordset's connection
     // when Init was handed only a recordset. Throws Error when there is neither.
     Connection& statementConnection();

@@ -17,6 +17,8 @@ const std::string& orDash(const std::string& value) {
 
 void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     WrittenPhotoScope rereadWithoutDecoding(*this);
+    // A row without one of its columns would lose that value, the photo above all.
+    if (!guarded([&] { requireConfiguredColumns(photoRows()); })) return;
     // A replacement edits the current row in place rather than deleting it and adding it
     // anew: the row is never missing, a failed write keeps its old photo, and a table with
     // a unique key on its columns accepts it. Without a current row it is added instead.

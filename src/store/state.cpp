@@ -85,6 +85,13 @@ Connection& CPicture::connection() {
     return *m_cnDBConnection;
 }
 
+void CPicture::requireConfiguredColumns(Recordset& rs) const {
+    for (const std::string* column :
+         {&OwnerIDField, &OwnerDescField, &OwnerGroupField, &OwnerCommentsField,
+          &OwnerDefaultPhotoField, &OwnerPhotoField})
+        if (!column->empty()) rs.Fields(*column);
+}
+
 Connection& CPicture::statementConnection() {
     if (!m_cnDBConnection && m_rsPhotoDetails && m_rsPhotoDetails->ActiveConnection())
         return *m_rsPhotoDetails->ActiveConnection();
@@ -115,6 +122,8 @@ void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
         }
         m_dInitialMaxSize = PhotosMaxSize;
         Recordset& rs = *m_rsPhotoDetails;
+        // A mistyped column is found now, not by a save that would leave it out.
+        if (rs.IsOpen()) requireConfiguredColumns(rs);
         if (rs.RecordCount() > 0) {
             rs.MoveLast();
             m_lTotalRecords = rs.RecordCount();

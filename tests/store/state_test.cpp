@@ -91,8 +91,25 @@ TEST_P(InitTest, FailuresRaiseTableErrorWithTheDatabasesText) {
     store->Init("A1", "CUST", "", nullptr, db->connection());
     EXPECT_EQ(events.count("TableError: "), 1);
 
-    events.clear();
+    // A mistyped column is an error at Init, and a host going on regardless adds no row.
     store->OwnerIDField = "CODE";
+    for (std::string CPicture::*field :
+         {&CPicture::OwnerDescField, &CPicture::OwnerCommentsField,
+          &CPicture::OwnerDefaultPhotoField, &CPicture::OwnerPhotoField}) {
+        auto mistyped = newStore(field == &CPicture::OwnerPhotoField);
+        (*mistyped).*field = "PICTURE";
+        events.clear();
+        mistyped->Init("A1", "CUST", "", nullptr, db->connection());
+        EXPECT_EQ(events.lines.size(), 1u);
+        EXPECT_EQ(events.count("TableError: "), 1);
+        mistyped->PhotoDescription("Front");
+        mistyped->Photo(MakePicture(3, 3));
+        mistyped->SavePhotoDetails(true, false);
+        EXPECT_GE(events.count("ErrorDescrption: "), 1);
+        EXPECT_EQ(rowCount("A1", "CUST"), 0);
+    }
+
+    events.clear();
     auto closed = db->OpenAnother();
     closed->Close();
     store->Init("A1", "CUST", "", nullptr, closed);
