@@ -36,6 +36,25 @@ std::string QuoteIdentifier(const std::string& name) {
     return quoted + "\"";
 }
 
+std::pair<std::string, std::string> SplitTableName(const std::string& name) {
+    const auto dot = name.find('.');
+    if (dot == std::string::npos) return {"", name};
+    return {name.substr(0, dot), name.substr(dot + 1)};
+}
+
+void CheckTableName(const std::string& name) {
+    const auto [schema, table] = SplitTableName(name);
+    const bool valid =
+        IsValidIdentifier(table) && (schema.empty() ? name == table : IsValidIdentifier(schema));
+    if (!valid) throw Error("invalid table name: \"" + name + "\"");
+}
+
+std::string QuoteTableName(const std::string& name) {
+    const auto [schema, table] = SplitTableName(name);
+    return schema.empty() ? QuoteIdentifier(table)
+                          : QuoteIdentifier(schema) + "." + QuoteIdentifier(table);
+}
+
 int TableInfo::IndexOf(const std::string& column) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
         if (columns[i].name == column) return static_cast<int>(i);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/database.h"
@@ -22,7 +23,7 @@ struct ColumnInfo {
 };
 
 struct TableInfo {
-    std::string name;  // as the catalog spells it
+    std::string name;  // as the catalog spells it: "table" or "schema.table"
     std::vector<ColumnInfo> columns;
 
     // Index of the column named `name` (without regard to case), or -1.
@@ -143,7 +144,14 @@ std::unique_ptr<Backend> OpenPostgres(const std::string& uri);
 bool IsValidIdentifier(const std::string& name);
 // Throws Error "invalid <what> name: ..." unless `name` is a valid identifier.
 void CheckIdentifier(const std::string& name, const char* what);
-std::string QuoteIdentifier(const std::string& name);       // REQUIRES: a valid identifier
+std::string QuoteIdentifier(const std::string& name);  // REQUIRES: a valid identifier
+// A table name is `table` or `schema.table`. Throws Error "invalid table name: ..." unless
+// each part is a valid identifier.
+void CheckTableName(const std::string& name);
+// The schema part ("" when there is none) and the table part of a checked table name.
+std::pair<std::string, std::string> SplitTableName(const std::string& name);
+// Each part of a checked table name quoted: "crm"."photos".
+std::string QuoteTableName(const std::string& name);
 bool SameName(const std::string& a, const std::string& b);  // ASCII case-insensitive
 
 // `"c1" = <p1> AND "c2" = <p2> ...` where <pN> is placeholder(N), N counting from `first`.

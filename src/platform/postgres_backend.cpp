@@ -258,19 +258,26 @@ class PostgresBackend : public Backend {
     std::string Engine() const override { return "postgresql"; }
 
     TableInfo Table(const std::string& name) override {
-        CheckIdentifier(name, "table");
+        CheckTableName(name);
+        const auto [schema, unqualified] = SplitTableName(name);
         Params find;
-        find.add(Variant(name));
+        find.add(Variant(unqualified));
+        if (!schema.empty()) find.add(Variant(schema));
         // Unquoted names fold to lower case, so the host's spelling is matched without
-        // regard to case, an exact spelling first.
-        Result table = run(
-            "SELECT c.oid, c.relname FROM pg_catalog.pg_class c "
-            "WHERE c.relkind IN ('r','p','v','m','f') AND pg_catalog.pg_table_is_visible(c.oid) "
-            "AND lower(c.relname) = lower($1) ORDER BY (c.relname = $1) DESC, c.relname LIMIT 1",
-            find);
+        // regard to case, an exact spelling first. A schema-qualified name is looked up in
+        // that schema, any other among the tables the search path shows.
+        Result table =
+            run("SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
+                "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+                "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
+                    std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
+                                               : "lower(n.nspname) = lower($2)") +
+                    " ORDER BY (c.relname = $1) DESC, " +
+                    (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1",
+                find);
         if (table.rows() == 0) throw Error("table \"" + name + "\" does not exist");
         TableInfo info;
-        info.name = table.text(0, 1);
+        info.name = schema.empty() ? table.text(0, 2) : table.text(0, 1) + "." + table.text(0, 2);
 
         Params of;
         of.add(Variant(table.text(0, 0)));
@@ -286,7 +293,7 @@ class PostgresBackend : public Backend {
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
-        std::string sql = "SELECT ctid::text FROM " + QuoteIdentifier(table.name);
+        std::string sql = "SELECT ctid::text FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
         sql += " ORDER BY ";
         if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
@@ -305,7 +312,7 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(Variant(tidArray(keys)));
         Result result = run("SELECT ctid::text, " + ValueColumnList(table) + " FROM " +
-                                QuoteIdentifier(table.name) + " WHERE ctid = ANY($1::tid[])",
+                                QuoteTableName(table.name) + " WHERE ctid = ANY($1::tid[])",
                             params);
         std::map<std::string, std::vector<Variant>> byKey;
         for (int r = 0; r < result.rows(); ++r) {
@@ -324,7 +331,7 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(Variant(tidArray(keys)));
         Result result = run("SELECT ctid::text, " + QuoteIdentifier(column.name) + " FROM " +
-                                QuoteIdentifier(table.name) + " WHERE ctid = ANY($1::tid[])",
+                                QuoteTableName(table.name) + " WHERE ctid = ANY($1::tid[])",
                             params);
         std::map<std::string, Variant> byKey;
         for (int i = 0; i < result.rows(); ++i)
@@ -345,7 +352,7 @@ class PostgresBackend : public Backend {
             slots += (i ? ", " : "") + dollar(static_cast<int>(i) + 1);
         }
         const std::string sql =
-            "INSERT INTO " + QuoteIdentifier(table.name) +
+            "INSERT INTO " + QuoteTableName(table.name) +
             (values.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + slots + ")") +
             " RETURNING ctid::text";
         Params params;
@@ -366,7 +373,7 @@ class PostgresBackend : public Backend {
             params.addAll(values);
             params.add(key);
             now = returningKey(table,
-                               "UPDATE " + QuoteIdentifier(table.name) + " SET " +
+                               "UPDATE " + QuoteTableName(table.name) + " SET " +
                                    EqualityList(values, ", ", dollar, 1) + " WHERE ctid = " +
                                    dollar(params.count()) + "::tid RETURNING ctid::text",
                                params);
@@ -381,7 +388,7 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(key);
         PGresult* raw = params.exec(
-            conn_, "DELETE FROM " + QuoteIdentifier(table.name) + " WHERE ctid = $1::tid", 0);
+            conn_, "DELETE FROM " + QuoteTableName(table.name) + " WHERE ctid = $1::tid", 0);
         Result result(conn_, raw);
         if (std::string(PQcmdTuples(raw)) != "1") rowGone(table);
     }
@@ -391,7 +398,7 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(key);
         Result result = run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
-                                QuoteIdentifier(table.name) + " WHERE ctid = $1::tid",
+                                QuoteTableName(table.name) + " WHERE ctid = $1::tid",
                             params);
         if (result.rows() == 0) rowGone(table);
         if (result.isNull(0, 0)) return std::nullopt;
@@ -405,7 +412,7 @@ class PostgresBackend : public Backend {
         params.add(Variant(offset + 1));
         params.add(Variant(length));
         Result result = run("SELECT substring(" + QuoteIdentifier(column.name) +
-                                " from $2::int for $3::int) FROM " + QuoteIdentifier(table.name) +
+                                " from $2::int for $3::int) FROM " + QuoteTableName(table.name) +
                                 " WHERE ctid = $1::tid",
                             params, 1);
         if (result.rows() == 0) rowGone(table);
@@ -433,7 +440,7 @@ class PostgresBackend : public Backend {
     // The old and new ctid of each rewritten row come back, so open keysets follow them.
     void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                        const std::vector<BoundValue>& where) override {
-        const std::string name = QuoteIdentifier(table.name);
+        const std::string name = QuoteTableName(table.name);
         std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid FROM " + name + " WHERE " +
                           DifferenceList(set, "IS DISTINCT FROM", dollar, 1);
         if (!where.empty())
@@ -453,7 +460,7 @@ class PostgresBackend : public Backend {
     }
 
     void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
-        std::string sql = "DELETE FROM " + QuoteIdentifier(table.name);
+        std::string sql = "DELETE FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
         Params params;
         params.addAll(where);
@@ -505,7 +512,7 @@ class PostgresBackend : public Backend {
                 params.add(key);
                 const std::string value = written == 0 ? "$1" : column + " || $1";
                 key = returningKey(table,
-                                   "UPDATE " + QuoteIdentifier(table.name) + " SET " + column +
+                                   "UPDATE " + QuoteTableName(table.name) + " SET " + column +
                                        " = " + value + " WHERE ctid = $2::tid RETURNING ctid::text",
                                    params);
                 written += want;

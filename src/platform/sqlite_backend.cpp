@@ -156,8 +156,9 @@ class BlobHandle {
     BlobHandle(sqlite3* db, const TableInfo& table, const ColumnInfo& column, std::int64_t rowid,
                bool write)
         : db_(db) {
-        if (sqlite3_blob_open(db, "main", table.name.c_str(), column.name.c_str(), rowid,
-                              write ? 1 : 0, &blob_) != SQLITE_OK) {
+        const auto [schema, name] = SplitTableName(table.name);
+        if (sqlite3_blob_open(db, schema.empty() ? "main" : schema.c_str(), name.c_str(),
+                              column.name.c_str(), rowid, write ? 1 : 0, &blob_) != SQLITE_OK) {
             const std::string message = sqlite3_errmsg(db);
             sqlite3_blob_close(blob_);
             throw Error(message);
@@ -204,7 +205,7 @@ class SqliteBackend : public Backend {
     std::string Engine() const override { return "sqlite"; }
 
     TableInfo Table(const std::string& name) override {
-        CheckIdentifier(name, "table");
+        CheckTableName(name);
         const std::int64_t version = schemaVersion();
         if (version != tablesVersion_) {
             tables_.clear();
@@ -218,7 +219,7 @@ class SqliteBackend : public Backend {
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
-        std::string sql = "SELECT rowid FROM " + QuoteIdentifier(table.name);
+        std::string sql = "SELECT rowid FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", numbered, 1);
         sql += " ORDER BY ";
         if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
@@ -235,9 +236,8 @@ class SqliteBackend : public Backend {
         std::string slots;
         for (std::size_t i = 0; i < keys.size(); ++i)
             slots += (i ? ", " : "") + numbered(static_cast<int>(i) + 1);
-        Statement select =
-            prepared("SELECT rowid, " + ValueColumnList(table) + " FROM " +
-                     QuoteIdentifier(table.name) + " WHERE rowid IN (" + slots + ")");
+        Statement select = prepared("SELECT rowid, " + ValueColumnList(table) + " FROM " +
+                                    QuoteTableName(table.name) + " WHERE rowid IN (" + slots + ")");
         for (std::size_t i = 0; i < keys.size(); ++i) select.bind(static_cast<int>(i) + 1, keys[i]);
         std::map<std::string, std::vector<Variant>> byKey;
         while (select.step()) {
@@ -252,7 +252,7 @@ class SqliteBackend : public Backend {
     std::vector<Variant> ColumnValues(const TableInfo& table, const std::vector<RowKey>& keys,
                                       const ColumnInfo& column) override {
         Statement select = prepared("SELECT " + QuoteIdentifier(column.name) + " FROM " +
-                                    QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+                                    QuoteTableName(table.name) + " WHERE rowid = ?1");
         std::vector<Variant> values;
         for (const RowKey& key : keys) {
             select.reset();
@@ -278,7 +278,7 @@ class SqliteBackend : public Backend {
                 ++n;
             }
             const std::string sql =
-                "INSERT INTO " + QuoteIdentifier(table.name) +
+                "INSERT INTO " + QuoteTableName(table.name) +
                 (n ? " (" + names + ") VALUES (" + slots + ")" : " DEFAULT VALUES");
             Statement insert = prepared(sql);
             insert.bindAll(values, 1);
@@ -301,7 +301,7 @@ class SqliteBackend : public Backend {
                        numbered(n + 1) + ")";
                 ++n;
             }
-            Statement update = prepared("UPDATE " + QuoteIdentifier(table.name) + " SET " + set +
+            Statement update = prepared("UPDATE " + QuoteTableName(table.name) + " SET " + set +
                                         " WHERE rowid = " + numbered(n + 1));
             update.bindAll(values, 1);
             bindSizes(update, blobs, static_cast<int>(values.size()) + 1);
@@ -315,7 +315,7 @@ class SqliteBackend : public Backend {
 
     void DeleteRow(const TableInfo& table, const RowKey& key) override {
         Statement remove =
-            prepared("DELETE FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+            prepared("DELETE FROM " + QuoteTableName(table.name) + " WHERE rowid = ?1");
         remove.bind(1, key);
         remove.run();
         if (sqlite3_changes(db_) != 1) rowGone(table);
@@ -329,7 +329,7 @@ class SqliteBackend : public Backend {
         Statement kind =
             prepared("SELECT typeof(" + name + "), CASE typeof(" + name +
                      ") WHEN 'text' THEN length(CAST(" + name + " AS BLOB)) ELSE length(" + name +
-                     ") END FROM " + QuoteIdentifier(table.name) + " WHERE rowid = ?1");
+                     ") END FROM " + QuoteTableName(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
         if (!kind.step()) rowGone(table);
         if (kind.column(0).toText() == "null") return std::nullopt;
@@ -380,7 +380,7 @@ class SqliteBackend : public Backend {
 
     void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                        const std::vector<BoundValue>& where) override {
-        std::string sql = "UPDATE " + QuoteIdentifier(table.name) + " SET " +
+        std::string sql = "UPDATE " + QuoteTableName(table.name) + " SET " +
                           EqualityList(set, ", ", numbered, 1) + " WHERE " +
                           DifferenceList(set, "IS NOT", numbered, 1);
         if (!where.empty())
@@ -393,7 +393,7 @@ class SqliteBackend : public Backend {
     }
 
     void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
-        std::string sql = "DELETE FROM " + QuoteIdentifier(table.name);
+        std::string sql = "DELETE FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", numbered, 1);
         Statement remove = prepared(sql);
         remove.bindAll(where, 1);
@@ -401,17 +401,25 @@ class SqliteBackend : public Backend {
     }
 
   private:
+    // A schema-qualified name is looked up in that attached database only.
     TableInfo readTable(const std::string& name) {
+        const auto [schema, unqualified] = SplitTableName(name);
+        const std::string master =
+            schema.empty() ? "sqlite_master" : QuoteIdentifier(schema) + ".sqlite_master";
         TableInfo table;
-        Statement find = prepared(
-            "SELECT name FROM sqlite_master WHERE type IN ('table','view') "
-            "AND name = ?1 COLLATE NOCASE ORDER BY name = ?1 DESC");
-        find.bind(1, Variant(name));
+        Statement find = prepared("SELECT name FROM " + master +
+                                  " WHERE type IN ('table','view') "
+                                  "AND name = ?1 COLLATE NOCASE ORDER BY name = ?1 DESC");
+        find.bind(1, Variant(unqualified));
         if (!find.step()) throw Error("table \"" + name + "\" does not exist");
-        table.name = find.column(0).toText();
+        const std::string found = find.column(0).toText();
+        table.name = schema.empty() ? found : schema + "." + found;
 
-        Statement columns = prepared("SELECT name, type FROM pragma_table_info(?1)");
-        columns.bind(1, Variant(table.name));
+        Statement columns =
+            prepared(schema.empty() ? "SELECT name, type FROM pragma_table_info(?1)"
+                                    : "SELECT name, type FROM pragma_table_info(?1, ?2)");
+        columns.bind(1, Variant(found));
+        if (!schema.empty()) columns.bind(2, Variant(schema));
         while (columns.step())
             table.columns.push_back(
                 {columns.column(0).toText(),

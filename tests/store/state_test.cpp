@@ -117,6 +117,32 @@ TEST_P(InitTest, FailuresRaiseTableErrorWithTheDatabasesText) {
     EXPECT_EQ(events.lines.size(), 1u);
 }
 
+TEST_P(InitTest, SchemaQualifiedTablesHoldPhotosAndBadNamesAreRefused) {
+    db->CreatePhotoTable("crm.PHOTOS");
+    PicturePtr photo = MakePicture(5, 4, 0x445566);
+    for (bool saveAsFile : {false, true}) {
+        auto store = newStore(saveAsFile);
+        store->TableName = "crm.PHOTOS";
+        store->Init("A1", "CUST", "", nullptr, db->connection());
+        store->PhotoDescription(saveAsFile ? "File" : "Column");
+        store->Photo(photo);
+        store->SavePhotoDetails(true, false);
+        auto reader = newStore(saveAsFile);
+        reader->TableName = "crm.PHOTOS";
+        EXPECT_EQ(PixelAt(*reader->GetPhoto("CUST", "A1", db->connection()), 4, 3), 0x445566u);
+    }
+    EXPECT_EQ(events.count("TableError") + events.count("Error"), 0);
+    EXPECT_EQ(rowCount("A1", "CUST"), 0) << "PHOTOS without its schema is another table";
+
+    auto store = newStore();
+    for (const char* bad : {"crm.", ".PHOTOS", "x.crm.PHOTOS", "crm.PHO\"TOS", "crm.NONE"}) {
+        events.clear();
+        store->TableName = bad;
+        store->Init("A1", "CUST", "", nullptr, db->connection());
+        EXPECT_EQ(events.count("TableError: "), 1) << bad;
+    }
+}
+
 TEST_P(InitTest, GivenRecordsetIsUsedAndConnectionKept) {
     addRow("A1", "Front", "CUST");
     auto store = newStore();

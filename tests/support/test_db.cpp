@@ -104,8 +104,14 @@ void TestDatabase::CreatePhotoTable(const std::string& table) {
     // Unquoted on PostgreSQL, as a host would: the names fold to lower case there.
     const char* binary = backend_ == "postgresql" ? "bytea" : "BLOB";
     for (char c : table)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.')
             throw Error("invalid table name for a test table: " + table);
+    if (const auto dot = table.find('.'); dot != std::string::npos) {
+        const std::string schema = table.substr(0, dot);
+        connection()->Execute(backend_ == "postgresql" ? "CREATE SCHEMA IF NOT EXISTS " + schema
+                                                       : "ATTACH DATABASE '" + folder_ + "/" +
+                                                             schema + ".db' AS " + schema);
+    }
     connection()->Execute("CREATE TABLE " + table +
                           " (CODE text, DESCR text, GRP text, COMMENTS text, DEF boolean, PIC " +
                           binary + ")");

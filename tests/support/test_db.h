@@ -37,6 +37,8 @@ class TestDatabase {
     std::shared_ptr<Connection> OpenAnother();             // a second connection
 
     // The usual photo table: CODE, DESCR, GRP, COMMENTS texts, DEF boolean, PIC binary.
+    // "schema.table" makes the schema first (SQLite: attaches a database of that name to
+    // connection()).
     void CreatePhotoTable(const std::string& table = "PHOTOS");
 
   private:
