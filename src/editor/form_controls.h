@@ -121,6 +121,8 @@ class FormControls {
     virtual void ListSetText(const std::string& key, const std::string& text) = 0;
     virtual void ListSelect(const std::string& key) = 0;
     virtual std::string ListSelectedKey() = 0;  // "" when nothing is selected
+    // Leaves no item selected or current.
+    virtual void ListSelectNone() = 0;
     virtual void ListEnsureVisible(const std::string& key) = 0;
 
     // The pop-up menu mnuPhotoAction.

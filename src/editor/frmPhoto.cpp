@@ -290,6 +290,7 @@ void frmPhoto::SetAddMode() {
     ClearFields();
     SetFormCaption(sCaptionBase, "Add Photo", "");
     sSelectedKey = "";
+    ctl_.ListSelectNone();  // the highlighted item is not the photo being added
     ctl_.Locked(txtDescription, false);
     ctl_.Locked(txtComments, false);
     ctl_.Enabled(cmdSave, false);

@@ -244,6 +244,9 @@ TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
         EXPECT_FALSE(Widget<QPushButton>(window, Ctl::chkAction)->isChecked());
         EXPECT_EQ(description->text().toStdString(), "harbour.png");
         EXPECT_EQ(window.windowTitle().toStdString(), "[Add Photo] - CUST - [A1  Alice]");
+        // The photo being added is in no item yet: none is highlighted.
+        EXPECT_TRUE(list->selectedItems().isEmpty());
+        EXPECT_EQ(list->currentItem(), nullptr);
         SaveShot(window, "add-mode");
         TypeInto(window.widget(Ctl::txtComments), QStringLiteral("by the sea"));
         QTest::mouseClick(window.widget(Ctl::chkDefault), Qt::LeftButton);

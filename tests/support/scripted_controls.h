@@ -80,6 +80,7 @@ class ScriptedControls : public FormControls {
     void ListSetText(const std::string& key, const std::string& text) override;
     void ListSelect(const std::string& key) override;
     std::string ListSelectedKey() override { return selectedKey; }
+    void ListSelectNone() override { selectedKey.clear(); }
     void ListEnsureVisible(const std::string& key) override { ensuredVisible.push_back(key); }
 
     bool MenuEnabled(MenuItem item) override { return menuEnabled[item]; }

@@ -629,14 +629,13 @@ void QtPhotoWindow::ListInsert(int position, const std::string& key, const std::
 void QtPhotoWindow::ListRemove(const std::string& key) {
     QTreeWidgetItem* item = itemByKey(key);
     if (!item) throw Error("Element not found");
-    QSignalBlocker blocker(lvwPicDescription_);
     bool wasSelected = item->isSelected() || item == lvwPicDescription_->currentItem();
-    delete item;
-    // Qt would move the highlight to a neighbour whose photo is not shown.
-    if (wasSelected) {
-        lvwPicDescription_->setCurrentItem(nullptr);
-        lvwPicDescription_->clearSelection();
+    {
+        QSignalBlocker blocker(lvwPicDescription_);
+        delete item;
     }
+    // Qt would move the highlight to a neighbour whose photo is not shown.
+    if (wasSelected) ListSelectNone();
 }
 
 int QtPhotoWindow::ListCount() {
@@ -668,6 +667,12 @@ void QtPhotoWindow::ListSelect(const std::string& key) {
 std::string QtPhotoWindow::ListSelectedKey() {
     QList<QTreeWidgetItem*> selected = lvwPicDescription_->selectedItems();
     return selected.isEmpty() ? "" : S(selected.first()->data(0, Qt::UserRole).toString());
+}
+
+void QtPhotoWindow::ListSelectNone() {
+    QSignalBlocker blocker(lvwPicDescription_);
+    lvwPicDescription_->setCurrentItem(nullptr);
+    lvwPicDescription_->clearSelection();
 }
 
 void QtPhotoWindow::ListEnsureVisible(const std::string& key) {

@@ -90,6 +90,7 @@ class QtPhotoWindow : public QDialog, public FormControls {
     void ListSetText(const std::string& key, const std::string& text) override;
     void ListSelect(const std::string& key) override;
     std::string ListSelectedKey() override;
+    void ListSelectNone() override;
     void ListEnsureVisible(const std::string& key) override;
     bool MenuEnabled(MenuItem item) override;
     void MenuEnabled(MenuItem item, bool enabled) override;
