@@ -1,5 +1,7 @@
-// PostgreSQL engine through libpq: rows are known by ctid, refreshed from RETURNING after
-// every write; bytea columns are read by ranges and written by appending bounded pieces.
+// PostgreSQL engine through libpq: rows are known by the table's primary key (or a unique
+// key of non-null columns), which another session's update leaves alone; a table without
+// one falls back to ctid, refreshed from RETURNING after every write. bytea columns are
+// read by ranges and written by appending bounded pieces.
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -29,12 +31,62 @@ std::string dollar(int n) {
     return "$" + std::to_string(n);
 }
 
-// Row keys as one tid[] literal, bound as a single parameter.
-std::string tidArray(const std::vector<RowKey>& keys) {
+// Row keys as one array literal, bound as a single parameter.
+std::string keyArray(const std::vector<RowKey>& keys) {
     std::string array = "{";
-    for (const RowKey& key : keys) array += (array.size() > 1 ? ",\"" : "\"") + key.toText() + "\"";
+    for (const RowKey& key : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (char c : key.toText()) {
+            if (c == '"' || c == '\\') array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
     return array + "}";
 }
+
+// How the rows of one table are named. A key row's identity is the text[] literal of its
+// key columns' values; each value is cast back to its column's type so indexes serve.
+struct RowIdentity {
+    std::vector<std::string> columns;  // quoted; empty: ctid
+    std::vector<std::string> types;    // as the catalog spells them
+
+    // The identity's text, of the table's columns prefixed by `qualifier` ("" or `t.`).
+    std::string select(const std::string& qualifier = "") const {
+        if (columns.empty()) return qualifier + "ctid::text";
+        std::string list;
+        for (const std::string& column : columns)
+            list += (list.empty() ? "" : ", ") + qualifier + column + "::text";
+        return "ARRAY[" + list + "]::text";
+    }
+    // True of the row whose identity is parameter $n.
+    std::string matchOne(int n) const {
+        if (columns.empty()) return "ctid = " + dollar(n) + "::tid";
+        std::string match;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            match += (i ? " AND " : "") + columns[i] + " = (" + dollar(n) + "::text[])[" +
+                     std::to_string(i + 1) + "]::" + types[i];
+        return match;
+    }
+    // True of the rows whose identities are in the array parameter $n.
+    std::string matchAny(int n) const {
+        if (columns.empty()) return "ctid = ANY(" + dollar(n) + "::tid[])";
+        std::string names, parts;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            names += (i ? ", " : "") + columns[i];
+            parts += (i ? ", " : "") + std::string("(kelvo_key::text[])[") + std::to_string(i + 1) +
+                     "]::" + types[i];
+        }
+        return "(" + names + ") IN (SELECT " + parts + " FROM unnest(" + dollar(n) +
+               "::text[]) AS kelvo_key)";
+    }
+    std::string order() const {
+        if (columns.empty()) return "ctid";
+        std::string list;
+        for (const std::string& column : columns) list += (list.empty() ? "" : ", ") + column;
+        return list;
+    }
+};
 
 ColumnKind kindOfType(Oid type) {
     switch (type) {
@@ -288,16 +340,18 @@ class PostgresBackend : public Backend {
         for (int i = 0; i < columns.rows(); ++i)
             info.columns.push_back(
                 {columns.text(i, 0), kindOfType(static_cast<Oid>(std::stoul(columns.text(i, 1))))});
+        identities_[info.name] = identityOf(of);
         return info;
     }
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
-        std::string sql = "SELECT ctid::text FROM " + QuoteTableName(table.name);
+        const RowIdentity& id = identity(table);
+        std::string sql = "SELECT " + id.select() + " FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
         sql += " ORDER BY ";
         if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
-        sql += "ctid";
+        sql += id.order();
         Params params;
         params.addAll(where);
         Result result = run(sql, params);
@@ -309,10 +363,11 @@ class PostgresBackend : public Backend {
 
     std::vector<std::optional<std::vector<Variant>>> FetchRows(
         const TableInfo& table, const std::vector<RowKey>& keys) override {
+        const RowIdentity& id = identity(table);
         Params params;
-        params.add(Variant(tidArray(keys)));
-        Result result = run("SELECT ctid::text, " + ValueColumnList(table) + " FROM " +
-                                QuoteTableName(table.name) + " WHERE ctid = ANY($1::tid[])",
+        params.add(Variant(keyArray(keys)));
+        Result result = run("SELECT " + id.select() + ", " + ValueColumnList(table) + " FROM " +
+                                QuoteTableName(table.name) + " WHERE " + id.matchAny(1),
                             params);
         std::map<std::string, std::vector<Variant>> byKey;
         for (int r = 0; r < result.rows(); ++r) {
@@ -328,10 +383,11 @@ class PostgresBackend : public Backend {
                                       const ColumnInfo& column) override {
         std::vector<Variant> values(keys.size());
         if (keys.empty()) return values;
+        const RowIdentity& id = identity(table);
         Params params;
-        params.add(Variant(tidArray(keys)));
-        Result result = run("SELECT ctid::text, " + QuoteIdentifier(column.name) + " FROM " +
-                                QuoteTableName(table.name) + " WHERE ctid = ANY($1::tid[])",
+        params.add(Variant(keyArray(keys)));
+        Result result = run("SELECT " + id.select() + ", " + QuoteIdentifier(column.name) +
+                                " FROM " + QuoteTableName(table.name) + " WHERE " + id.matchAny(1),
                             params);
         std::map<std::string, Variant> byKey;
         for (int i = 0; i < result.rows(); ++i)
@@ -354,7 +410,7 @@ class PostgresBackend : public Backend {
         const std::string sql =
             "INSERT INTO " + QuoteTableName(table.name) +
             (values.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + slots + ")") +
-            " RETURNING ctid::text";
+            " RETURNING " + identity(table).select();
         Params params;
         params.addAll(values);
         RowKey key(run(sql, params).text(0, 0));
@@ -374,8 +430,9 @@ class PostgresBackend : public Backend {
             params.add(key);
             now = returningKey(table,
                                "UPDATE " + QuoteTableName(table.name) + " SET " +
-                                   EqualityList(values, ", ", dollar, 1) + " WHERE ctid = " +
-                                   dollar(params.count()) + "::tid RETURNING ctid::text",
+                                   EqualityList(values, ", ", dollar, 1) + " WHERE " +
+                                   identity(table).matchOne(params.count()) + " RETURNING " +
+                                   identity(table).select(),
                                params);
         }
         now = writeBlobs(table, now, blobs);
@@ -388,7 +445,9 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(key);
         PGresult* raw = params.exec(
-            conn_, "DELETE FROM " + QuoteTableName(table.name) + " WHERE ctid = $1::tid", 0);
+            conn_,
+            "DELETE FROM " + QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
+            0);
         Result result(conn_, raw);
         if (std::string(PQcmdTuples(raw)) != "1") rowGone(table);
     }
@@ -397,9 +456,10 @@ class PostgresBackend : public Backend {
                                          const ColumnInfo& column) override {
         Params params;
         params.add(key);
-        Result result = run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
-                                QuoteTableName(table.name) + " WHERE ctid = $1::tid",
-                            params);
+        Result result =
+            run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
+                    QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
+                params);
         if (result.rows() == 0) rowGone(table);
         if (result.isNull(0, 0)) return std::nullopt;
         return result.value(0, 0).toInt();
@@ -413,7 +473,7 @@ class PostgresBackend : public Backend {
         params.add(Variant(length));
         Result result = run("SELECT substring(" + QuoteIdentifier(column.name) +
                                 " from $2::int for $3::int) FROM " + QuoteTableName(table.name) +
-                                " WHERE ctid = $1::tid",
+                                " WHERE " + identity(table).matchOne(1),
                             params, 1);
         if (result.rows() == 0) rowGone(table);
         if (result.isNull(0, 0)) return {};
@@ -437,26 +497,29 @@ class PostgresBackend : public Backend {
         run(numbered, params);
     }
 
-    // The old and new ctid of each rewritten row come back, so open keysets follow them.
+    // The old and new identity of each rewritten row come back, so open keysets follow them.
     void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
                        const std::vector<BoundValue>& where) override {
+        const RowIdentity& id = identity(table);
         const std::string name = QuoteTableName(table.name);
-        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid FROM " + name + " WHERE " +
+        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid, " + id.select() +
+                          " AS kelvo_key FROM " + name + " WHERE " +
                           DifferenceList(set, "IS DISTINCT FROM", dollar, 1);
         if (!where.empty())
             sql += " AND " + EqualityList(where, " AND ", dollar, static_cast<int>(set.size()) + 1);
         sql += " FOR UPDATE) UPDATE " + name + " SET " + EqualityList(set, ", ", dollar, 1) +
                " FROM kelvo_old WHERE " + name +
-               ".ctid = kelvo_old.kelvo_ctid RETURNING kelvo_old.kelvo_ctid::text, " + name +
-               ".ctid::text";
+               ".ctid = kelvo_old.kelvo_ctid RETURNING kelvo_old.kelvo_key, " +
+               id.select(name + ".");
         Params params;
         params.addAll(set);
         params.addAll(where);
         Result result = run(sql, params);
         std::vector<KeyMove> moves;
         for (int i = 0; i < result.rows(); ++i)
-            moves.push_back({RowKey(result.text(i, 0)), RowKey(result.text(i, 1))});
-        ReportMoves(table.name, moves);
+            if (result.text(i, 0) != result.text(i, 1))
+                moves.push_back({RowKey(result.text(i, 0)), RowKey(result.text(i, 1))});
+        if (!moves.empty()) ReportMoves(table.name, moves);
     }
 
     void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
@@ -513,7 +576,8 @@ class PostgresBackend : public Backend {
                 const std::string value = written == 0 ? "$1" : column + " || $1";
                 key = returningKey(table,
                                    "UPDATE " + QuoteTableName(table.name) + " SET " + column +
-                                       " = " + value + " WHERE ctid = $2::tid RETURNING ctid::text",
+                                       " = " + value + " WHERE " + identity(table).matchOne(2) +
+                                       " RETURNING " + identity(table).select(),
                                    params);
                 written += want;
             } while (written < blob.size);
@@ -521,7 +585,41 @@ class PostgresBackend : public Backend {
         return key;
     }
 
+    // The primary key, else the unique key of fewest non-null columns (no expressions, no
+    // predicate, checked at once); none gives ctid.
+    RowIdentity identityOf(Params& tableOid) {
+        Result keys =
+            run("SELECT i.indexrelid, a.attname, pg_catalog.format_type(a.atttypid, NULL) "
+                "FROM pg_catalog.pg_index i "
+                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
+                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
+                "WHERE i.indrelid = $1::oid AND i.indisunique AND i.indimmediate AND i.indisvalid "
+                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
+                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
+                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
+                "c.attnum "
+                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
+                "ORDER BY i.indisprimary DESC, i.indnkeyatts, i.indexrelid, k.pos",
+                tableOid);
+        RowIdentity id;
+        for (int i = 0; i < keys.rows() && keys.text(i, 0) == keys.text(0, 0); ++i) {
+            id.columns.push_back(QuoteIdentifier(keys.text(i, 1)));
+            id.types.push_back(keys.text(i, 2));
+        }
+        return id;
+    }
+
+    const RowIdentity& identity(const TableInfo& table) {
+        auto it = identities_.find(table.name);
+        if (it == identities_.end()) {
+            Table(table.name);
+            it = identities_.find(table.name);
+        }
+        return it->second;
+    }
+
     PGconn* conn_;
+    std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
 };
 
 }  // namespace
