@@ -30,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     if (options.maxKb)
-        Check(std::isfinite(*options.maxKb) && *options.maxKb >= 0, "limits are finite, not negative");
+        Check(std::isfinite(*options.maxKb) && *options.maxKb >= 0,
+              "limits are finite, not negative");
     return 0;
 }

@@ -1,5 +1,7 @@
 // Loading and saving pictures with Qt's image readers: every raster kind the editor offers,
 // read through the file layer, refused early when the declared size is absurd.
+#include <algorithm>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImageReader>
@@ -21,11 +23,17 @@ namespace {
 }
 
 // An icon or cursor file holds one image per size: the picture is the largest of them.
-void JumpToLargestImage(QImageReader& reader) {
+// Only the directory entries its `fileBytes` can hold are looked at: a header may claim
+// 65535 images, and each jump reads the directory again.
+void JumpToLargestImage(QImageReader& reader, std::size_t fileBytes) {
     if (reader.format() != "ico" && reader.format() != "cur") return;
+    constexpr std::size_t kHeaderBytes = 6, kEntryBytes = 16;
+    const auto entries = static_cast<int>(
+        std::min<std::size_t>((std::max(fileBytes, kHeaderBytes) - kHeaderBytes) / kEntryBytes,
+                              static_cast<std::size_t>(reader.imageCount())));
     int largest = 0;
     qint64 largestArea = -1;
-    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+    for (int i = 0; i < entries && reader.jumpToImage(i); ++i) {
         const QSize size = reader.size();
         const qint64 area = qint64{size.width()} * size.height();
         if (size.isValid() && area > largestArea) {
@@ -49,7 +57,7 @@ QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) CannotRead(source, "unsupported picture format");
-    JumpToLargestImage(reader);
+    JumpToLargestImage(reader, bytes.size());
     QSize declared = reader.size();
     if (declared.isValid() && !SanePictureSize(declared.width(), declared.height()))
         CannotRead(source, "declared size " + std::to_string(declared.width()) + "x" +
