@@ -1,13 +1,21 @@
 // Scratch folders, the raw sqlite3 baseline and the store set-up of the benchmarks.
 #include "bench_support.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include <QImage>
+#include <random>
+
 #include "platform/interaction.h"
+#include "platform/qt_picture.h"
 
 namespace kelvo::bench {
 namespace {
@@ -85,6 +93,30 @@ Bytes RawSqlite::ReadPhoto(const std::string& code, const std::string& desc) {
     return bytes;
 }
 
+bool RawSqlite::ReadDefaultRow(const std::string& code) {
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db_, "SELECT * FROM PHOTOS WHERE CODE=? AND GRP=? AND DEF=1 LIMIT 1", -1,
+                       &st, nullptr);
+    sqlite3_bind_text(st, 1, code.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, "CUST", -1, SQLITE_STATIC);
+    const bool found = sqlite3_step(st) == SQLITE_ROW;
+    if (found) {
+        benchmark::DoNotOptimize(sqlite3_column_text(st, 1));
+        benchmark::DoNotOptimize(sqlite3_column_blob(st, 5));
+    }
+    sqlite3_finalize(st);
+    return found;
+}
+
+void SaveAndLoad(CPicture& store, const std::shared_ptr<Connection>& cnn, PicturePtr picture) {
+    store.Init("OWNER", "CUST", "", nullptr, cnn);
+    store.PhotoDescription("Front");
+    store.OwnerPhoto(std::move(picture));
+    store.SavePhotoDetails(true, false);
+    store.Init("OWNER", "CUST", "", nullptr, cnn);
+    store.LoadData(true, false);
+}
+
 std::unique_ptr<CPicture> MakeStore(const std::string& folder) {
     auto store = std::make_unique<CPicture>();
     store->TableName = "PHOTOS";
@@ -122,6 +154,26 @@ Bytes ReadFileRaw(const std::string& path) {
     std::fclose(f);
     bytes.resize(got);
     return bytes;
+}
+
+PicturePtr RandomPicture(int width, int height, unsigned seed) {
+    QImage image(width, height, QImage::Format_RGB888);
+    std::mt19937 random(seed);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(y);
+        for (int x = 0; x < width * 3; ++x) line[x] = static_cast<uchar>(random());
+    }
+    return PictureFromImage(std::move(image));
+}
+
+long MaxRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::string SelfPath() {
+    return std::filesystem::read_symlink("/proc/self/exe").string();
 }
 
 }  // namespace kelvo::bench

@@ -58,17 +58,7 @@ void BM_RawIndexedSelect(benchmark::State& state) {
     RawSqlite raw(seededDatabase());
     int owner = 0;
     for (auto _ : state) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(raw.handle(),
-                           "SELECT * FROM PHOTOS WHERE CODE=? AND GRP=? AND DEF=1 LIMIT 1", -1, &st,
-                           nullptr);
-        const std::string code = ownerCode(owner);
-        sqlite3_bind_text(st, 1, code.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, "CUST", -1, SQLITE_STATIC);
-        if (sqlite3_step(st) != SQLITE_ROW) state.SkipWithError("no row");
-        benchmark::DoNotOptimize(sqlite3_column_text(st, 1));
-        benchmark::DoNotOptimize(sqlite3_column_blob(st, 5));
-        sqlite3_finalize(st);
+        if (!raw.ReadDefaultRow(ownerCode(owner))) state.SkipWithError("no row");
         owner = (owner + 7919) % kOwners;
     }
 }

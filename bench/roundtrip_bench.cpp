@@ -44,12 +44,7 @@ void storeRoundTrip(benchmark::State& state, bool asFile, Journal journal = Jour
     auto cnn = Connection::Open(folder + "photos.db");
     auto store = MakeStore(asFile ? folder + "files" : "");
     for (auto _ : state) {
-        store->Init("OWNER", "CUST", "", nullptr, cnn);
-        store->PhotoDescription("Front");
-        store->OwnerPhoto(photo.picture);
-        store->SavePhotoDetails(true, false);
-        store->Init("OWNER", "CUST", "", nullptr, cnn);
-        store->LoadData(true, false);
+        SaveAndLoad(*store, cnn, photo.picture);
         if (store->OwnerPhoto()->IsEmpty()) state.SkipWithError("the photo did not come back");
         state.PauseTiming();  // clearing the table for the next round is not part of it
         cnn->ExecuteDelete("PHOTOS", {{"CODE", "OWNER"}});
@@ -138,17 +133,10 @@ const bool paired = [] {
     return true;
 }();
 
-long maxRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // In a fresh process (a fork of this threaded one could deadlock), so the peak belongs to
 // this round trip alone: the extra peak over the memory held once the picture exists, in KB.
 long childRoundTripPeakKb(bool asFile) {
-    std::string command = std::filesystem::read_symlink("/proc/self/exe").string() +
-                          " --peak-child " + (asFile ? "1" : "0") + " 2>/dev/null";
+    std::string command = SelfPath() + " --peak-child " + (asFile ? "1" : "0") + " 2>/dev/null";
     std::FILE* child = popen(command.c_str(), "r");
     if (!child) return -1;
     long extra = -1;
@@ -166,14 +154,9 @@ long PeakRoundTripKb(bool asFile) {
     { RawSqlite(folder + "photos.db").Exec(kPhotoTableSql); }
     auto cnn = Connection::Open(folder + "photos.db");
     auto store = MakeStore(asFile ? folder + "files" : "");
-    const long before = maxRssKb();
-    store->Init("OWNER", "CUST", "", nullptr, cnn);
-    store->PhotoDescription("Front");
-    store->OwnerPhoto(picture);
-    store->SavePhotoDetails(true, false);
-    store->Init("OWNER", "CUST", "", nullptr, cnn);
-    store->LoadData(true, false);
-    return maxRssKb() - before;
+    const long before = MaxRssKb();
+    SaveAndLoad(*store, cnn, picture);
+    return MaxRssKb() - before;
 }
 
 namespace {

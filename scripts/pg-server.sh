@@ -3,6 +3,7 @@
 # 127.0.0.1 only, run as the unprivileged postgres user.
 #   scripts/pg-server.sh start   -> prints the connection URI on stdout
 #   scripts/pg-server.sh stop DIR
+# The server's folder is written to $KELVO_PG_LAST (default /tmp/kelvo-pg-last) for `stop`.
 set -euo pipefail
 PGBIN=${PGBIN:-/usr/lib/postgresql/15/bin}
 
@@ -18,7 +19,7 @@ start)
   as_postgres "$PGBIN/initdb" -D "$dir/data" -U postgres -A trust --no-sync >"$dir/initdb.log" 2>&1
   as_postgres "$PGBIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w \
     -o "-c listen_addresses=127.0.0.1 -p $port -k $dir -c fsync=off -c max_connections=200" start >/dev/null
-  echo "$dir" >/tmp/kelvo-pg-last
+  echo "$dir" >"${KELVO_PG_LAST:-/tmp/kelvo-pg-last}"
   echo "postgresql://postgres@127.0.0.1:$port/postgres"
   ;;
 stop)
