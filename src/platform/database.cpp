@@ -375,10 +375,16 @@ void Recordset::MovePrevious() {
 }
 
 void Recordset::Find(const std::string& criteria) {
-    Cursor& cursor = openCursor(cursor_);
     const Criterion criterion = ParseCriterion(criteria);
+    FindFirst(criterion.column,
+              [&criterion](const Variant& value) { return Matches(criterion, value); });
+}
+
+void Recordset::FindFirst(const std::string& columnName,
+                          const std::function<bool(const Variant&)>& test) {
+    Cursor& cursor = openCursor(cursor_);
     Backend& engine = connection_->backend();
-    cursor.table.Column(criterion.column);
+    const ColumnInfo& column = cursor.table.Column(columnName);
 
     std::int64_t start = cursor.pos < 0 ? 0 : cursor.pos;
     if (start < cursor.size() && cursor.deleted[start]) ++start;
@@ -392,9 +398,9 @@ void Recordset::Find(const std::string& criteria) {
             rows.push_back(i);
             keys.push_back(cursor.keys[i]);
         }
-        const std::vector<bool> match = evaluate(engine, cursor, criterion, keys);
+        const std::vector<Variant> values = engine.ColumnValues(cursor.table, keys, column);
         for (std::size_t k = 0; k < rows.size(); ++k) {
-            if (match[k]) return moveTo(*this, cursor, rows[k]);
+            if (test(values[k])) return moveTo(*this, cursor, rows[k]);
         }
     }
     moveTo(*this, cursor, cursor.size());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -181,6 +182,9 @@ class KELVO_API Recordset {
     // between the first `='` and the final `'` is the value, quotes included) or
     // `column=number`. Anything else throws Error.
     void Find(const std::string& criteria);
+    // The same for the first row whose `column` satisfies `test`. Reads only that column,
+    // many rows at a time, so it is the cheap way to walk far for one value.
+    void FindFirst(const std::string& column, const std::function<bool(const Variant&)>& test);
 
     // Restricts RecordCount and movement to matching rows (same grammar as Find); ""
     // clears. Setting or clearing moves to the first row.

@@ -29,11 +29,8 @@ void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
             const Connection::ReadsTogether together(rs.ActiveConnection().get());
             rs.MoveFirst();
             if (!OwnerDefaultPhotoField.empty()) {
-                while (!rs.EOF()) {
-                    const Variant flag = rs.Fields(OwnerDefaultPhotoField).Value();
-                    if (!flag.isNull() && flag.toBool()) break;
-                    rs.MoveNext();
-                }
+                rs.FindFirst(OwnerDefaultPhotoField,
+                             [](const Variant& flag) { return !flag.isNull() && flag.toBool(); });
             }
             if (rs.EOF() || rs.BOF()) rs.MoveFirst();
         });
