@@ -103,9 +103,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
                 inlineValue = true;
             }
             auto setter = valueOptions().find(name);
-            if (setter == valueOptions().end()) throw UsageError("unknown option " + name);
+            if (setter == valueOptions().end()) throw UsageError("unknown option " + Shown(name));
             if (!inlineValue) {
-                if (i + 1 >= args.size()) throw UsageError(name + " needs a value");
+                if (i + 1 >= args.size()) throw UsageError(Shown(name) + " needs a value");
                 value = args[++i];
             }
             setter->second(options, value);
