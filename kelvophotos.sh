@@ -9,7 +9,7 @@ BUILD=${KELVO_BUILD_DIR:-build}
 PACKAGES="cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev libwmf-dev libuemf-dev libemf2svg-dev qt6-svg-dev pkg-config fonts-urw-base35
   fonts-dejavu-core fonts-crosextra-carlito locales dpkg-dev pybind11-dev python3-dev
-  clang-14 libclang-rt-14-dev"
+  clang-14 libclang-rt-14-dev clang-tidy-14 clang-format-14 xvfb xauth"
 
 deps() {
   missing=$(for p in $PACKAGES; do dpkg -s "$p" >/dev/null 2>&1 || echo "$p"; done)

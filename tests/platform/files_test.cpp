@@ -246,11 +246,12 @@ TEST(Files, TemporaryFilesOnlyThisProcessReaches) {
 
     ::symlink(outside.c_str(), (folder + "link.qzr").c_str());
     ::mkfifo((folder + "pipe.qzr").c_str(), 0600);
-    for (auto [name, error] :
+    for (auto [file, error] :
          {std::pair{"link.qzr", "it is a symbolic link"},
           std::pair{"pipe.qzr", "it is not a regular file"}, std::pair{"", "it is a folder"}}) {
-        EXPECT_EQ(ErrorText([&] { Files().OpenRegularFile(folder + name); }),
-                  "cannot open file " + folder + name + ": " + error);
+        const std::string path = folder + file;
+        EXPECT_EQ(ErrorText([&] { Files().OpenRegularFile(path); }),
+                  "cannot open file " + path + ": " + error);
     }
     EXPECT_EQ(Files().OpenRegularFile(folder + "photo.qzr")->Length(), 5);
 }
