@@ -51,10 +51,4 @@ std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Fi
     return length;
 }
 
-std::string ColumnText(Recordset& rs, const std::string& column) {
-    if (column.empty()) return "";
-    Variant value = rs.Fields(column).Value();
-    return value.isNull() ? "" : value.toText();
-}
-
 }  // namespace kelvo::convert

@@ -19,7 +19,4 @@ std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::strin
 // staged until the caller's Update. Returns the file's length.
 std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column);
 
-// A column's value as text, "" when the column is unnamed or Null.
-std::string ColumnText(Recordset& rs, const std::string& column);
-
 }  // namespace kelvo::convert

@@ -4,6 +4,7 @@
 
 #include "convert/column_copy.h"
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 namespace {
@@ -39,9 +40,9 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
 
             std::string path;
             try {
-                m_sPhotoCode = convert::ColumnText(rs, OwnerIDField);
-                m_sPhotoDescription = convert::ColumnText(rs, OwnerDescField);
-                m_sPhotosGroup = convert::ColumnText(rs, OwnerGroupField);
+                m_sPhotoCode = store::RowText(rs, OwnerIDField);
+                m_sPhotoDescription = store::RowText(rs, OwnerDescField);
+                m_sPhotosGroup = store::RowText(rs, OwnerGroupField);
                 path = photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
                 if (files.FileExists(path) && files.FileLength(path) > 0) {
                     moved.try_emplace(path, true);

@@ -1,7 +1,9 @@
 // ConvertAllToFiles: every photo column of the table written out to its photo file. A row's
-// column is cleared only once its file has been written and its length checked.
+// column is cleared only once its file has been written and its length checked; a row whose
+// file another row of the same values already has keeps its column.
 #include "convert/column_copy.h"
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 
@@ -17,14 +19,21 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
         rs.MoveFirst();
         while (!rs.EOF()) {
             try {
-                m_sPhotoCode = convert::ColumnText(rs, OwnerIDField);
-                m_sPhotoDescription = convert::ColumnText(rs, OwnerDescField);
-                m_sPhotosGroup = convert::ColumnText(rs, OwnerGroupField);
+                m_sPhotoCode = store::RowText(rs, OwnerIDField);
+                m_sPhotoDescription = store::RowText(rs, OwnerDescField);
+                m_sPhotosGroup = store::RowText(rs, OwnerGroupField);
                 Field& column = rs.Fields(OwnerPhotoField);
                 if (column.ActualSize() > 0) {
-                    convert::CopyColumnToFile(
-                        column, *services().files,
-                        photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup));
+                    const std::string path =
+                        photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                    // Rows of the same values name one file: the first to reach it keeps it.
+                    if (services().files->FileExists(path) &&
+                        rowsNamed(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup) > 1)
+                        throw Error("the photo of " + m_sPhotoCode + " described '" +
+                                    m_sPhotoDescription + "' in " + m_sPhotosGroup +
+                                    " stays in the table: another row of the same values has " +
+                                    path);
+                    convert::CopyColumnToFile(column, *services().files, path);
                     column.Value(Variant());
                     rs.Update();
                 }

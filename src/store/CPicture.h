@@ -201,6 +201,17 @@ class KELVO_API CPicture {
     // False when it failed (and raised ErrorSavingPhoto).
     bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,
                          const std::string& description, const std::string& group);
+    // Removes the photo file of these values, for a row whose photo became none.
+    void clearPhotoFile(const std::string& code, const std::string& description,
+                        const std::string& group);
+    // The table's rows holding these values (in the columns that are named); 0 when no
+    // column is named. Throws Error when the table cannot be read.
+    std::int32_t rowsNamed(const std::string& code, const std::string& description,
+                           const std::string& group);
+    // Whether a save of these values would take the photo file of a row other than the
+    // current one (`editing`) or than a new one.
+    bool takesAnotherRowsFile(bool editing, const std::string& code, const std::string& description,
+                              const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData
     // The picture of a photo file: shared from this operation's own write of `path` when
     // there was one, otherwise decoded from the file.

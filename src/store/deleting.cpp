@@ -4,17 +4,6 @@
 #include "store/store_internal.h"
 
 namespace kelvo {
-namespace {
-
-// A column of the current row as text; "" when the column is unnamed or Null.
-std::string rowText(Recordset& rs, const std::string& column) {
-    if (column.empty()) return "";
-    const Variant value = rs.Fields(column).Value();
-    return value.isNull() ? "" : value.toText();
-}
-
-}  // namespace
-
 void CPicture::DeleteRecord() {
     guarded([&] {
         Recordset& rs = photoRows();
@@ -35,9 +24,9 @@ void CPicture::DeleteRecord() {
                     for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext()) {
                         stillUsed = true;  // unless the row reads as naming another file
                         store::Quietly([&] {
-                            stillUsed = photoFilePath(rowText(rs, OwnerIDField),
-                                                      rowText(rs, OwnerDescField),
-                                                      rowText(rs, OwnerGroupField)) == path;
+                            stillUsed = photoFilePath(store::RowText(rs, OwnerIDField),
+                                                      store::RowText(rs, OwnerDescField),
+                                                      store::RowText(rs, OwnerGroupField)) == path;
                         });
                     }
                 }

@@ -110,14 +110,19 @@ bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                                  const std::string& sDescription, const std::string& sGroup) {
     try {
         ResolvePhotosFolder(false);
-        const std::string name =
-            m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
-        if (name.empty()) {
-            SavePhotoToFile(pic, sCode, sDescription, sGroup);
-            return false;
+        // The row's own file; another photo of the owner only when the row has none.
+        std::string path = photoFilePath(sCode, sDescription, sGroup);
+        if (!m_services.files->FileExists(path)) {
+            const std::string name =
+                m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
+            if (name.empty()) {
+                SavePhotoToFile(pic, sCode, sDescription, sGroup);
+                return false;
+            }
+            path = PhotosFolder + name;
         }
         // The user learns why the photo is missing: a planted link, a broken file.
-        return guarded([&] { pic = loadPhotoFile(PhotosFolder + name); });
+        return guarded([&] { pic = loadPhotoFile(path); });
     } catch (const std::exception&) {
     }
     return false;

@@ -30,51 +30,59 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             rs.GetBookmark();
         });
     }
+    // The photo file is named by the values as the row holds them.
+    const std::string code = orDash(m_sPhotoCode), description = orDash(m_sPhotoDescription),
+                      group = orDash(m_sPhotosGroup);
+    if (SaveAsFile && store::TrueQuietly([&] {
+            return takesAnotherRowsFile(editing, code, description, group);
+        })) {
+        raiseErrorSavingPhoto("another photo of " + code + " in " + group + " is described '" +
+                              description + "'; its photo file is not replaced");
+        return;
+    }
     if (!editing) guarded([&] { photoRows().AddNew(); });
 
     auto write = [this](const std::string& column, const Variant& value) {
         if (column.empty()) return;
         guarded([&] { photoRows().Fields(column).Value(value); });
     };
-    write(OwnerIDField, orDash(m_sPhotoCode));
-    write(OwnerDescField, orDash(m_sPhotoDescription));
-    write(OwnerGroupField, orDash(m_sPhotosGroup));
+    write(OwnerIDField, code);
+    write(OwnerDescField, description);
+    write(OwnerGroupField, group);
     write(OwnerDefaultPhotoField, m_bDefaultPhoto);
     write(OwnerCommentsField, orDash(m_sPhotoComments));
 
     bool photoStaged = true;
     bool columnWritten = false;  // the whole photo went into the column
-    std::string newFile;         // a photo file this save made, for a row not yet stored
-    if (SaveAsFile) {
-        PicturePtr photo = OwnerPhoto();
+    PicturePtr photo = OwnerPhoto();
+    if (SaveAsFile && editing) {
         if (!photo->IsEmpty()) {
-            FileSystem& files = *m_services.files;
-            // Resolved as SavePhotoToFile does, which reports a failure to make the folder.
-            store::Quietly([&] { ResolvePhotosFolder(true); });
-            const std::string path =
-                photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
-            const bool existed = files.FileExists(path);
             // A row whose file could not be written would show no photo: it is not saved.
-            photoStaged = SavePhotoToFile(photo, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+            photoStaged = SavePhotoToFile(photo, code, description, group);
             // The edited row's old column would otherwise be read back over the new file.
-            if (editing && files.FileExists(path)) write(OwnerPhotoField, Variant());
-            if (!editing && !existed) newFile = path;
+            const std::string path = photoFilePath(code, description, group);
+            if (photoStaged && m_services.files->FileExists(path))
+                write(OwnerPhotoField, Variant());
+        } else {
+            clearPhotoFile(code, description, group);
+            write(OwnerPhotoField, Variant());
         }
-    } else if (!OwnerPhoto()->IsEmpty()) {
-        // As in file mode, an empty photo writes nothing: the column stays as it is.
+    } else if (!SaveAsFile && !photo->IsEmpty()) {
         std::unique_ptr<TempFile> bitmap;
         guarded([&] {
             bitmap = m_services.files->OpenScratchFile();
-            m_services.pictures->WritePicture(*OwnerPhoto(), *bitmap, "temporary photo file");
+            m_services.pictures->WritePicture(*photo, *bitmap, "temporary photo file");
         });
         if (m_rsPhotoDetails && bitmap) {
             const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
             photoStaged = appended != Appended::Part;
             columnWritten = appended == Appended::Whole;
         }
+    } else if (!SaveAsFile && editing) {
+        write(OwnerPhotoField, Variant());  // replaced by no photo
     }
 
-    guarded([&] {
+    const bool updated = guarded([&] {
         Recordset& rs = photoRows();
         try {
             if (!photoStaged)
@@ -84,17 +92,59 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             rs.Update();
         } catch (const std::exception&) {
             store::Quietly([&] { rs.CancelUpdate(); });
-            // A row that is not stored leaves no photo file behind.
-            if (!newFile.empty()) store::DeleteQuietly(*m_services.files, newFile);
             throw;
         }
         if (columnWritten)
-            store::Quietly([&] { rememberWrittenPhoto(*OwnerPhoto(), "", rs.RowIdentity()); });
+            store::Quietly([&] { rememberWrittenPhoto(*photo, "", rs.RowIdentity()); });
     });
+    // A new row's file is written once the row is in: a row that another save inserted
+    // first (a unique key) then keeps its file. A file that cannot be written takes the
+    // row out again, so no row is left without its photo.
+    if (SaveAsFile && !editing && updated && !photo->IsEmpty() &&
+        !SavePhotoToFile(photo, code, description, group))
+        guarded([&] { photoRows().Delete(1); });
 
     if (!bConverting) {
         guarded([&] { photoRows().Requery(-1); });
         if (bNewRecord) guarded([&] { LastRecord(); });
+    }
+}
+
+bool CPicture::takesAnotherRowsFile(bool editing, const std::string& code,
+                                    const std::string& description, const std::string& group) {
+    const std::int32_t named = rowsNamed(code, description, group);
+    if (!editing || named == 0) return named > 0;
+    // The row being edited is one of them when it holds these values already.
+    Recordset& rs = photoRows();
+    const bool same = store::RowText(rs, OwnerIDField) == code &&
+                      store::RowText(rs, OwnerDescField) == description &&
+                      store::RowText(rs, OwnerGroupField) == group;
+    return named > (same ? 1 : 0);
+}
+
+std::int32_t CPicture::rowsNamed(const std::string& code, const std::string& description,
+                                 const std::string& group) {
+    std::vector<Condition> where;
+    for (const auto& [column, value] :
+         {std::pair{&OwnerIDField, &code}, std::pair{&OwnerDescField, &description},
+          std::pair{&OwnerGroupField, &group}})
+        if (!column->empty()) where.push_back({*column, *value});
+    if (where.empty()) return 0;
+    Recordset rs;
+    rs.ActiveConnection(photoRows().ActiveConnection());
+    rs.Source(Selection{TableName, std::move(where), ""});
+    rs.Open();
+    return rs.RecordCount();
+}
+
+void CPicture::clearPhotoFile(const std::string& code, const std::string& description,
+                              const std::string& group) {
+    try {
+        ResolvePhotosFolder(false);
+        const std::string path = photoFilePath(code, description, group);
+        if (m_services.files->FileExists(path)) m_services.files->DeleteFile(path);
+    } catch (const std::exception& e) {
+        raiseErrorSavingPhoto(e.what());
     }
 }
 

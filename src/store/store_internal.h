@@ -1,4 +1,4 @@
-// Helpers shared by the store's units: the chunk size of photo columns, safe photo file
+// Helpers shared by the store's units: the chunk size of photo columns, photo file
 // names, and steps whose failure the store passes over.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <exception>
 #include <string>
 
+#include "platform/database.h"
 #include "platform/files.h"
 
 namespace kelvo::store {
@@ -20,18 +21,32 @@ inline constexpr const char* kTempFilePrefix = ".kelvo-";
 // Longest file name most file systems accept, in bytes.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
 
-// `value` as a piece of a photo file name: separators, NUL, ".." and the wildcards `*` and
-// `?` become "_", so a name stays inside its folder and a pattern matches only itself.
-std::string SafeNamePart(const std::string& value);
+// `value` as a piece of a file name. Letters and digits of any script, blanks, "-" and a
+// "." that does not follow another "." stay as they are; every other byte (the "_" that
+// separates the pieces and the "%" of the escape included) becomes "%XX". So the piece
+// holds no separator, no ".." and no wildcard, and two values never give one piece.
+std::string EscapedNamePart(const std::string& value);
 
 // `text` cut to at most `maxBytes` bytes, never inside a UTF-8 sequence.
 std::string TruncateUtf8(const std::string& text, std::size_t maxBytes);
 
-// "<code>_<description>_<group>.qzr" from safe pieces, at most kMaxFileNameBytes long.
+// "<code>_<description>_<group>.qzr" from escaped pieces: a different name for every triple.
+// A code part over 100 bytes, or a name over kMaxFileNameBytes, is cut and given "~" and a
+// digest of what was cut, so it still fits and stays apart from every other name.
 std::string PhotoFileName(const std::string& code, const std::string& description,
                           const std::string& group);
-// "<code>_*.qzr": every photo file of an owner.
+// "<code>_*.qzr": every photo file of that owner and of no other.
 std::string OwnerFilePattern(const std::string& code);
+// The file name a code is extracted to: the escaped code, shortened like a photo file name.
+// Throws Error for an empty code, which names no file.
+std::string ExtractFileName(const std::string& code);
+
+// A column of the current row as text; "" when the column is unnamed or Null.
+inline std::string RowText(Recordset& rs, const std::string& column) {
+    if (column.empty()) return "";
+    const Variant value = rs.Fields(column).Value();
+    return value.isNull() ? "" : value.toText();
+}
 
 // Runs `step`, passing over any failure: for the steps whose failure the store ignores.
 template <typename Step>

@@ -46,9 +46,12 @@ class ExtractTest : public ConversionTest {
 TEST_P(ExtractTest, WritesEachCodeAndRemovesOnlyRowsWritten) {
     const Bytes exact = pattern(16384, 1), longer = pattern(40000, 2), other = pattern(100, 3);
     addOld("A1", exact, "CUST");
-    addOld("  B2  ", longer, "CUST");
+    addOld("  B2  ", longer, "CUST");  // its file is replaced by the later B2: it stays
     addOld(Variant(), other, "CUST");  // no code: not extracted, kept
     addOld("../x", other, "CUST");     // stays inside the folder
+    addOld("A*", pattern(10, 4), "CUST");
+    addOld("A?", pattern(10, 5), "CUST");
+    addOld("B2", pattern(10, 6), "CUST");
     addOld("C3", other, "STAFF");
     LocalFileSystem().WriteAll(out + "A1", pattern(50000, 9));  // replaced, no trailing bytes
 
@@ -56,11 +59,15 @@ TEST_P(ExtractTest, WritesEachCodeAndRemovesOnlyRowsWritten) {
     store->Init("", "", "", nullptr, db->connection());
     store->ExtractToFiles("OLDPICS", "CUST", out);
 
-    EXPECT_EQ(LocalFileSystem().ReadAll(out + "A1"), exact);
-    EXPECT_EQ(LocalFileSystem().ReadAll(out + "B2"), longer);
-    EXPECT_EQ(LocalFileSystem().ReadAll(out + "__x"), other);
-    EXPECT_EQ(interaction.yields, 4);
-    EXPECT_EQ(rowsOf("CUST"), 1);  // the row without a code
+    for (const auto& [name, bytes] :
+         std::vector<std::pair<std::string, Bytes>>{{"A1", exact},
+                                                    {"B2", pattern(10, 6)},
+                                                    {".%2E%2Fx", other},
+                                                    {"A%2A", pattern(10, 4)},
+                                                    {"A%3F", pattern(10, 5)}})
+        EXPECT_EQ(LocalFileSystem().ReadAll(out + name), bytes) << name;
+    EXPECT_EQ(interaction.yields, 7);
+    EXPECT_EQ(rowsOf("CUST"), 2);  // the row without a code, and the first B2
     EXPECT_EQ(rowsOf("STAFF"), 1);
     EXPECT_TRUE(events.errors.empty());
     EXPECT_TRUE(events.steps.empty());
@@ -83,8 +90,13 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
     files.Heal();
     store->ExtractToFiles("OLDPICS", "CUST", out + "missing/");  // folder not there
     EXPECT_EQ(rowsOf("CUST"), 2);
+    files.ShortenNthWrite(1);  // the first file ends up short without any error
+    store->ExtractToFiles("OLDPICS", "CUST", out);
+    EXPECT_EQ(rowsOf("CUST"), 1);
+    files.Heal();
     store->ExtractToFiles("OLDPICS", "CUST", out);
     EXPECT_EQ(rowsOf("CUST"), 0);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "A1"), pattern(100, 1));
     EXPECT_EQ(LocalFileSystem().ReadAll(out + "B2"), pattern(200, 2));
 
     addOld("C3", pattern(300, 3), "CUST");

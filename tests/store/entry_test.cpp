@@ -1,4 +1,7 @@
 // GetPhoto and EditPhoto, and the photo reading they rely on in file mode.
+#include <array>
+#include <map>
+
 #include "store_fixture.h"
 #include "support/test_images.h"
 
@@ -62,19 +65,34 @@ TEST_P(EntryTest, EditPhotoNeedsAWindowAndReturnsWhatItLeft) {
     EXPECT_EQ(shown, 2);
 }
 
-TEST_P(EntryTest, FileModeShowsTheOwnersFirstFile) {
-    addRow("A1", "Front", "CUST");
-    addRow("A1", "Back", "CUST");
+TEST_P(EntryTest, FileModeShowsEachRowsOwnFileAndTheOwnersFirstOnlyWithout) {
+    // Owners whose codes start alike (A1, A10, A1_Back) must not lend each other photos.
+    const std::vector<std::array<std::string, 3>> files = {
+        {"A1", "Back", "A1_Back_CUST.qzr"},
+        {"A1", "Front", "A1_Front_CUST.qzr"},
+        {"A10", "Back", "A10_Back_CUST.qzr"},
+        {"A1_Back", "Back", "A1%5FBack_Back_CUST.qzr"}};
     LocalFileSystem().CreateFolder(app + "KelvPhotos");
-    PicturePtr back = MakePicture(3, 3, 0x0000AA), front = MakePicture(3, 3, 0xAA0000);
-    qtPictures->SavePicture(*back, photosFolder() + "A1_Back_CUST.qzr");
-    qtPictures->SavePicture(*front, photosFolder() + "A1_Front_CUST.qzr");
+    std::map<std::string, Bytes> shown;  // "code/description" -> the bitmap the row shows
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& [code, description, name] = files[i];
+        addRow(code, description, "CUST", description == "Front");
+        PicturePtr photo = MakePicture(3, 3, 0x100000 * static_cast<std::uint32_t>(i + 1));
+        qtPictures->SavePicture(*photo, photosFolder() + name);
+        shown[code + "/" + description] = bitmapOf(*photo);
+    }
+    addRow("A1", "Side", "CUST");  // no file of its own
+    shown["A1/Side"] = shown["A1/Back"];
+
     auto store = newStore(true);
-    store->Init("A1", "CUST", "", nullptr, db->connection());
-    store->FirstRecord();
-    while (!store->RecordEOF()) {
-        EXPECT_EQ(bitmapOf(*store->OwnerPhoto()), bitmapOf(*back)) << store->PhotoDescription();
-        store->NextRecord();
+    EXPECT_EQ(bitmapOf(*store->GetPhoto("CUST", "A1", db->connection())), shown["A1/Front"])
+        << "the default photo, not the owner's first file";
+    for (const std::string code : {"A1", "A10", "A1_Back"}) {
+        store->Init(code, "CUST", "", nullptr, db->connection());
+        store->FirstRecord();
+        for (; !store->RecordEOF(); store->NextRecord())
+            EXPECT_EQ(bitmapOf(*store->OwnerPhoto()), shown[code + "/" + store->PhotoDescription()])
+                << code << " " << store->PhotoDescription();
     }
     EXPECT_EQ(events.matching("Error"), Lines{});
 }

@@ -252,21 +252,96 @@ TEST_P(SavingTest, FileModeEmptyPhotoWritesNothing) {
     EXPECT_EQ(rowCount("A1", "CUST"), 1);
 }
 
-TEST_P(SavingTest, OddDescriptionsStayInsideTheFolder) {
+TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
+    const std::string longer(300, 'x'), longerStill = std::string(299, 'x') + "y";
+    const std::vector<std::pair<std::string, std::string>> named = {
+        {"Front", "A1_Front_CUST.qzr"},
+        {"Weiß Öl-Nr.2", "A1_Weiß Öl-Nr.2_CUST.qzr"},
+        {"İstanbul çay", "A1_İstanbul çay_CUST.qzr"},
+        {"It's mine", "A1_It%27s mine_CUST.qzr"},
+        {"1_x", "A1_1%5Fx_CUST.qzr"},
+        {"1%5Fx", "A1_1%255Fx_CUST.qzr"},
+        {"../../escape", "A1_.%2E%2F.%2E%2Fescape_CUST.qzr"},
+        {"a/b\\c", "A1_a%2Fb%5Cc_CUST.qzr"},
+        {"star*?", "A1_star%2A%3F_CUST.qzr"},
+        {longer, ""},
+        {longerStill, ""}};
     auto store = initStore(true);
-    for (const std::string& description :
-         Lines{"It's mine", "../../escape", "a/b\\c", "star*?", std::string(300, 'x')}) {
-        saveNew(*store, description, MakePicture(3, 3));
+    for (const auto& [description, name] : named) {
+        PicturePtr photo = MakePicture(3, 3, static_cast<std::uint32_t>(description.size()));
+        saveNew(*store, description, photo);
+        if (!name.empty()) {
+            EXPECT_EQ(fileBytes(name), bitmapOf(*photo)) << name;
+        }
     }
     EXPECT_EQ(errorLines(), Lines{});
     const Lines names = filesIn(photosFolder());
-    EXPECT_EQ(names.size(), 5u);
-    EXPECT_NE(std::find(names.begin(), names.end(), "A1_It's mine_CUST.qzr"), names.end());
-    EXPECT_NE(std::find(names.begin(), names.end(), "A1_____escape_CUST.qzr"), names.end());
-    EXPECT_NE(std::find(names.begin(), names.end(), "A1_a_b_c_CUST.qzr"), names.end());
+    EXPECT_EQ(names.size(), named.size()) << "no two rows share a file";
     for (const auto& name : names) EXPECT_LE(name.size(), 255u) << name;
     EXPECT_EQ(filesIn(app), Lines{"KelvPhotos"}) << "nothing written beside the folder";
     EXPECT_TRUE(columnOf("A1", "It's mine").isNull());
+
+    // Each row reads back its own photo, the shortened names too.
+    store->FirstRecord();
+    for (std::size_t row = 0; row < named.size(); ++row, store->NextRecord())
+        EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 0, 0), store->PhotoDescription().size())
+            << store->PhotoDescription();
+}
+
+TEST_P(SavingTest, FileModeRefusesANewRowOverAnotherRowsFile) {
+    auto store = initStore(true);
+    PicturePtr first = MakePicture(4, 4, 0x123456);
+    saveNew(*store, "Same", first);
+    events.clear();
+    saveNew(*store, "Same", MakePicture(4, 4, 0x654321));
+    EXPECT_EQ(events.count("ErrorSavingPhoto: another photo of A1 in CUST is described 'Same'"), 1);
+    EXPECT_EQ(rowCount("A1", "CUST"), 1) << "no row added";
+    EXPECT_EQ(fileBytes("A1_Same_CUST.qzr"), bitmapOf(*first));
+
+    // An edit may keep its own values, but not take another row's.
+    saveNew(*store, "Other", MakePicture(4, 4, 0x777777));
+    events.clear();
+    store->PhotoComments("edited");
+    store->SavePhotoDetails(false, false);
+    EXPECT_EQ(errorLines(), Lines{});
+    store->LastRecord();  // "Other" again: a save requeries and stands on the first row
+    store->PhotoDescription("Same");
+    store->SavePhotoDetails(false, false);
+    EXPECT_EQ(events.count("ErrorSavingPhoto: "), 1);
+    EXPECT_EQ(fileBytes("A1_Same_CUST.qzr"), bitmapOf(*first));
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+
+    // A new row whose file cannot be written is taken out again.
+    events.clear();
+    files.FailNthWrite(1);
+    saveNew(*store, "Unwritten", MakePicture(4, 4));
+    files.Heal();
+    EXPECT_EQ(events.count("ErrorSavingPhoto: "), 1);
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Other_CUST.qzr", "A1_Same_CUST.qzr"}));
+}
+
+TEST_P(SavingTest, ReplacingAPhotoByNoneClearsIt) {
+    for (const bool inFiles : {false, true}) {
+        SCOPED_TRACE(inFiles ? "file mode" : "column mode");
+        const std::string code = inFiles ? "F1" : "C1";
+        auto store = initStore(inFiles, code);
+        saveNew(*store, "Front", MakePicture(4, 4, 0x123456));
+        saveNew(*store, "Back", MakePicture(4, 4, 0x654321));
+        store->SearchForRecord("", "Front");
+        store->Photo(nullptr);
+        store->SavePhotoDetails(false, false);
+        EXPECT_EQ(errorLines(), Lines{});
+        EXPECT_TRUE(columnOf(code, "Front").isNull());
+        store->SearchForRecord("", "Front");
+        if (inFiles) {
+            EXPECT_EQ(filesIn(photosFolder()), Lines{"F1_Back_CUST.qzr"});
+            EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 0, 0), 0x654321u) << "the owner's other one";
+        } else {
+            EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+            EXPECT_FALSE(columnOf(code, "Back").isNull());
+        }
+    }
 }
 
 TEST_P(SavingTest, UnwritableFolderKeepsTheEarlierFile) {

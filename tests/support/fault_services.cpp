@@ -32,16 +32,21 @@ class FailingOutput : public OutputFile {
     std::function<bool()> failing_;
 };
 
-// A temporary file that fails as FailingOutput does; `beforeMove` runs before its rename.
+// A temporary file that fails as FailingOutput does, or silently drops the last byte of
+// each write when `shortened`; `beforeMove` runs before its rename.
 class FailingTempFile : public TempFile {
   public:
     using MoveCheck = std::function<void(const std::string& from, const std::string& to)>;
-    FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, MoveCheck beforeMove)
-        : real_(std::move(real)), output_(std::move(output)), beforeMove_(std::move(beforeMove)) {}
+    FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, MoveCheck beforeMove,
+                    bool shortened)
+        : real_(std::move(real)),
+          output_(std::move(output)),
+          beforeMove_(std::move(beforeMove)),
+          shortened_(shortened) {}
     const std::string& Name() const override { return real_->Name(); }
     void Write(const std::uint8_t* data, std::size_t size) override {
         output_.refuse();
-        real_->Write(data, size);
+        real_->Write(data, shortened_ && size > 0 ? size - 1 : size);
     }
     void Close() override { output_.refuse(); }
     std::int64_t Length() override { return real_->Length(); }
@@ -56,6 +61,7 @@ class FailingTempFile : public TempFile {
     std::unique_ptr<TempFile> real_;
     FailingOutput output_;
     MoveCheck beforeMove_;
+    bool shortened_;
 };
 
 }  // namespace
@@ -64,6 +70,7 @@ void FaultFileSystem::Heal() {
     failFolder_.clear();
     failDeleteFolder_.clear();
     writesUntilFailure_ = 0;
+    writesUntilShort_ = 0;
     raceFolders_ = false;
 }
 
@@ -119,11 +126,14 @@ std::string FaultFileSystem::CreateTempFile(const std::string& folder, const std
 std::unique_ptr<TempFile> FaultFileSystem::failing(std::unique_ptr<TempFile> real,
                                                    const std::string& path) {
     FailingOutput output(nullptr, path, failingOn(path));
+    const bool shortened = writesUntilShort_ > 0 && --writesUntilShort_ == 0;
     return std::make_unique<FailingTempFile>(
-        std::move(real), std::move(output), [this](const std::string& from, const std::string& to) {
+        std::move(real), std::move(output),
+        [this](const std::string& from, const std::string& to) {
             refuseUnder(to);
             if (beforeMove) beforeMove(from, to);
-        });
+        },
+        shortened);
 }
 
 std::unique_ptr<TempFile> FaultFileSystem::OpenTempFile(const std::string& folder,

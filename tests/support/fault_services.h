@@ -20,6 +20,9 @@ class FaultFileSystem : public FileSystem {
     void FailWritesUnder(const std::string& folder) { failFolder_ = folder; }
     // The `n`th file opened for writing from now on (1 = the next) fails on its first write.
     void FailNthWrite(int n) { writesUntilFailure_ = n; }
+    // The `n`th temporary file opened from now on silently drops the last byte of each
+    // write: no error anywhere, the file just ends up short.
+    void ShortenNthWrite(int n) { writesUntilShort_ = n; }
     // DeleteFile throws for paths under `folder` ("/" for every path).
     void FailDeletesUnder(const std::string& folder) { failDeleteFolder_ = folder; }
     // FolderExists answers "no" for a missing folder and makes it, as another process would
@@ -67,6 +70,7 @@ class FaultFileSystem : public FileSystem {
     FileSystem& real_;
     std::string failFolder_, failDeleteFolder_;
     int writesUntilFailure_ = 0;
+    int writesUntilShort_ = 0;
     int writesOpened_ = 0;
     bool raceFolders_ = false;
 };
