@@ -45,6 +45,8 @@ void CheckWindowsRecords(const Bytes& b) {
     U_WMRHEADER header;
     int headerSize = wmfheader_get(start, limit, &placeable, &header);
     if (headerSize <= 0) throw Error("the file is corrupt");
+    // libwmf allocates a buffer of the size the header gives for its largest record.
+    if (std::uint64_t{header.maxSize} * 2 > b.size()) throw Error("the file is corrupt");
     const char* at = start + headerSize;
     while (at + 6 <= limit) {
         std::size_t size = U_WMRRECSAFE_get(at, limit);

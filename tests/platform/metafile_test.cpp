@@ -120,6 +120,13 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
     EXPECT_NE(test::PictureLoadError(hugeWmf).find("out of range"), std::string::npos)
         << test::PictureLoadError(hugeWmf);
 
+    // A header whose largest record is 3 GB long, in a file of a few hundred bytes.
+    Bytes bigRecord = test::MetafileBytes("wmf", 50, 40, 0x3366CC);
+    bigRecord[36] = 0x33, bigRecord[37] = 0x66;
+    std::string bigRecordWmf = Write(folder, "big-record.wmf", bigRecord);
+    EXPECT_EQ(test::PictureLoadError(bigRecordWmf),
+              "cannot read picture file " + bigRecordWmf + ": the file is corrupt");
+
     // An enhanced header whose frame spans 10 km.
     Bytes hugeEmf = test::MetafileBytes("emf", 50, 40, 0x3366CC);
     for (std::size_t at : {32u, 36u})
