@@ -9,6 +9,9 @@ set(KELVO_PUBLIC_HEADERS
     store/CPicture.h=CPicture.h
     platform/api.h=api.h
     platform/database.h=database.h
+    platform/connection.h=connection.h
+    platform/recordset.h=recordset.h
+    platform/field.h=field.h
     platform/error.h=error.h
     platform/variant.h=variant.h
     platform/picture.h=picture.h

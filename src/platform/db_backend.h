@@ -124,8 +124,10 @@ class Backend {
     // Pairs nest. Only reads belong between them.
     virtual void BeginReads() {}
     virtual void EndReads() noexcept {}
-    // Opens a write transaction; COMMIT or ROLLBACK ends it.
+    // A write transaction: begun once, then committed or rolled back once.
     virtual void BeginWrites() { Execute("BEGIN", {}); }
+    virtual void CommitWrites() { Execute("COMMIT", {}); }
+    virtual void RollbackWrites() { Execute("ROLLBACK", {}); }
 
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);
@@ -161,6 +163,15 @@ std::string EqualityList(const std::vector<BoundValue>& values, const std::strin
 // would change; `differs` is the engine's null-safe inequality.
 std::string DifferenceList(const std::vector<BoundValue>& values, const std::string& differs,
                            const std::function<std::string(int)>& placeholder, int first);
+
+// Each `column = value` pair bound against its column of `table`; throws Error for a
+// column the table lacks.
+template <typename Pair>
+std::vector<BoundValue> BindToColumns(const TableInfo& table, const std::vector<Pair>& pairs) {
+    std::vector<BoundValue> bound;
+    for (const Pair& pair : pairs) bound.push_back({table.Column(pair.column), pair.value});
+    return bound;
+}
 
 // The select list of FetchRows after the key: each column, or NULL for a binary one.
 std::string ValueColumnList(const TableInfo& table);
