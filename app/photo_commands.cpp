@@ -1,6 +1,7 @@
 // The owner commands: add, list, export, search, set-default, delete and delete-owner, each
 // through one store initialised on the owner.
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "commands.h"
@@ -36,20 +37,33 @@ std::vector<Condition> photoRow(const CPicture& store, const std::string& stored
             {store.OwnerDescField, storedDescription}};
 }
 
-// Makes the photo whose row holds `storedDescription` the owner's only default, in one
-// transaction: a failure keeps the default the owner had.
+// Makes the photo whose row holds `storedDescription` the owner's only default.
+// REQUIRES: a write transaction open on the store's connection.
+void markDefaultRow(CPicture& store, const std::string& storedDescription) {
+    store.UnSetDefaultPhoto(store.PhotoCode(), storedDescription);
+    store.DBConnection()->ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
+                                        photoRow(store, storedDescription));
+}
+
+// markDefaultRow in a transaction of its own: a failure keeps the default the owner had.
 void markDefaultPhoto(CPicture& store, const std::string& storedDescription) {
-    Connection& cnn = *store.DBConnection();
     const std::string owner = store.PhotoCode();
     try {
-        Connection::WritesTogether writes(cnn);
-        store.UnSetDefaultPhoto(owner, storedDescription);
-        cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
-                          photoRow(store, storedDescription));
+        Connection::WritesTogether writes(*store.DBConnection());
+        markDefaultRow(store, storedDescription);
         writes.Commit();
     } catch (const Error& e) {
         throw CommandError("cannot mark the default photo of " + owner + ": " + e.what());
     }
+}
+
+// Adds to one owner wait for one another, so each one's check sees the rows of those before
+// it. SQLite's write transaction holds the whole database already; on PostgreSQL a lock of
+// the owner's is held until the transaction ends.
+void waitForOtherAdds(const CPicture& store, Connection& cnn) {
+    if (cnn.Engine() != "postgresql") return;
+    cnn.Execute("SELECT pg_advisory_xact_lock(hashtext(?))",
+                {store.TableName + "\n" + store.PhotoCode() + "\n" + store.PhotosGroup()});
 }
 
 }  // namespace
@@ -63,22 +77,34 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
         throw CommandError("the photo is " + size + " KB, over the limit of " +
                            NumberText(store.PhotosMaxSize) + " KB");
     const std::string owner = store.PhotoCode();
+    // The check, the row, its photo and the default land together or not at all: a failed
+    // add is undone by its rollback alone, which cannot touch another add's row.
+    Connection& cnn = *store.DBConnection();
+    std::optional<Connection::WritesTogether> writes;
+    try {
+        writes.emplace(cnn);
+        waitForOtherAdds(store, cnn);
+        store.m_rsPhotoDetails->Requery(-1);  // rows other adds put in since Init
+    } catch (const Error& e) {
+        throw CommandError("cannot add the photo to " + owner + ": " + e.what());
+    }
+    // Checked as it will be stored: two empty descriptions would share one photo file.
+    store.CheckIfDescriptionExists(storedText(description));
+    events.ThrowIfAny("cannot check the photos of " + owner);
+    if (events.descriptionTaken)
+        throw CommandError(owner + " already has a photo described '" + description + "'");
     store.PhotoDescription(description);
     store.PhotoComments(comments);
     store.DefaultPhoto(false);  // marked once the photo is safely in
     store.OwnerPhoto(picture);
     store.SavePhotoDetails(true, false);
-    if (!events.messages.empty()) {
-        // The store adds the row even when its photo could not be written (a full disk, say);
-        // a failed add leaves nothing behind, so running it again works.
-        try {
-            store.DBConnection()->ExecuteDelete(store.TableName,
-                                                photoRow(store, storedText(description)));
-        } catch (const Error&) {
-        }
-        events.ThrowIfAny("cannot add the photo to " + owner);
+    events.ThrowIfAny("cannot add the photo to " + owner);
+    try {
+        if (makeDefault) markDefaultRow(store, storedText(description));
+        writes->Commit();
+    } catch (const Error& e) {
+        throw CommandError("cannot add the photo to " + owner + ": " + e.what());
     }
-    if (makeDefault) markDefaultPhoto(store, storedText(description));
 }
 
 int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
@@ -127,11 +153,6 @@ int AddCommand(const CliOptions& options) {
         throw CommandError("cannot read the picture " + file + ": " + e.what());
     }
     std::string description = options.description.value_or(baseName(file));
-    // Checked as it will be stored: two empty descriptions would share one photo file.
-    session.store.CheckIfDescriptionExists(storedText(description));
-    session.events.ThrowIfAny("cannot check the photos of " + owner);
-    if (session.events.descriptionTaken)
-        throw CommandError(owner + " already has a photo described '" + description + "'");
     session.store.PhotoCode(owner);
     AddPhotoToOwner(session.store, session.events, picture, description, options.comments,
                     options.makeDefault);

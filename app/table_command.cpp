@@ -1,19 +1,48 @@
-// create-table: the photo table with the column types of the engine, and an owner index.
-#include <regex>
+// create-table: the photo table with the column types of the engine, and a unique index on
+// owner, group and description (two rows of one description would share one photo file).
+#include <algorithm>
+#include <cctype>
 
 #include "commands.h"
+#include "platform/db_backend.h"
 
 namespace kelvo::cli {
 namespace {
 
-// Names go into the statement text, so only plain identifiers are taken; left unquoted,
-// as hosts write them (PostgreSQL folds them to lower case, the store matches either way).
-std::string checkedName(const std::string& name) {
-    static const std::regex plain("[A-Za-z_][A-Za-z0-9_]{0,62}");
-    if (!std::regex_match(name, plain))
-        throw UsageError("'" + name + "' is not a usable table or column name");
-    return name;
-}
+// Names are checked as the store checks them and quoted. PostgreSQL gets them folded to
+// lower case, as it folds unquoted names, so hosts' own unquoted SQL finds the table.
+class NameQuoter {
+  public:
+    explicit NameQuoter(bool pg) : pg_(pg) {}
+
+    std::string column(const std::string& name) const {
+        if (!IsValidIdentifier(name))
+            throw UsageError("'" + name + "' is not a usable column name");
+        return quoted(name);
+    }
+
+    // `schema.table` or `table`, each part checked and quoted.
+    std::string table(const std::string& name) const {
+        try {
+            CheckTableName(name);
+        } catch (const Error&) {
+            throw UsageError("'" + name + "' is not a usable table name");
+        }
+        return QuoteTableName(folded(name));
+    }
+
+    // A name made from checked ones; PostgreSQL cuts one over 63 bytes, SQLite keeps it.
+    std::string quoted(const std::string& name) const { return QuoteIdentifier(folded(name)); }
+
+  private:
+    std::string folded(std::string name) const {
+        if (pg_)
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return name;
+    }
+    bool pg_;
+};
 
 }  // namespace
 
@@ -31,19 +60,28 @@ bool PhotoTableExists(const std::shared_ptr<Connection>& cnn, const TableLayout&
 
 void CreatePhotoTable(Connection& cnn, const TableLayout& layout) {
     const bool pg = cnn.Engine() == "postgresql";
+    const NameQuoter quote(pg);
     const std::string text = "TEXT";
     const std::string flag = "BOOLEAN";
     const std::string binary = pg ? "BYTEA" : "BLOB";
-    const std::string table = checkedName(layout.table);
+    const std::string table = quote.table(layout.table);
+    const std::string key = quote.column(layout.idCol) + ", " + quote.column(layout.groupCol) +
+                            ", " + quote.column(layout.descCol);
+    // The index lives in the table's schema: SQLite names it there, PostgreSQL puts it there.
+    const auto [schema, bare] = SplitTableName(layout.table);
+    const std::string index = bare + "_owner_key";
+    const std::string indexName = pg || schema.empty()
+                                      ? quote.quoted(index)
+                                      : quote.quoted(schema) + "." + quote.quoted(index);
+    const std::string indexedTable = pg ? table : quote.quoted(bare);
     try {
-        cnn.Execute("CREATE TABLE " + table + " (" + checkedName(layout.idCol) + " " + text + ", " +
-                    checkedName(layout.descCol) + " " + text + ", " + checkedName(layout.groupCol) +
-                    " " + text + ", " + checkedName(layout.commentsCol) + " " + text + ", " +
-                    checkedName(layout.defaultCol) + " " + flag + ", " +
-                    checkedName(layout.photoCol) + " " + binary + ")");
-        cnn.Execute("CREATE INDEX " + checkedName(layout.table + "_" + layout.idCol + "_idx") +
-                    " ON " + table + " (" + checkedName(layout.idCol) + ", " +
-                    checkedName(layout.groupCol) + ")");
+        cnn.Execute("CREATE TABLE " + table + " (" + quote.column(layout.idCol) + " " + text +
+                    ", " + quote.column(layout.descCol) + " " + text + ", " +
+                    quote.column(layout.groupCol) + " " + text + ", " +
+                    quote.column(layout.commentsCol) + " " + text + ", " +
+                    quote.column(layout.defaultCol) + " " + flag + ", " +
+                    quote.column(layout.photoCol) + " " + binary + ")");
+        cnn.Execute("CREATE UNIQUE INDEX " + indexName + " ON " + indexedTable + " (" + key + ")");
     } catch (const Error& e) {
         throw CommandError("cannot create the photo table " + layout.table + ": " + e.what());
     }
