@@ -45,6 +45,7 @@ std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::strin
 std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column) {
     std::unique_ptr<InputFile> in = files.OpenRegularFile(source);
     const std::int64_t length = in->Length();
+    store::RequireFitsColumn(length, "the photo file " + source);
     appendChunk(*in, length % kChunkSize, column, source);
     for (std::int64_t i = 0; i < length / kChunkSize; ++i)
         appendChunk(*in, kChunkSize, column, source);

@@ -41,8 +41,7 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
                 const Variant code = rs.Fields(kCodeColumn).Value();
                 if (!code.isNull()) {
                     Field& photo = rs.Fields(kPhotoColumn);
-                    if (photo.ActualSize() / store::kChunkSize > store::kMaxWholeChunks)
-                        throw Error("the photo of " + code.toText() + " is too long to extract");
+                    store::RequireFitsColumn(photo.ActualSize(), "the photo of " + code.toText());
                     const std::string target =
                         sFolderPath + store::ExtractFileName(Trim(code.toText()));
                     const std::int64_t length = convert::CopyColumnToFile(photo, files, target);

@@ -195,8 +195,9 @@ class KELVO_API CPicture {
     std::int64_t ReadPhotoFromBlob(Recordset& rs, PictureReader& photo);
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
                            const std::string& sDescription, const std::string& sGroup);
-    enum class Appended { Nothing, Whole, Part };
-    // How much of the photo went into the column.
+    enum class Appended { Nothing, Whole, Part, Refused };
+    // How much of the photo went into the column; Refused (and ErrorSavingPhoto raised) for
+    // one too long for it, before any of it went in.
     Appended SavePhotoToBlob(Recordset& rs, TempFile& bitmap);
     // False when it failed (and raised ErrorSavingPhoto).
     bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,

@@ -90,9 +90,8 @@ std::int64_t CPicture::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
         const Connection::ReadsTogether together(rs.ActiveConnection().get());
         Field& column = rs.Fields(OwnerPhotoField);
         const std::int64_t length = column.ActualSize();
+        store::RequireFitsColumn(length, "the photo in column " + OwnerPhotoField);
         const std::int64_t wholeChunks = length / store::kChunkSize;
-        if (wholeChunks > store::kMaxWholeChunks)
-            throw Error("the photo in column " + OwnerPhotoField + " is too large to read");
         auto copy = [&](std::int64_t size) {
             const Bytes chunk = column.GetChunk(size);
             photo.Add(chunk.data(), chunk.size());

@@ -75,6 +75,10 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         });
         if (m_rsPhotoDetails && bitmap) {
             const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
+            if (appended == Appended::Refused) {
+                store::Quietly([&] { m_rsPhotoDetails->CancelUpdate(); });
+                return;
+            }
             photoStaged = appended != Appended::Part;
             columnWritten = appended == Appended::Whole;
         }
@@ -159,6 +163,12 @@ CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
         return Appended::Nothing;  // the column stays as it is
     }
     if (length <= 0) return Appended::Nothing;
+    try {
+        store::RequireFitsColumn(length, "the photo");
+    } catch (const Error& e) {
+        raiseErrorSavingPhoto(e.what());
+        return Appended::Refused;
+    }
 
     std::int64_t appended = 0;
     try {

@@ -1,6 +1,6 @@
-// Photo sizes in kilobytes of their bitmap form, the PhotosMaxSize check, and temporary
-// picture file names. Measuring passes over every failure: a picture that cannot be written
-// measures 0.
+// Photo sizes in kilobytes of their bitmap form, the PhotosMaxSize check, the longest photo
+// a column holds, and temporary picture file names. Measuring passes over every failure: a picture
+// that cannot be written measures 0.
 #include <charconv>
 
 #include "platform/text.h"
@@ -52,4 +52,13 @@ std::string CPicture::VerifyPhotoSize(const Picture& Picx, bool* bSizeOver) {
     return NumberText(kilobytes);
 }
 
+namespace store {
+
+void RequireFitsColumn(std::int64_t length, const std::string& photo) {
+    if (length > kMaxPhotoBytes)
+        throw Error(photo + " is " + std::to_string(length) + " bytes, over the " +
+                    std::to_string(kMaxPhotoBytes) + " bytes a photo column holds");
+}
+
+}  // namespace store
 }  // namespace kelvo

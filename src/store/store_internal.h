@@ -13,8 +13,14 @@ namespace kelvo::store {
 
 // Photo columns move through files in pieces of this size, the remainder first.
 inline constexpr std::int64_t kChunkSize = 16384;
-// The chunk counter of the column copies is 16-bit; longer photos are refused.
+// The chunk counter of the column copies is 16-bit, so a column holds at most this many
+// whole chunks and a remainder.
 inline constexpr std::int64_t kMaxWholeChunks = 32767;
+// The longest photo a column holds. Writing and reading refuse the same lengths, so no
+// photo goes in that cannot come out.
+inline constexpr std::int64_t kMaxPhotoBytes = (kMaxWholeChunks + 1) * kChunkSize - 1;
+// Throws Error saying `photo` is too long when `length` is over kMaxPhotoBytes.
+void RequireFitsColumn(std::int64_t length, const std::string& photo);
 // Temporary names of files being written in a photos folder: hidden, and swept up by a
 // later run when a killed one leaves them.
 inline constexpr const char* kTempFilePrefix = ".kelvo-";

@@ -1,9 +1,14 @@
 // Saving photos into the column and into photo files: exact bytes, file names, replacement,
 // and failures that lose nothing.
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
+#include <unordered_set>
+
+#include "store/store_internal.h"
 #include "store_fixture.h"
 #include "support/test_images.h"
 
@@ -286,6 +291,34 @@ TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
     for (std::size_t row = 0; row < named.size(); ++row, store->NextRecord())
         EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 0, 0), store->PhotoDescription().size())
             << store->PhotoDescription();
+
+    // A generated set of values built from separators, escapes, dots, wildcards, letters
+    // and over-long runs: distinct triples never share a name, every name is one plain name
+    // inside the folder, and an owner's pattern matches that owner's names only.
+    std::set<std::string> values;
+    const std::vector<std::string> pieces{"",  "A", "1", "_",  "%", "%5F", "5F", "~",
+                                          ".", "/", "*", "\\", "ß", "İ",   " ",  "x"};
+    for (const std::string& first : pieces) {
+        for (const std::string& second : pieces) values.insert(first + second);
+        values.insert(std::string(120, 'x') + first);
+        values.insert(std::string(250, 'y') + first);
+    }
+    std::unordered_set<std::string> taken;
+    for (const std::string& code : values)
+        for (const std::string& description : values)
+            for (const std::string group : {"", "_", "CUST"}) {
+                const std::string name = store::PhotoFileName(code, description, group);
+                EXPECT_TRUE(taken.insert(name).second) << "shared: " << name;
+                ASSERT_TRUE(name.size() <= 255 && name != "." && name != ".." &&
+                            name.find_first_of(std::string("/\0*?", 4)) == std::string::npos)
+                    << name;
+                if (description != "x" || group != "CUST") continue;
+                for (const std::string& owner : values) {
+                    const std::string pattern = store::OwnerFilePattern(owner);
+                    EXPECT_EQ(fnmatch(pattern.c_str(), name.c_str(), 0) == 0, owner == code)
+                        << pattern << " / " << name;
+                }
+            }
 }
 
 TEST_P(SavingTest, FileModeRefusesANewRowOverAnotherRowsFile) {
@@ -384,7 +417,9 @@ TEST_P(SavingTest, ClosedConnectionLosesNothing) {
     EXPECT_EQ(rowCount("A1", "CUST"), 1);
 }
 
-TEST_P(SavingTest, UnwritableTempFolderLeavesTheColumnAlone) {
+// A bitmap that cannot be written, or one longer than a column gives back, leaves the
+// column alone and adds no row.
+TEST_P(SavingTest, UnwritableTempFolderOrOverlongPhotoLeavesTheColumnAlone) {
     PicturePtr earlier = MakePicture(6, 6, 0x223344);
     addRow("A1", "Front", "CUST", false, bitmapOf(*earlier));
     auto store = initStore(false);
@@ -396,6 +431,19 @@ TEST_P(SavingTest, UnwritableTempFolderLeavesTheColumnAlone) {
     files.Heal();
     EXPECT_GE(events.count("ErrorDescrption: "), 1);
     EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*earlier));
+
+    events.clear();
+    files.PadScratchFilesTo(store::kMaxPhotoBytes + 1);
+    store->SavePhotoDetails(false, false);
+    store->PhotoDescription("Side");
+    store->SavePhotoDetails(true, false);
+    files.Heal();
+    const std::string refused = "ErrorSavingPhoto: the photo is " +
+                                std::to_string(store::kMaxPhotoBytes + 1) + " bytes, over the " +
+                                std::to_string(store::kMaxPhotoBytes) + " bytes";
+    EXPECT_EQ(events.count(refused), 2) << allEvents();
+    EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmapOf(*earlier));
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
 }
 
 // Another user of the machine plants links where the store writes: at a temporary name it

@@ -1,6 +1,7 @@
 // The fault-injecting file and picture services of the store's tests.
 #include "support/fault_services.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace kelvo::test {
@@ -32,25 +33,49 @@ class FailingOutput : public OutputFile {
     std::function<bool()> failing_;
 };
 
+// A file read as `length` bytes: its own, then zeros.
+class PaddedInput : public InputFile {
+  public:
+    PaddedInput(std::unique_ptr<InputFile> real, std::int64_t length)
+        : real_(std::move(real)), length_(length) {}
+    std::int64_t Length() override { return length_; }
+    std::size_t Read(std::uint8_t* out, std::size_t size) override {
+        size = static_cast<std::size_t>(std::min<std::int64_t>(length_ - read_, size));
+        std::size_t n = real_->Read(out, size);
+        if (n == 0) std::fill(out, out + (n = size), 0);
+        read_ += static_cast<std::int64_t>(n);
+        return n;
+    }
+
+  private:
+    std::unique_ptr<InputFile> real_;
+    std::int64_t length_, read_ = 0;
+};
+
 // A temporary file that fails as FailingOutput does, or silently drops the last byte of
-// each write when `shortened`; `beforeMove` runs before its rename.
+// each write when `shortened`, or reads back padded to `paddedLength` bytes; `beforeMove`
+// runs before its rename.
 class FailingTempFile : public TempFile {
   public:
     using MoveCheck = std::function<void(const std::string& from, const std::string& to)>;
     FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, MoveCheck beforeMove,
-                    bool shortened)
+                    bool shortened, std::int64_t paddedLength)
         : real_(std::move(real)),
           output_(std::move(output)),
           beforeMove_(std::move(beforeMove)),
-          shortened_(shortened) {}
+          shortened_(shortened),
+          paddedLength_(paddedLength) {}
     const std::string& Name() const override { return real_->Name(); }
     void Write(const std::uint8_t* data, std::size_t size) override {
         output_.refuse();
         real_->Write(data, shortened_ && size > 0 ? size - 1 : size);
     }
     void Close() override { output_.refuse(); }
-    std::int64_t Length() override { return real_->Length(); }
-    std::unique_ptr<InputFile> ReadBack() override { return real_->ReadBack(); }
+    std::int64_t Length() override { return std::max(real_->Length(), paddedLength_); }
+    std::unique_ptr<InputFile> ReadBack() override {
+        if (paddedLength_ == 0) return real_->ReadBack();
+        return std::make_unique<PaddedInput>(real_->ReadBack(), paddedLength_);
+    }
     void MoveTo(const std::string& path) override {
         output_.refuse();
         beforeMove_(real_->Name(), path);
@@ -62,6 +87,7 @@ class FailingTempFile : public TempFile {
     FailingOutput output_;
     MoveCheck beforeMove_;
     bool shortened_;
+    std::int64_t paddedLength_;
 };
 
 }  // namespace
@@ -71,6 +97,7 @@ void FaultFileSystem::Heal() {
     failDeleteFolder_.clear();
     writesUntilFailure_ = 0;
     writesUntilShort_ = 0;
+    scratchLength_ = 0;
     raceFolders_ = false;
 }
 
@@ -124,7 +151,8 @@ std::string FaultFileSystem::CreateTempFile(const std::string& folder, const std
 }
 
 std::unique_ptr<TempFile> FaultFileSystem::failing(std::unique_ptr<TempFile> real,
-                                                   const std::string& path) {
+                                                   const std::string& path,
+                                                   std::int64_t paddedLength) {
     FailingOutput output(nullptr, path, failingOn(path));
     const bool shortened = writesUntilShort_ > 0 && --writesUntilShort_ == 0;
     return std::make_unique<FailingTempFile>(
@@ -133,7 +161,7 @@ std::unique_ptr<TempFile> FaultFileSystem::failing(std::unique_ptr<TempFile> rea
             refuseUnder(to);
             if (beforeMove) beforeMove(from, to);
         },
-        shortened);
+        shortened, paddedLength);
 }
 
 std::unique_ptr<TempFile> FaultFileSystem::OpenTempFile(const std::string& folder,
@@ -145,7 +173,7 @@ std::unique_ptr<TempFile> FaultFileSystem::OpenTempFile(const std::string& folde
 std::unique_ptr<TempFile> FaultFileSystem::OpenScratchFile() {
     const std::string folder = TempFolder();
     refuseUnder(folder);
-    return failing(real_.OpenScratchFile(), folder);
+    return failing(real_.OpenScratchFile(), folder, scratchLength_);
 }
 
 PicturePtr FaultPictures::LoadPicture(const std::string& path) {

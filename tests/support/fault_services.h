@@ -23,6 +23,9 @@ class FaultFileSystem : public FileSystem {
     // The `n`th temporary file opened from now on silently drops the last byte of each
     // write: no error anywhere, the file just ends up short.
     void ShortenNthWrite(int n) { writesUntilShort_ = n; }
+    // Scratch files opened from now on read back as `length` bytes: what was written, then
+    // zeros, like a huge file that takes no room.
+    void PadScratchFilesTo(std::int64_t length) { scratchLength_ = length; }
     // DeleteFile throws for paths under `folder` ("/" for every path).
     void FailDeletesUnder(const std::string& folder) { failDeleteFolder_ = folder; }
     // FolderExists answers "no" for a missing folder and makes it, as another process would
@@ -65,13 +68,15 @@ class FaultFileSystem : public FileSystem {
     // Whether a file opened now for writing at `path` fails: as the Nth write, or under a
     // folder that refuses writes.
     std::function<bool()> failingOn(const std::string& path);
-    std::unique_ptr<TempFile> failing(std::unique_ptr<TempFile> real, const std::string& path);
+    std::unique_ptr<TempFile> failing(std::unique_ptr<TempFile> real, const std::string& path,
+                                      std::int64_t paddedLength = 0);
 
     FileSystem& real_;
     std::string failFolder_, failDeleteFolder_;
     int writesUntilFailure_ = 0;
     int writesUntilShort_ = 0;
     int writesOpened_ = 0;
+    std::int64_t scratchLength_ = 0;
     bool raceFolders_ = false;
 };
 
