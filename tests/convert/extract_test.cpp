@@ -1,5 +1,7 @@
 // ExtractToFiles on both back ends: files named after the trimmed codes holding exactly the
 // column's bytes, one yield per row, and only the rows written removed from the table.
+#include <map>
+
 #include "convert_fixture.h"
 #include "support/test_images.h"
 
@@ -106,6 +108,74 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
     bare.ExtractToFiles("OLDPICS", "CUST", out);
     EXPECT_EQ(rowsOf("CUST"), 0);
     EXPECT_EQ(LocalFileSystem().ReadAll(out + "C3"), pattern(300, 3));
+}
+
+// Real camera photos, several to an owner, described in German and Turkish, owners where one
+// starts the other: every row gives back its own photo, bit for bit in its column and its
+// file, through navigation, GetPhoto, both conversions and extraction.
+TEST_P(ExtractTest, RealPhotosEachRowGivesBackItsOwn) {
+    struct Real {
+        const char* code;
+        const char* description;
+        const char* file;
+        bool isDefault;
+    };
+    const std::vector<Real> table{{"A1", "Weiß", "verify_a.jpg", false},
+                                  {"A1", "Straße 1", "f3_a.jpg", true},
+                                  {"A1", "İstanbul ığdır", "f3_b.jpg", false},
+                                  {"A10", "Weiß", "verify_b.jpg", false},
+                                  {"A10", "İstanbul ığdır", "f3_c.jpg", true}};
+    rows.clear();
+    std::map<std::pair<std::string, std::string>, std::uint64_t> pixels;
+    for (const Real& real : table) {
+        rows.push_back({real.code, real.description, "CUST",
+                        LocalFileSystem().ReadAll(std::string(KELVO_TEST_DATA) + real.file)});
+        addRow(rows.back());
+        if (real.isDefault) {
+            db->connection()->ExecuteUpdate("PHOTOS", {{"DEF", true}},
+                                            {{"CODE", real.code}, {"DESCR", real.description}});
+            addOld(real.code, rows.back().photo, "CUST");
+        }
+        pixels[{real.code, real.description}] = PictureChecksum(
+            *DefaultServices().pictures->LoadPictureData(rows.back().photo, real.file));
+    }
+    const auto expectEachRowsOwn = [&](bool saveAsFile) {
+        SCOPED_TRACE(saveAsFile ? "file mode" : "blob mode");
+        for (const Real& real : table) {
+            if (!real.isDefault) continue;
+            auto store = newStore(saveAsFile);
+            EXPECT_EQ(PictureChecksum(*store->GetPhoto("CUST", real.code, db->connection())),
+                      (pixels[{real.code, real.description}]));
+            const std::int32_t count = store->m_rsPhotoDetails->RecordCount();
+            EXPECT_EQ(count, std::string(real.code) == "A1" ? 3 : 2);
+            for (std::int32_t i = 0; i < count; ++i) {
+                i == 0 ? store->FirstRecord() : store->NextRecord();
+                EXPECT_EQ(PictureChecksum(*store->OwnerPhoto()),
+                          (pixels[{store->PhotoCode(), store->PhotoDescription()}]))
+                    << store->PhotoCode() << " " << store->PhotoDescription();
+            }
+        }
+        EXPECT_TRUE(events.errors.empty()) << events.errors.front();
+    };
+    expectEachRowsOwn(false);
+    EXPECT_TRUE(newStore(true)->ConvertAllToFiles(db->connection()));
+    EXPECT_EQ(photoFileCount(), 5);
+    for (const PhotoRow& row : rows) {
+        EXPECT_TRUE(columnOf(row).isNull());
+        EXPECT_EQ(LocalFileSystem().ReadAll(fileOf(row)), row.photo) << fileOf(row);
+    }
+    expectEachRowsOwn(true);
+    EXPECT_TRUE(newStore(false)->ConvertAllToBlobs(db->connection()));
+    EXPECT_EQ(photoFileCount(), 0);
+    for (const PhotoRow& row : rows) EXPECT_EQ(columnOf(row).bytes(), row.photo);
+    expectEachRowsOwn(false);
+
+    auto extractor = newStore(false);
+    extractor->Init("", "", "", nullptr, db->connection());
+    extractor->ExtractToFiles("OLDPICS", "CUST", out);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "A1"), rows[1].photo);
+    EXPECT_EQ(LocalFileSystem().ReadAll(out + "A10"), rows[4].photo);
+    EXPECT_EQ(rowsOf("CUST"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ExtractTest, testing::ValuesIn(TestBackends()), BackendName);

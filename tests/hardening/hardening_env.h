@@ -14,6 +14,7 @@
 #include "support/fault_services.h"
 #include "support/scripted_interaction.h"
 #include "support/test_db.h"
+#include "support/test_images.h"
 
 namespace kelvo::test {
 
@@ -54,10 +55,6 @@ class HardeningEnvironment {
     Services services;
     ErrorEvents events;
 };
-
-// FNV-1a of the bitmap a picture saves as: equal for pixel-identical pictures.
-std::uint64_t PictureChecksum(const Picture& picture);
-std::uint64_t Checksum(const Bytes& bytes);
 
 // Rows of the photo table, by description.
 struct StoredRow {

@@ -389,4 +389,23 @@ std::string PictureLoadError(const std::string& path) {
     return "";
 }
 
+std::uint64_t Checksum(const Bytes& bytes) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (std::uint8_t b : bytes) hash = (hash ^ b) * 1099511628211ull;
+    return hash;
+}
+
+std::uint64_t PictureChecksum(const Picture& picture) {
+    if (picture.IsEmpty()) return 0;
+    const QImage image = ImageOf(picture).convertToFormat(QImage::Format_RGB32);
+    std::uint64_t hash = Checksum(Bytes{static_cast<std::uint8_t>(image.width() & 0xFF),
+                                        static_cast<std::uint8_t>(image.height() & 0xFF)});
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = image.constScanLine(y);
+        for (int x = 0; x < image.width() * 4; ++x)
+            if (x % 4 != 3) hash = (hash ^ line[x]) * 1099511628211ull;
+    }
+    return hash;
+}
+
 }  // namespace kelvo::test

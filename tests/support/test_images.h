@@ -34,6 +34,9 @@ PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
 // it loads.
 std::string PictureLoadError(const std::string& path);
 
+// FNV-1a of a picture's pixels (and of bytes): equal for pixel-identical pictures.
+std::uint64_t PictureChecksum(const Picture& picture);
+std::uint64_t Checksum(const Bytes& bytes);
 // The colour (0xRRGGBB) of one pixel of a picture.
 std::uint32_t PixelAt(const Picture& picture, int x, int y);
 
