@@ -150,6 +150,18 @@ class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> 
         kp_free(data);
         return bytes;
     }
+    // Stands on the photo described `description`; it must be the width x height bitmap.
+    Bytes expectPhoto(const char* description, std::uint32_t width, int height) {
+        SCOPED_TRACE(description);
+        kp_search(store_, "", description);
+        Bytes out = currentPhoto();
+        EXPECT_TRUE(out.size() > 54u && get32(out, 18) == width);
+        if (HasFailure()) return out;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < static_cast<int>(width); ++x)
+                EXPECT_EQ(pixelOf(out, x, y), pixel(x, y)) << x << "," << y;
+        return out;
+    }
 
     fs::path folder_;
     std::string table_;
@@ -176,12 +188,9 @@ TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
     kp_get_text(store_, KP_PHOTO_DESCRIPTION, &description);
     EXPECT_STREQ(description, "desk, side \"B\"");
 
-    kp_search(store_, "", "badge");
-    Bytes out = currentPhoto();
-    ASSERT_GT(out.size(), 54u);
-    ASSERT_EQ(get32(out, 18), 5u);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(pixelOf(out, x, y), pixel(x, y)) << x << "," << y;
+    expectPhoto("desk, side \"B\"", 3, 2);
+    const Bytes out = expectPhoto("badge", 5, 4);
+    ASSERT_FALSE(HasFailure());
     const fs::path file = folder_ / "out.bmp";
     ASSERT_EQ(kp_photo_file(store_, file.c_str()), KP_OK) << kp_last_error();
     std::ifstream in(file, std::ios::binary);
@@ -199,8 +208,7 @@ TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
     EXPECT_EQ(has, 1);
     kp_check_code_exists(store_, "'E-7'");  // unquoted, compared as a number
     EXPECT_EQ(seen_.codeExists, 1);
-    kp_search(store_, "", "badge");
-    EXPECT_EQ(pixelOf(currentPhoto(), 2, 1), pixel(2, 1));
+    expectPhoto("badge", 5, 4);
 
     // The whole table changes form and back; every photo stays readable.
     int done = 0;
@@ -211,8 +219,8 @@ TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
     EXPECT_EQ(done, 1) << (seen_.errors.empty() ? "" : seen_.errors.back());
     EXPECT_GE(seen_.progressCalls, 2);  // at least one a row
     kp_init(store_, "E-7", "staff", "Zoë", cnn_);
-    kp_search(store_, "", "badge");
-    EXPECT_EQ(pixelOf(currentPhoto(), 2, 1), pixel(2, 1));
+    expectPhoto("badge", 5, 4);
+    expectPhoto("desk, side \"B\"", 3, 2);
     EXPECT_TRUE(seen_.errors.empty()) << seen_.errors.front();
 }
 
