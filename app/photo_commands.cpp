@@ -25,15 +25,10 @@ std::string padded(const std::string& text, std::size_t width) {
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-// A value as the store writes it into a row: an empty one becomes "-".
-std::string storedText(const std::string& value) {
-    return value.empty() ? "-" : value;
-}
-
 // The store's owner's row holding `storedDescription`, the description as the row has it.
 std::vector<Condition> photoRow(const CPicture& store, const std::string& storedDescription) {
-    return {{store.OwnerIDField, storedText(store.PhotoCode())},
-            {store.OwnerGroupField, storedText(store.PhotosGroup())},
+    return {{store.OwnerIDField, StoredText(store.PhotoCode())},
+            {store.OwnerGroupField, StoredText(store.PhotosGroup())},
             {store.OwnerDescField, storedDescription}};
 }
 
@@ -89,7 +84,7 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
         throw CommandError("cannot add the photo to " + owner + ": " + e.what());
     }
     // Checked as it will be stored: two empty descriptions would share one photo file.
-    store.CheckIfDescriptionExists(storedText(description));
+    store.CheckIfDescriptionExists(StoredText(description));
     events.ThrowIfAny("cannot check the photos of " + owner);
     if (events.descriptionTaken)
         throw CommandError(owner + " already has a photo described '" + description + "'");
@@ -100,7 +95,7 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
     store.SavePhotoDetails(true, false);
     events.ThrowIfAny("cannot add the photo to " + owner);
     try {
-        if (makeDefault) markDefaultRow(store, storedText(description));
+        if (makeDefault) markDefaultRow(store, StoredText(description));
         writes->Commit();
     } catch (const Error& e) {
         throw CommandError("cannot add the photo to " + owner + ": " + e.what());
