@@ -86,7 +86,7 @@ int ExtractCommand(const CliOptions& options) {
     const std::string& source = options.operands[0];
     const std::string& group = options.operands[1];
     std::string folder = options.operands[2];
-    if (!folder.empty() && folder.back() != kPathSeparator) folder += kPathSeparator;
+    if (!folder.empty()) folder = WithTrailingSeparator(folder);
     // The extraction writes into the folder as it is; a missing one would take no file.
     std::error_code made;
     if (!folder.empty() && !std::filesystem::create_directories(folder, made) && made)

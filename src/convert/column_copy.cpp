@@ -32,8 +32,7 @@ void appendChunk(InputFile& in, std::int64_t size, Field& column, const std::str
 
 std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::string& target) {
     const std::int64_t length = column.ActualSize();
-    std::unique_ptr<TempFile> out =
-        files.OpenTempFile(store::FolderOf(target), store::kTempFilePrefix);
+    std::unique_ptr<TempFile> out = files.OpenTempFile(FolderOf(target), store::kTempFilePrefix);
     copyChunk(column, length % kChunkSize, *out);
     for (std::int64_t i = 0; i < length / kChunkSize; ++i) copyChunk(column, kChunkSize, *out);
     out->Close();

@@ -1,11 +1,11 @@
 // Number conversions of the window's arithmetic.
 #include "editor/form_support.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace kelvo {
 
@@ -37,10 +37,9 @@ long CLng(double value) {
 double CDbl(const std::string& text) {
     std::size_t start = text.find_first_not_of(' ');
     if (start == std::string::npos) throw Error("Type mismatch");
-    double value = 0;
-    auto [end, error] = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    if (error != std::errc()) throw Error("Type mismatch");
-    return value;
+    const std::optional<double> value = LeadingNumber(std::string_view(text).substr(start));
+    if (!value) throw Error("Type mismatch");
+    return *value;
 }
 
 }  // namespace kelvo

@@ -1,8 +1,6 @@
 // Parser and evaluator of recordset criteria: `column='text'` and `column=number`.
 #include "platform/criteria.h"
 
-#include <charconv>
-
 #include "platform/db_backend.h"
 #include "platform/error.h"
 #include "platform/text.h"
@@ -10,25 +8,8 @@
 namespace kelvo {
 namespace {
 
-const char* const kBlanks = " \t\r\n";
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
 [[noreturn]] void badCriteria(const std::string& criteria, const std::string& why) {
     throw Error("invalid criteria \"" + criteria + "\": " + why);
-}
-
-bool parseNumber(const std::string& text, double& out) {
-    const std::string t = trimmed(text);
-    if (t.empty()) return false;
-    const char* begin = t.data();
-    if (*begin == '+') ++begin;
-    auto [end, ec] = std::from_chars(begin, t.data() + t.size(), out);
-    return ec == std::errc() && end == t.data() + t.size();
 }
 
 }  // namespace
@@ -37,10 +18,10 @@ Criterion ParseCriterion(const std::string& criteria) {
     const auto equals = criteria.find('=');
     if (equals == std::string::npos) badCriteria(criteria, "expected column=value");
     Criterion result;
-    result.column = trimmed(criteria.substr(0, equals));
+    result.column = Trim(criteria.substr(0, equals), kWhitespace);
     if (!IsValidIdentifier(result.column)) badCriteria(criteria, "invalid column name");
 
-    const std::string value = trimmed(criteria.substr(equals + 1));
+    const std::string value = Trim(criteria.substr(equals + 1), kWhitespace);
     if (!value.empty() && value.front() == '\'') {
         if (value.size() < 2 || value.back() != '\'')
             badCriteria(criteria, "the text value has no closing quote");
@@ -48,9 +29,10 @@ Criterion ParseCriterion(const std::string& criteria) {
         result.text = UCase(value.substr(1, value.size() - 2));
         return result;
     }
-    if (!parseNumber(value, result.number))
-        badCriteria(criteria, "the value must be a number or a text in single quotes");
+    const std::optional<double> number = ParseNumber(value);
+    if (!number) badCriteria(criteria, "the value must be a number or a text in single quotes");
     result.kind = Criterion::Kind::Number;
+    result.number = *number;
     return result;
 }
 
@@ -66,8 +48,8 @@ bool Matches(const Criterion& criterion, const Variant& value) {
         case Variant::Type::Double:
             return value.toDouble() == criterion.number;
         case Variant::Type::Text: {
-            double number = 0;
-            return parseNumber(value.toText(), number) && number == criterion.number;
+            const std::optional<double> number = ParseNumber(value.toText());
+            return number && *number == criterion.number;
         }
         default:
             return false;

@@ -116,6 +116,11 @@ std::vector<std::optional<std::vector<Variant>>> InKeyOrder(
     return rows;
 }
 
+void RowGone(const TableInfo& table) {
+    throw Error("the row no longer exists in table \"" + table.name +
+                "\" (deleted or changed by another user)");
+}
+
 void Backend::Watch(KeyWatcher* watcher) {
     watchers_.push_back(watcher);
 }

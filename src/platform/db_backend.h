@@ -173,6 +173,9 @@ std::vector<BoundValue> BindToColumns(const TableInfo& table, const std::vector<
     return bound;
 }
 
+// Throws Error saying the row no longer exists in `table`.
+[[noreturn]] void RowGone(const TableInfo& table);
+
 // The select list of FetchRows after the key: each column, or NULL for a binary one.
 std::string ValueColumnList(const TableInfo& table);
 // FetchRows' answer from the rows found, each filed under its key's text.

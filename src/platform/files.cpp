@@ -26,12 +26,6 @@
 
 namespace kelvo {
 
-namespace {
-
-[[noreturn]] void ThrowSystemError(const std::string& what, const std::string& path, int error) {
-    throw Error(what + " " + path + ": " + std::strerror(error));
-}
-
 std::string WithTrailingSeparator(std::string folder) {
     if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
     return folder;
@@ -40,6 +34,17 @@ std::string WithTrailingSeparator(std::string folder) {
 std::string WithoutTrailingSeparators(std::string folder) {
     while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
     return folder;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind(kPathSeparator);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+namespace {
+
+[[noreturn]] void ThrowSystemError(const std::string& what, const std::string& path, int error) {
+    throw Error(what + " " + path + ": " + std::strerror(error));
 }
 
 // `*` matches any run of characters, `?` any one; everything else matches itself.

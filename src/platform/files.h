@@ -15,6 +15,13 @@ namespace kelvo {
 // The platform's folder separator, written "\" in the original texts.
 inline constexpr char kPathSeparator = '/';
 
+// `folder` ending in one separator ("" becomes the root).
+std::string WithTrailingSeparator(std::string folder);
+// `folder` without the separators it ends in, the root excepted.
+std::string WithoutTrailingSeparators(std::string folder);
+// The folder part of `path`, with its trailing separator; "" when it has none.
+std::string FolderOf(const std::string& path);
+
 class KELVO_API InputFile {
   public:
     virtual ~InputFile() = default;

@@ -5,10 +5,10 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <charconv>
 #include <map>
 
 #include "platform/db_backend.h"
+#include "platform/text.h"
 
 namespace kelvo {
 namespace {
@@ -118,9 +118,8 @@ std::string withoutTrailingBlanks(std::string text) {
 }
 
 bool isNumber(const std::string& text) {
-    double ignored = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), ignored);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+    std::size_t length = 0;
+    return !text.empty() && LeadingNumber(text, &length) && length == text.size();
 }
 
 // The text form of a value as the target column's type reads it.
@@ -449,7 +448,7 @@ class PostgresBackend : public Backend {
             "DELETE FROM " + QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
             0);
         Result result(conn_, raw);
-        if (std::string(PQcmdTuples(raw)) != "1") rowGone(table);
+        if (std::string(PQcmdTuples(raw)) != "1") RowGone(table);
     }
 
     std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
@@ -460,7 +459,7 @@ class PostgresBackend : public Backend {
             run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
                     QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
                 params);
-        if (result.rows() == 0) rowGone(table);
+        if (result.rows() == 0) RowGone(table);
         if (result.isNull(0, 0)) return std::nullopt;
         return result.value(0, 0).toInt();
     }
@@ -475,7 +474,7 @@ class PostgresBackend : public Backend {
                                 " from $2::int for $3::int) FROM " + QuoteTableName(table.name) +
                                 " WHERE " + identity(table).matchOne(1),
                             params, 1);
-        if (result.rows() == 0) rowGone(table);
+        if (result.rows() == 0) RowGone(table);
         if (result.isNull(0, 0)) return {};
         return result.bytes(0, 0);
     }
@@ -531,11 +530,6 @@ class PostgresBackend : public Backend {
     }
 
   private:
-    [[noreturn]] static void rowGone(const TableInfo& table) {
-        throw Error("the row no longer exists in table \"" + table.name +
-                    "\" (deleted or changed by another user)");
-    }
-
     // An unreachable server fails within seconds unless the URI asks for another timeout
     // (values in the URI override the ones before it).
     static PGconn* connect(const std::string& uri) {
@@ -550,7 +544,7 @@ class PostgresBackend : public Backend {
 
     RowKey returningKey(const TableInfo& table, const std::string& sql, Params& params) {
         Result result = run(sql, params);
-        if (result.rows() != 1) rowGone(table);
+        if (result.rows() != 1) RowGone(table);
         return RowKey(result.text(0, 0));
     }
 

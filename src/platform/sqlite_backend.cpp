@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/db_backend.h"
+#include "platform/text.h"
 
 namespace kelvo {
 namespace {
@@ -19,15 +20,9 @@ std::string numbered(int n) {
     return "?" + std::to_string(n);
 }
 
-std::string upperAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 // SQLite's own affinity rules, with the usual names of binary and flag types added.
 ColumnKind kindOfDeclared(const std::string& declared) {
-    const std::string type = upperAscii(declared);
+    const std::string type = UCase(declared);
     const auto has = [&](const char* word) { return type.find(word) != std::string::npos; };
     if (has("BOOL") || type == "BIT") return ColumnKind::Boolean;
     if (has("INT")) return ColumnKind::Integer;
@@ -82,10 +77,10 @@ class Statement {
                 break;
             case Variant::Type::Text: {
                 const std::string& text = value.toText();
-                const std::string lower = upperAscii(text);
+                const bool isTrue = SameName(text, "TRUE");
                 if ((kind == ColumnKind::Boolean || kind == ColumnKind::Integer) &&
-                    (lower == "TRUE" || lower == "FALSE")) {
-                    rc = sqlite3_bind_int(stmt_, index, lower == "TRUE" ? 1 : 0);
+                    (isTrue || SameName(text, "FALSE"))) {
+                    rc = sqlite3_bind_int(stmt_, index, isTrue ? 1 : 0);
                 } else {
                     rc = sqlite3_bind_text64(stmt_, index, text.data(), text.size(),
                                              SQLITE_TRANSIENT, SQLITE_UTF8);
@@ -211,7 +206,7 @@ class SqliteBackend : public Backend {
             tables_.clear();
             tablesVersion_ = version;
         }
-        const std::string key = upperAscii(name);
+        const std::string key = UCase(name);
         auto known = tables_.find(key);
         if (known == tables_.end()) known = tables_.emplace(key, readTable(name)).first;
         return known->second;
@@ -307,7 +302,7 @@ class SqliteBackend : public Backend {
             bindSizes(update, blobs, static_cast<int>(values.size()) + 1);
             update.bind(n + 1, key);
             update.run();
-            if (sqlite3_changes(db_) != 1) rowGone(table);
+            if (sqlite3_changes(db_) != 1) RowGone(table);
             writeBlobs(table, key.toInt(), blobs);
             return key;
         });
@@ -318,7 +313,7 @@ class SqliteBackend : public Backend {
             prepared("DELETE FROM " + QuoteTableName(table.name) + " WHERE rowid = ?1");
         remove.bind(1, key);
         remove.run();
-        if (sqlite3_changes(db_) != 1) rowGone(table);
+        if (sqlite3_changes(db_) != 1) RowGone(table);
     }
 
     std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
@@ -331,7 +326,7 @@ class SqliteBackend : public Backend {
                      ") WHEN 'text' THEN length(CAST(" + name + " AS BLOB)) ELSE length(" + name +
                      ") END FROM " + QuoteTableName(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
-        if (!kind.step()) rowGone(table);
+        if (!kind.step()) RowGone(table);
         if (kind.column(0).toText() == "null") return std::nullopt;
         return kind.column(1).toInt();
     }
@@ -494,11 +489,6 @@ class SqliteBackend : public Backend {
             sqlite3_finalize(it->second.stmt);
             it = statements_.erase(it);
         }
-    }
-
-    [[noreturn]] static void rowGone(const TableInfo& table) {
-        throw Error("the row no longer exists in table \"" + table.name +
-                    "\" (deleted or changed by another user)");
     }
 
     // A failed blob write must not leave a half-written row behind.

@@ -25,12 +25,43 @@ std::string UCase(const std::string& text) {
         .toStdString();
 }
 
-std::string Trim(const std::string& text) {
-    const char* blanks = " \t";
+std::string Trim(const std::string& text, const char* blanks) {
     auto first = text.find_first_not_of(blanks);
     if (first == std::string::npos) return "";
     auto last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
+}
+
+std::optional<double> LeadingNumber(std::string_view text, std::size_t* length) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc()) return std::nullopt;
+    if (length) *length = static_cast<std::size_t>(end - text.data());
+    return value;
+}
+
+namespace {
+
+template <typename Number>
+std::optional<Number> wholeNumber(const std::string& text) {
+    const std::string t = Trim(text, kWhitespace);
+    const char* begin = t.data();
+    const char* const end = t.data() + t.size();
+    if (begin != end && *begin == '+') ++begin;
+    Number value{};
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(const std::string& text) {
+    return wholeNumber<double>(text);
+}
+
+std::optional<std::int64_t> ParseInteger(const std::string& text) {
+    return wholeNumber<std::int64_t>(text);
 }
 
 std::string NumberText(double value) {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace kelvo {
 namespace {
@@ -16,33 +17,6 @@ std::string lowerAscii(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return "";
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-std::optional<std::int64_t> parseInt(const std::string& text) {
-    const std::string t = trimmed(text);
-    std::int64_t value = 0;
-    const char* begin = t.data();
-    if (!t.empty() && *begin == '+') ++begin;
-    auto [end, ec] = std::from_chars(begin, t.data() + t.size(), value);
-    if (ec != std::errc() || end != t.data() + t.size() || t.empty()) return std::nullopt;
-    return value;
-}
-
-std::optional<double> parseDouble(const std::string& text) {
-    const std::string t = trimmed(text);
-    double value = 0;
-    const char* begin = t.data();
-    if (!t.empty() && *begin == '+') ++begin;
-    auto [end, ec] = std::from_chars(begin, t.data() + t.size(), value);
-    if (ec != std::errc() || end != t.data() + t.size() || t.empty()) return std::nullopt;
-    return value;
 }
 
 std::string shortestText(double value) {
@@ -92,10 +66,10 @@ bool Variant::toBool() const {
         case Type::Double:
             return std::get<double>(value_) != 0.0;
         case Type::Text: {
-            const std::string text = lowerAscii(trimmed(std::get<std::string>(value_)));
+            const std::string text = lowerAscii(Trim(std::get<std::string>(value_), kWhitespace));
             if (text == "true" || text == "t") return true;
             if (text == "false" || text == "f") return false;
-            if (auto number = parseDouble(text)) return *number != 0.0;
+            if (auto number = ParseNumber(text)) return *number != 0.0;
             badConversion(std::get<std::string>(value_), "a flag");
         }
         case Type::Bytes:
@@ -116,9 +90,9 @@ std::int64_t Variant::toInt() const {
             return static_cast<std::int64_t>(std::llround(std::get<double>(value_)));
         case Type::Text: {
             const std::string& text = std::get<std::string>(value_);
-            if (auto i = parseInt(text)) return *i;
-            if (auto d = parseDouble(text)) return static_cast<std::int64_t>(std::llround(*d));
-            const std::string lower = lowerAscii(trimmed(text));
+            if (auto i = ParseInteger(text)) return *i;
+            if (auto d = ParseNumber(text)) return static_cast<std::int64_t>(std::llround(*d));
+            const std::string lower = lowerAscii(Trim(text, kWhitespace));
             if (lower == "true") return 1;
             if (lower == "false") return 0;
             badConversion(text, "a number");
@@ -141,7 +115,7 @@ double Variant::toDouble() const {
             return std::get<double>(value_);
         case Type::Text: {
             const std::string& text = std::get<std::string>(value_);
-            if (auto d = parseDouble(text)) return *d;
+            if (auto d = ParseNumber(text)) return *d;
             badConversion(text, "a number");
         }
         case Type::Bytes:

@@ -90,15 +90,4 @@ void DeleteQuietly(FileSystem& files, const std::string& path) {
     }
 }
 
-std::string WithoutTrailingSeparator(const std::string& folder) {
-    if (folder.size() > 1 && folder.back() == kPathSeparator)
-        return folder.substr(0, folder.size() - 1);
-    return folder;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind(kPathSeparator);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 }  // namespace kelvo::store

@@ -30,12 +30,8 @@ void createFolder(FileSystem& files, const std::string& folder, bool withParents
 void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
     std::string folder = Trim(PhotosFolder);
     const bool given = !folder.empty();
-    if (!given) {
-        folder = AppPath();
-        if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
-        folder += "KelvPhotos";
-    }
-    if (folder.back() != kPathSeparator) folder += kPathSeparator;
+    if (!given) folder = WithTrailingSeparator(AppPath()) + "KelvPhotos";
+    folder = WithTrailingSeparator(folder);
     PhotosFolder = folder;
     // The default folder comes with the application folder the first time; a folder the
     // host names must exist but for its last level.

@@ -218,7 +218,7 @@ bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& cod
 
 void CPicture::writePictureFile(const Picture& picture, const std::string& path) {
     std::unique_ptr<TempFile> temp =
-        m_services.files->OpenTempFile(store::FolderOf(path), store::kTempFilePrefix);
+        m_services.files->OpenTempFile(FolderOf(path), store::kTempFilePrefix);
     m_services.pictures->WritePicture(picture, *temp, path);
     temp->MoveTo(path);
     rememberWrittenPhoto(picture, path, std::nullopt);

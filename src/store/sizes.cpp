@@ -8,16 +8,6 @@
 #include "store/store_internal.h"
 
 namespace kelvo {
-namespace {
-
-// The leading number of a text such as "1.50 KB", with "." as the decimal point.
-double leadingNumber(const std::string& text) {
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
-}  // namespace
 
 std::string CPicture::GetTempPixName() {
     FileSystem& files = *m_services.files;
@@ -47,7 +37,7 @@ std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
 }
 
 std::string CPicture::VerifyPhotoSize(const Picture& Picx, bool* bSizeOver) {
-    const double kilobytes = leadingNumber(CheckPicDiskSize(Picx));
+    const double kilobytes = LeadingNumber(CheckPicDiskSize(Picx)).value_or(0);
     if (bSizeOver) *bSizeOver = m_dInitialMaxSize != 0 && kilobytes > PhotosMaxSize;
     return NumberText(kilobytes);
 }

@@ -76,9 +76,4 @@ bool TrueQuietly(Test&& test) {
 // Deletes `path` when it exists; a failure is passed over (a stray temporary file at worst).
 void DeleteQuietly(FileSystem& files, const std::string& path);
 
-// `folder` without its trailing separator.
-std::string WithoutTrailingSeparator(const std::string& folder);
-// The folder part of `path`, with its trailing separator.
-std::string FolderOf(const std::string& path);
-
 }  // namespace kelvo::store
