@@ -28,11 +28,7 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
     std::map<std::string, Extracted> byFile;
     FileSystem& files = *services().files;
     try {
-        rs.ActiveConnection(m_cnDBConnection);
-        rs.LockType = Recordset::adLockOptimistic;
-        rs.CursorType = Recordset::adOpenKeyset;
-        rs.Source(Selection{sTableName, {{OwnerGroupField, sQualifier}}, ""});
-        rs.Open();
+        rs.Open(Selection{sTableName, {{OwnerGroupField, sQualifier}}, ""}, m_cnDBConnection);
         m_cnDBConnection->Attributes(128);
         if (rs.RecordCount() == 0) return;
         rs.MoveFirst();

@@ -6,11 +6,7 @@ namespace kelvo {
 void CPicture::openWholeTable(const std::shared_ptr<Connection>& cnn) {
     m_rsPhotoDetails = std::make_shared<Recordset>();
     if (!m_cnDBConnection) m_cnDBConnection = cnn;
-    m_rsPhotoDetails->ActiveConnection(m_cnDBConnection);
-    m_rsPhotoDetails->CursorType = Recordset::adOpenKeyset;
-    m_rsPhotoDetails->LockType = Recordset::adLockOptimistic;
-    m_rsPhotoDetails->Source(Selection{TableName, {}, ""});
-    m_rsPhotoDetails->Open();
+    m_rsPhotoDetails->Open(Selection{TableName, {}, ""}, m_cnDBConnection);
 }
 
 }  // namespace kelvo

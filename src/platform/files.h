@@ -30,6 +30,18 @@ class KELVO_API InputFile {
     virtual std::size_t Read(std::uint8_t* out, std::size_t size) = 0;
 };
 
+// Fills `out` with `size` bytes from `read`, a source that returns how many bytes it gave
+// (0 at its end); false when the source ends first.
+template <typename Read>
+bool ReadExactly(Read&& read, std::uint8_t* out, std::size_t size) {
+    for (std::size_t got = 0; got < size;) {
+        const std::size_t n = read(out + got, size - got);
+        if (n == 0) return false;
+        got += n;
+    }
+    return true;
+}
+
 class KELVO_API OutputFile {
   public:
     virtual ~OutputFile() = default;

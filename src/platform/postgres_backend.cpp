@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/db_backend.h"
+#include "platform/files.h"
 #include "platform/text.h"
 
 namespace kelvo {
@@ -558,12 +559,8 @@ class PostgresBackend : public Backend {
             do {
                 const std::int64_t want = std::min(pieceAfter(written), blob.size - written);
                 piece.resize(static_cast<std::size_t>(want));
-                std::size_t got = 0;
-                while (got < piece.size()) {
-                    const std::size_t n = blob.read(piece.data() + got, piece.size() - got);
-                    if (n == 0) throw Error("the staged binary data ended early");
-                    got += n;
-                }
+                if (!ReadExactly(blob.read, piece.data(), piece.size()))
+                    throw Error("the staged binary data ended early");
                 Params params;
                 params.addBytes(piece.data(), piece.size());
                 params.add(key);

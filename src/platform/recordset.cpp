@@ -59,6 +59,12 @@ void Recordset::Open() {
     cursor_ = std::move(cursor);
 }
 
+void Recordset::Open(Selection source, std::shared_ptr<Connection> connection) {
+    Source(std::move(source));
+    ActiveConnection(std::move(connection));
+    Open();
+}
+
 bool Recordset::IsOpen() const {
     return cursor_ != nullptr;
 }

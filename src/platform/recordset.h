@@ -57,6 +57,8 @@ class KELVO_API Recordset {
     // Opens on the prepared connection and source. Throws Error for a missing or closed
     // connection, a table or column that does not exist, a recordset already open.
     void Open();
+    // Source, connection and Open in one step, as ADO's Open with both arguments.
+    void Open(Selection source, std::shared_ptr<Connection> connection);
     bool IsOpen() const;
     void Close();
 

@@ -87,14 +87,11 @@ std::int64_t CPicture::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
         Field& column = rs.Fields(OwnerPhotoField);
         const std::int64_t length = column.ActualSize();
         store::RequireFitsColumn(length, "the photo in column " + OwnerPhotoField);
-        const std::int64_t wholeChunks = length / store::kChunkSize;
-        auto copy = [&](std::int64_t size) {
+        store::ForEachChunk(length, [&](std::int64_t size) {
             const Bytes chunk = column.GetChunk(size);
             photo.Add(chunk.data(), chunk.size());
             read += static_cast<std::int64_t>(chunk.size());
-        };
-        copy(length % store::kChunkSize);
-        for (std::int64_t i = 0; i < wholeChunks; ++i) copy(store::kChunkSize);
+        });
     } catch (const std::exception&) {
         // What was read so far is kept; the reader reports a cut-off picture.
     }

@@ -135,9 +135,7 @@ std::int32_t CPicture::rowsNamed(const std::string& code, const std::string& des
         if (!column->empty()) where.push_back({*column, *value});
     if (where.empty()) return 0;
     Recordset rs;
-    rs.ActiveConnection(photoRows().ActiveConnection());
-    rs.Source(Selection{TableName, std::move(where), ""});
-    rs.Open();
+    rs.Open(Selection{TableName, std::move(where), ""}, photoRows().ActiveConnection());
     return rs.RecordCount();
 }
 
@@ -173,20 +171,10 @@ CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
     std::int64_t appended = 0;
     try {
         Field& column = rs.Fields(OwnerPhotoField);
-        auto append = [&](std::int64_t size) {
-            if (size == 0) return;
-            Bytes chunk(static_cast<std::size_t>(size));
-            std::size_t got = 0;
-            while (got < chunk.size()) {
-                const std::size_t n = in->Read(chunk.data() + got, chunk.size() - got);
-                if (n == 0) throw Error("the temporary photo file ended early");
-                got += n;
-            }
-            column.AppendChunk(chunk);
+        store::ForEachChunk(length, [&](std::int64_t size) {
+            store::AppendFromFile(*in, size, column, "the temporary photo file ended early");
             appended += size;
-        };
-        append(length % store::kChunkSize);
-        for (std::int64_t i = 0; i < length / store::kChunkSize; ++i) append(store::kChunkSize);
+        });
     } catch (const std::exception&) {
     }
     if (appended == 0) return Appended::Nothing;

@@ -111,14 +111,11 @@ void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
         } else {
             m_cnDBConnection = cnn;
             m_rsPhotoDetails = std::make_shared<Recordset>();
-            Recordset& rs = *m_rsPhotoDetails;
-            rs.ActiveConnection(m_cnDBConnection);
-            rs.CursorType = Recordset::adOpenKeyset;
-            rs.LockType = Recordset::adLockOptimistic;
-            rs.Source(Selection{TableName,
-                                {{OwnerIDField, strCode}, {OwnerGroupField, strQualifier}},
-                                OwnerIDField});
-            rs.Open();
+            m_rsPhotoDetails->Open(
+                Selection{TableName,
+                          {{OwnerIDField, strCode}, {OwnerGroupField, strQualifier}},
+                          OwnerIDField},
+                m_cnDBConnection);
         }
         m_dInitialMaxSize = PhotosMaxSize;
         Recordset& rs = *m_rsPhotoDetails;

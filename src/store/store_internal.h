@@ -21,6 +21,16 @@ inline constexpr std::int64_t kMaxWholeChunks = 32767;
 inline constexpr std::int64_t kMaxPhotoBytes = (kMaxWholeChunks + 1) * kChunkSize - 1;
 // Throws Error saying `photo` is too long when `length` is over kMaxPhotoBytes.
 void RequireFitsColumn(std::int64_t length, const std::string& photo);
+// Calls `piece` with the sizes a `length`-byte photo moves in: the remainder (perhaps 0)
+// first, then kChunkSize for each whole chunk.
+template <typename Piece>
+void ForEachChunk(std::int64_t length, Piece&& piece) {
+    piece(length % kChunkSize);
+    for (std::int64_t i = 0; i < length / kChunkSize; ++i) piece(kChunkSize);
+}
+// Appends the next `size` bytes of `in` to `column`; throws Error(`ended`) when `in` ends
+// before them.
+void AppendFromFile(InputFile& in, std::int64_t size, Field& column, const std::string& ended);
 // Temporary names of files being written in a photos folder: hidden, and swept up by a
 // later run when a killed one leaves them.
 inline constexpr const char* kTempFilePrefix = ".kelvo-";
