@@ -98,6 +98,8 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
         if (makeDefault) markDefaultRow(store, StoredText(description));
         writes->Commit();
     } catch (const Error& e) {
+        // The rollback takes the row out; the file it wrote goes first, while the lock holds.
+        store.DiscardPhotoFile();
         throw CommandError("cannot add the photo to " + owner + ": " + e.what());
     }
 }

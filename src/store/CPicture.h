@@ -143,6 +143,10 @@ class KELVO_API CPicture {
     void DeletePhotos();
     void UnSetDefaultPhoto(const std::string& strCode,
                            const std::string& strDescription);  // throws
+    // In file mode, deletes the photo file of the current code, description and group: for a
+    // save whose row a rollback takes out. Call it while the transaction still holds the
+    // rows, so no other save can have written that name meanwhile. Raises ErrorSavingPhoto.
+    void DiscardPhotoFile();
 
     // --- Sizes and temporary files. ---
     std::string GetTempPixName();

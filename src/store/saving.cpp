@@ -150,6 +150,11 @@ void CPicture::clearPhotoFile(const std::string& code, const std::string& descri
     }
 }
 
+void CPicture::DiscardPhotoFile() {
+    if (SaveAsFile)
+        clearPhotoFile(orDash(m_sPhotoCode), orDash(m_sPhotoDescription), orDash(m_sPhotosGroup));
+}
+
 CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
     store::Quietly([&] { connection().Attributes(128); });
     std::unique_ptr<InputFile> in;
