@@ -1,5 +1,6 @@
 // create-table: the photo table with the column types of the engine, and a unique index on
-// owner, group and description (two rows of one description would share one photo file).
+// owner, group and description, never Null (two rows of one description would share one
+// photo file).
 #include <algorithm>
 #include <cctype>
 
@@ -74,10 +75,13 @@ void CreatePhotoTable(Connection& cnn, const TableLayout& layout) {
                                       ? quote.quoted(index)
                                       : quote.quoted(schema) + "." + quote.quoted(index);
     const std::string indexedTable = pg ? table : quote.quoted(bare);
+    // The key columns are never Null (the store writes "-" for an empty value), so the
+    // unique key can be the row identity instead of PostgreSQL's ctid.
+    const std::string keyText = text + " NOT NULL";
     try {
-        cnn.Execute("CREATE TABLE " + table + " (" + quote.column(layout.idCol) + " " + text +
-                    ", " + quote.column(layout.descCol) + " " + text + ", " +
-                    quote.column(layout.groupCol) + " " + text + ", " +
+        cnn.Execute("CREATE TABLE " + table + " (" + quote.column(layout.idCol) + " " + keyText +
+                    ", " + quote.column(layout.descCol) + " " + keyText + ", " +
+                    quote.column(layout.groupCol) + " " + keyText + ", " +
                     quote.column(layout.commentsCol) + " " + text + ", " +
                     quote.column(layout.defaultCol) + " " + flag + ", " +
                     quote.column(layout.photoCol) + " " + binary + ")");

@@ -69,6 +69,9 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     const std::string front = WriteImageFile(work, "front.bmp", "bmp", 40, 30, 0xCC3366);
     const std::string side = WriteImageFile(work, "side.png", "png", 20, 10, 0x33CC66);
     ASSERT_EQ(run("create-table").status, 0) << run("create-table").err;
+    EXPECT_THROW(db->connection()->Execute("INSERT INTO PHOTOS (DESCR, GRP) VALUES ('D', 'G')"),
+                 Error)
+        << "the key columns are never Null, so the unique key identifies the rows";
     EXPECT_EQ(run("add C1 CUST " + quoted(front) + " --desc Front --default").status, 0);
     RunResult added =
         run("add C1 CUST " + quoted(side) + " --desc Side --comments 'from the side'");
@@ -202,6 +205,13 @@ TEST_P(CliTest, ParallelAddsOfOneDescriptionLeaveOneRow) {
     EXPECT_EQ(run("add W1 '' " + quoted(work + "F11.bmp") + " --desc Weiß" + files).status, 1);
     ASSERT_EQ(run("export W1 '' " + quoted(work + "w.bmp") + files).status, 0);
     EXPECT_EQ(DefaultServices().pictures->LoadPicture(work + "w.bmp")->PixelWidth(), 9);
+    // An add whose default cannot be marked is rolled back, and takes its file with it.
+    db->connection()->Execute(GetParam() == "postgresql"
+                                  ? "ALTER TABLE PHOTOS ADD CHECK (NOT DEF) NOT VALID"
+                                  : "CREATE TRIGGER NODEF BEFORE UPDATE ON PHOTOS WHEN NEW.DEF "
+                                    "BEGIN SELECT RAISE(ABORT, 'no default'); END");
+    EXPECT_EQ(run("add W1 '' " + quoted(work + "F11.bmp") + " --desc New --default" + files).status,
+              1);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
 }
 
