@@ -1,5 +1,5 @@
 // CPicture, the photo store: configuration, properties, events and every operation a host
-// calls. Each group of operations lives in its own unit of src/store and src/convert.
+// calls. Each group of operations lives in its own unit of src/store (the bulk ones in bulk/).
 #pragma once
 
 #include <cstdint>
@@ -156,7 +156,7 @@ class KELVO_API CPicture {
     // --- Fitting. ---
     void ResizePhoto(ImageControl& imgCtrl, double MaxWidth, double MaxHeight);
 
-    // --- Bulk operations (src/convert). ---
+    // --- Bulk operations (src/store/bulk). ---
     bool ConvertAllToFiles(std::shared_ptr<Connection> cnn = nullptr);
     bool ConvertAllToBlobs(std::shared_ptr<Connection> cnn = nullptr);
     void ExtractToFiles(const std::string& sTableName, const std::string& sQualifier,

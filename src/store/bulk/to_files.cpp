@@ -1,8 +1,8 @@
 // ConvertAllToFiles: every photo column of the table written out to its photo file. A row's
 // column is cleared only once its file has been written and its length checked; a row whose
 // file another row of the same values already has keeps its column.
-#include "convert/column_copy.h"
 #include "store/CPicture.h"
+#include "store/bulk/column_copy.h"
 #include "store/store_internal.h"
 
 namespace kelvo {
@@ -33,7 +33,7 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
                                     m_sPhotoDescription + "' in " + m_sPhotosGroup +
                                     " stays in the table: another row of the same values has " +
                                     path);
-                    convert::CopyColumnToFile(column, *services().files, path);
+                    store::CopyColumnToFile(column, *services().files, path);
                     column.Value(Variant());
                     rs.Update();
                 }

@@ -3,9 +3,9 @@
 // photo at the end: a later row of the same file name leaves the earlier row in the table.
 #include <map>
 
-#include "convert/column_copy.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
+#include "store/bulk/column_copy.h"
 #include "store/store_internal.h"
 
 namespace kelvo {
@@ -40,7 +40,7 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
                     store::RequireFitsColumn(photo.ActualSize(), "the photo of " + code.toText());
                     const std::string target =
                         sFolderPath + store::ExtractFileName(Trim(code.toText()));
-                    const std::int64_t length = convert::CopyColumnToFile(photo, files, target);
+                    const std::int64_t length = store::CopyColumnToFile(photo, files, target);
                     // An earlier row whose file this one replaced stays in the table.
                     byFile[target] = Extracted{rs.GetBookmark(), length};
                 }

@@ -8,7 +8,7 @@
 #include "platform/database.h"
 #include "platform/files.h"
 
-namespace kelvo::convert {
+namespace kelvo::store {
 
 // Writes the bytes of `column` (remainder first, then whole chunks) to a temporary file
 // beside `target`, checks its length and renames it to `target`. Returns the byte count.
@@ -19,4 +19,4 @@ std::int64_t CopyColumnToFile(Field& column, FileSystem& files, const std::strin
 // staged until the caller's Update. Returns the file's length.
 std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Field& column);
 
-}  // namespace kelvo::convert
+}  // namespace kelvo::store

@@ -2,8 +2,8 @@
 // in place. A file is deleted after the walk, and only when every row using it was checked.
 #include <map>
 
-#include "convert/column_copy.h"
 #include "store/CPicture.h"
+#include "store/bulk/column_copy.h"
 #include "store/store_internal.h"
 
 namespace kelvo {
@@ -47,7 +47,7 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                 if (files.FileExists(path) && files.FileLength(path) > 0) {
                     moved.try_emplace(path, true);
                     Field& column = rs.Fields(OwnerPhotoField);
-                    std::int64_t length = convert::AppendFileToColumn(files, path, column);
+                    std::int64_t length = store::AppendFileToColumn(files, path, column);
                     rs.Update();
                     if (column.ActualSize() != length)
                         throw Error("the photo column of " + m_sPhotoCode +

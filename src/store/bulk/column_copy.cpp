@@ -1,9 +1,9 @@
 // Chunked, checked copies between photo columns and files for the bulk operations.
-#include "convert/column_copy.h"
+#include "store/bulk/column_copy.h"
 
 #include "store/store_internal.h"
 
-namespace kelvo::convert {
+namespace kelvo::store {
 namespace {
 
 void copyChunk(Field& column, std::int64_t size, OutputFile& out) {
@@ -36,4 +36,4 @@ std::int64_t AppendFileToColumn(FileSystem& files, const std::string& source, Fi
     return length;
 }
 
-}  // namespace kelvo::convert
+}  // namespace kelvo::store
