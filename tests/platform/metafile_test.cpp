@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <random>
+#include <tuple>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/interaction.h"
@@ -109,16 +111,22 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
         EXPECT_EQ(test::PictureLoadError(path).rfind("cannot read picture file " + path, 0), 0u);
     }
 
-    // A placeable header claiming 30000 x 30000 units at 1 unit an inch.
-    Bytes huge = test::MetafileBytes("wmf", 50, 40, 0x3366CC);
-    huge[10] = 0x30, huge[11] = 0x75, huge[12] = 0x30, huge[13] = 0x75;
-    huge[14] = 1, huge[15] = 0;
-    unsigned checksum = 0;
-    for (std::size_t i = 0; i < 20; i += 2) checksum ^= huge[i] | huge[i + 1] << 8;
-    huge[20] = checksum & 0xFF, huge[21] = checksum >> 8;
-    std::string hugeWmf = Write(folder, "huge.wmf", huge);
-    EXPECT_NE(test::PictureLoadError(hugeWmf).find("out of range"), std::string::npos)
-        << test::PictureLoadError(hugeWmf);
+    // Placeable headers claiming 30000 x 30000 units at 1 unit an inch, and a 6 x 4 drawing
+    // (its outline one unit thick) stretched to 112 x 28000 pixels.
+    for (const auto& [width, height, right, bottom, inch, error] :
+         std::vector<std::tuple<int, int, unsigned, unsigned, unsigned, std::string>>{
+             {50, 40, 30000, 30000, 1, "out of range"},
+             {6, 4, 112, 28000, 96, "the drawing is too complex to show"}}) {
+        Bytes placed = test::MetafileBytes("wmf", width, height, 0x3366CC);
+        for (const auto& [at, value] : {std::pair{10u, right}, {12u, bottom}, {14u, inch}})
+            placed[at] = value & 0xFF, placed[at + 1] = value >> 8;
+        unsigned checksum = 0;
+        for (std::size_t i = 0; i < 20; i += 2) checksum ^= placed[i] | placed[i + 1] << 8;
+        placed[20] = checksum & 0xFF, placed[21] = checksum >> 8;
+        std::string path = Write(folder, "placed.wmf", placed);
+        EXPECT_NE(test::PictureLoadError(path).find(error), std::string::npos)
+            << test::PictureLoadError(path);
+    }
 
     // A header whose largest record is 3 GB long, in a file of a few hundred bytes.
     Bytes bigRecord = test::MetafileBytes("wmf", 50, 40, 0x3366CC);
