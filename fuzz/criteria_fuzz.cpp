@@ -1,5 +1,5 @@
-// Find/Filter criteria text: parsed into one condition or refused with an Error, and a parsed
-// condition matches the very value it names.
+// Find/Filter criteria text: parsed into one condition or refused with an Error, a parsed
+// condition matches the very value it names, and any text written as a condition finds it.
 #include <cmath>
 #include <cstdint>
 
@@ -19,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         kelvo::Matches(criterion, kelvo::Variant(parts[1]));
         kelvo::Matches(criterion, kelvo::Variant());
+        const kelvo::Criterion written =
+            kelvo::ParseCriterion(kelvo::TextCriterion(criterion.column, parts[1]));
+        kelvo::fuzz::Check(kelvo::Matches(written, kelvo::Variant(parts[1])),
+                           "any text written as a condition finds itself");
         if (criterion.kind == kelvo::Criterion::Kind::Text) {
             kelvo::fuzz::Check(kelvo::Matches(criterion, kelvo::Variant(criterion.text)),
                                "a text condition matches its own value");

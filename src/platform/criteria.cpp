@@ -12,6 +12,18 @@ namespace {
     throw Error("invalid criteria \"" + criteria + "\": " + why);
 }
 
+// A doubled quote inside a quoted value stands for one quote; a single one is taken as it
+// is, so a value typed with its quotes undoubled still finds its row.
+std::string unquoted(const std::string& inside) {
+    std::string text;
+    text.reserve(inside.size());
+    for (std::size_t i = 0; i < inside.size(); ++i) {
+        text += inside[i];
+        if (inside[i] == '\'' && i + 1 < inside.size() && inside[i + 1] == '\'') ++i;
+    }
+    return text;
+}
+
 }  // namespace
 
 Criterion ParseCriterion(const std::string& criteria) {
@@ -26,7 +38,7 @@ Criterion ParseCriterion(const std::string& criteria) {
         if (value.size() < 2 || value.back() != '\'')
             badCriteria(criteria, "the text value has no closing quote");
         result.kind = Criterion::Kind::Text;
-        result.text = UCase(value.substr(1, value.size() - 2));
+        result.text = UCase(unquoted(value.substr(1, value.size() - 2)));
         return result;
     }
     const std::optional<double> number = ParseNumber(value);
@@ -34,6 +46,12 @@ Criterion ParseCriterion(const std::string& criteria) {
     result.kind = Criterion::Kind::Number;
     result.number = *number;
     return result;
+}
+
+std::string TextCriterion(const std::string& column, const std::string& value) {
+    std::string criteria = column + "='";
+    for (char c : value) criteria.append(c == '\'' ? 2 : 1, c);
+    return criteria + "'";
 }
 
 bool Matches(const Criterion& criterion, const Variant& value) {

@@ -16,8 +16,12 @@ struct Criterion {
     double number = 0;  // Kind::Number
 };
 
-// Throws Error with a message naming the criteria for anything outside the grammar.
+// Throws Error with a message naming the criteria for anything outside the grammar. Inside a
+// quoted value a doubled quote stands for one.
 Criterion ParseCriterion(const std::string& criteria);
+
+// `column='value'` with each quote of the value doubled: ParseCriterion gives back the value.
+std::string TextCriterion(const std::string& column, const std::string& value);
 
 // Texts match when their UCase forms are equal; numbers match a column value that reads as the same
 // number. Null never matches.

@@ -1,5 +1,6 @@
 // Whether an owner ID or a description is already used among the owner's rows, answered
 // through CodeExists and DescriptionExists.
+#include "platform/criteria.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
 
@@ -23,7 +24,7 @@ void CPicture::CheckIfCodeExists(const std::string& vData) {
 }
 
 void CPicture::CheckIfDescriptionExists(const std::string& vData) {
-    reportMatches(UCase(OwnerDescField) + "='" + UCase(vData) + "'",
+    reportMatches(TextCriterion(UCase(OwnerDescField), UCase(vData)),
                   &CPictureEvents::DescriptionExists);
 }
 

@@ -8,7 +8,7 @@ namespace kelvo {
 namespace {
 
 std::string textCriterion(const std::string& column, const std::string& value) {
-    return column + "='" + UCase(value) + "'";
+    return TextCriterion(column, UCase(value));
 }
 
 // The row's value under `criterion`, by the same comparison Find makes.

@@ -133,9 +133,14 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     ASSERT_FALSE(rs->EOF());
     EXPECT_EQ(rs->Fields("CODE").Value().toText(), "U1");
     rs->MoveFirst();
-    rs->Find("DESCR='O'BRIEN'S CAR'");
-    ASSERT_FALSE(rs->EOF());
-    EXPECT_EQ(descr(*rs), "O'Brien's car");
+    for (const char* quoted : {"DESCR='O'BRIEN'S CAR'", "DESCR = 'o''Brien''s car'"}) {
+        rs->MoveFirst();
+        rs->Find(quoted);
+        ASSERT_FALSE(rs->EOF()) << quoted;
+        EXPECT_EQ(descr(*rs), "O'Brien's car");
+        rs->Filter(quoted);
+        EXPECT_EQ(rs->RecordCount(), 1) << quoted;
+    }
 
     rs->Filter("CODE=123");
     EXPECT_EQ(rs->RecordCount(), 5);

@@ -160,16 +160,21 @@ TEST_P(LoadingTest, SearchAndChecksFoldCaseAlikeInEveryScript) {
 
 TEST_P(LoadingTest, SearchEdgeCases) {
     addRow("A1", "It's", "CUST");
+    addRow("A1", "It''s", "CUST");
     auto store = initStore();
-    store->m_rsPhotoDetails->MoveFirst();
+    store->m_rsPhotoDetails->MoveLast();
     store->m_rsPhotoDetails->MoveNext();
     store->SearchForRecord("", "");
     EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
     EXPECT_TRUE(store->m_rsPhotoDetails->EOF()) << "no search, no move";
 
-    events.clear();
-    store->SearchForRecord("", "it's");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
+    for (const auto& [typed, stored] : {std::pair{"it's", "It's"}, {"IT''S", "It''s"}}) {
+        events.clear();
+        store->SearchForRecord("", typed);
+        store->CheckIfDescriptionExists(typed);
+        EXPECT_EQ(events.lines, (Lines{"RecordExists 1", "DescriptionExists 1"})) << typed;
+        EXPECT_EQ(store->PhotoDescription(), stored);
+    }
 
     events.clear();
     store->OwnerDescField = "";
