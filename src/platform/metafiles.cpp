@@ -6,7 +6,6 @@
 #include <libwmf/api.h>
 #include <libwmf/gd.h>
 #include <libwmf/ipa.h>
-#include <libwmf/macro.h>
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -38,8 +37,12 @@ std::int32_t LeInt32(const Bytes& b, std::size_t at) {
     return static_cast<std::int32_t>(Le32(b, at));
 }
 
-void RequireSaneSize(double width, double height) {
-    if (!(width >= 1 && height >= 1) ||
+// Played through libwmf's bitmap device and a PNG in memory, a Windows metafile costs several
+// times more per pixel than other pictures: 4096 x 4096 takes about a second.
+constexpr double kMaxWindowsMetafilePixels = 4096.0 * 4096.0;
+
+void RequireSaneSize(double width, double height, double maxPixels = kMaxPicturePixels) {
+    if (!(width >= 1 && height >= 1) || width * height > maxPixels ||
         !SanePictureSize(static_cast<std::int64_t>(width), static_cast<std::int64_t>(height)))
         throw Error("declared size " + std::to_string(static_cast<long long>(width)) + "x" +
                     std::to_string(static_cast<long long>(height)) + " is out of range");
@@ -158,7 +161,7 @@ class DrawingBudget {
   private:
     static constexpr double kCoats = 16;
     static constexpr double kAlwaysAllowed = 1e7;
-    static constexpr double kMaxWork = 5e8;
+    static constexpr double kMaxWork = 1e8;  // about a second
 
     // Passes the call on while the budget lasts; past it, ends playback with an error.
     template <auto Member, auto Cost, typename Data>
@@ -307,7 +310,7 @@ QImage RenderWindows(const Bytes& b) {
     RequireWmf(wmf_scan(api.get(), 0, &bounds), api.get());
     unsigned int width = 0, height = 0;
     RequireWmf(wmf_display_size(api.get(), &width, &height, kScreenDpi, kScreenDpi), api.get());
-    RequireSaneSize(width, height);
+    RequireSaneSize(width, height, kMaxWindowsMetafilePixels);
 
     // Played into a PNG in memory; libwmf then frees its own canvas.
     char* png = nullptr;

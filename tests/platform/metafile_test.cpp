@@ -111,11 +111,12 @@ TEST(Metafile, RefusesCutCorruptAndAbsurdFiles) {
         EXPECT_EQ(test::PictureLoadError(path).rfind("cannot read picture file " + path, 0), 0u);
     }
 
-    // Placeable headers claiming 30000 x 30000 units at 1 unit an inch, and a 6 x 4 drawing
-    // (its outline one unit thick) stretched to 112 x 28000 pixels.
+    // Placeable headers claiming 30000 x 30000 units at 1 unit an inch, 5000 x 5000 pixels,
+    // and a 6 x 4 drawing (its outline one unit thick) stretched to 112 x 28000 pixels.
     for (const auto& [width, height, right, bottom, inch, error] :
          std::vector<std::tuple<int, int, unsigned, unsigned, unsigned, std::string>>{
              {50, 40, 30000, 30000, 1, "out of range"},
+             {50, 40, 5000, 5000, 96, "declared size 5000x5000 is out of range"},
              {6, 4, 112, 28000, 96, "the drawing is too complex to show"}}) {
         Bytes placed = test::MetafileBytes("wmf", width, height, 0x3366CC);
         for (const auto& [at, value] : {std::pair{10u, right}, {12u, bottom}, {14u, inch}})
