@@ -30,8 +30,8 @@ for t in $targets; do
     grep -E "ERROR|invariant broken|Test unit written" "$log" | head -20 || true
     status=1
   fi
-  # Executions, coverage (instrumented edges and features) and corpus size reached.
-  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$log" | tr '\n' ' ' || true
+  # Executions, slowest input, coverage (instrumented edges and features) and corpus size.
+  grep -E "stat::number_of_executed_units|stat::slowest_unit_time_sec|stat::peak_rss_mb" "$log" | tr '\n' ' ' || true
   grep -E "^#[0-9]+.*(DONE|cov:)" "$log" | tail -1 || true
 done
 exit $status
