@@ -157,6 +157,8 @@ void frmPhoto::LoadPhotoList() {
     bool defaultMet = false;
     std::int32_t rows = recordCount();
     if (rows >= 1) {
+        // Only the photo shown is read: the walk needs the rows' texts alone.
+        const CPicture::PhotosOnDemand textsOnly(store());
         store().FirstRecord();
         // Bounded by the row count, so a store whose NextRecord fails cannot spin forever.
         for (std::int32_t seen = 0; !store().RecordEOF() && seen < rows; ++seen) {

@@ -59,6 +59,9 @@ class KELVO_API PictureService {
     // Whether the file SavePicture makes of `picture` loads back as the very same image, so
     // that a caller may share it rather than decode the file again.
     virtual bool ReadsBackAsItself(const Picture&) { return false; }
+    // The length of the file SavePicture makes of `picture`, when it is known without
+    // writing it; -1 otherwise.
+    virtual std::int64_t SavedLength(const Picture&) { return -1; }
 };
 
 class KELVO_API Clipboard {

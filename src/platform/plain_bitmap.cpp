@@ -108,6 +108,12 @@ std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
     return reader->Take();
 }
 
+std::optional<std::int64_t> PlainBitmapLength(const QImage& image) {
+    if (image.format() != QImage::Format_RGB32 || image.isNull()) return std::nullopt;
+    return static_cast<std::int64_t>(kPixelsOffset + RowBytes(image.width()) *
+                                                         static_cast<std::size_t>(image.height()));
+}
+
 std::optional<QByteArray> EncodePlainBitmap(const QImage& image) {
     if (image.format() != QImage::Format_RGB32 || image.isNull()) return std::nullopt;
     const int width = image.width(), height = image.height();

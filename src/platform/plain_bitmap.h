@@ -44,5 +44,7 @@ std::optional<QImage> DecodePlainBitmap(const Bytes& bytes);
 // The plain-layout bitmap file of an opaque 32-bit image (QImage::Format_RGB32), byte for byte
 // what Qt's bitmap writer makes of it; nullopt for other formats.
 std::optional<QByteArray> EncodePlainBitmap(const QImage& image);
+// The length of what EncodePlainBitmap makes of `image`; nullopt where it makes nothing.
+std::optional<std::int64_t> PlainBitmapLength(const QImage& image);
 
 }  // namespace kelvo

@@ -152,6 +152,10 @@ class QtPictureService : public PictureService {
         return ImageOf(picture).format() == QImage::Format_RGB32;
     }
 
+    std::int64_t SavedLength(const Picture& picture) override {
+        return PlainBitmapLength(ImageOf(picture)).value_or(-1);
+    }
+
   private:
     static QByteArray encode(const Picture& picture, const std::string& path) {
         if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");

@@ -117,6 +117,19 @@ class KELVO_API CPicture {
     // --- Loading and searching. ---
     void LoadData(bool bDefaultPhoto = false, bool bConverting = false);
     void SearchForRecord(const std::string& sCode = "", const std::string& sDescription = "");
+    // While one lives, loading a row in database mode passes over its photo, and OwnerPhoto
+    // reads the photo of the row last loaded when it is asked for: a walk over the rows for
+    // their texts decodes no photo.
+    class PhotosOnDemand {
+      public:
+        explicit PhotosOnDemand(CPicture& store) : store_(store) { ++store_.m_photosOnDemand; }
+        ~PhotosOnDemand() { --store_.m_photosOnDemand; }
+        PhotosOnDemand(const PhotosOnDemand&) = delete;
+        PhotosOnDemand& operator=(const PhotosOnDemand&) = delete;
+
+      private:
+        CPicture& store_;
+    };
 
     // --- Navigation. --- FirstRecord and LastRecord let errors through as Error.
     void FirstRecord();
@@ -218,6 +231,8 @@ class KELVO_API CPicture {
     bool takesAnotherRowsFile(bool editing, const std::string& code, const std::string& description,
                               const std::string& group);
     void readCurrentPhoto();  // the photo step of LoadData
+    // Reads the photo whose reading was put off, standing on its row meanwhile.
+    void readUnreadPhoto();
     // The picture of a photo file: shared from this operation's own write of `path` when
     // there was one, otherwise decoded from the file.
     PicturePtr loadPhotoFile(const std::string& path);
@@ -253,6 +268,8 @@ class KELVO_API CPicture {
     std::vector<CPictureEvents*> m_listeners;
 
     PicturePtr m_picOwnerPhoto;
+    int m_photosOnDemand = 0;
+    std::optional<Bookmark> m_unreadPhotoRow;  // the row whose photo OwnerPhoto is to read
     std::shared_ptr<Connection> m_cnDBConnection;
     std::string m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup, m_sPhotosOwnerName,
         m_sPhotoComments;

@@ -41,6 +41,7 @@ void CPicture::DeleteRecord() {
             m_lRecordPosition = count;
         }
         m_picOwnerPhoto.reset();
+        m_unreadPhotoRow.reset();
     });
 }
 

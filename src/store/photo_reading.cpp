@@ -1,6 +1,8 @@
 // Reading the current row's photo into OwnerPhoto: from the photo column, and in file mode
 // from the photos folder. Also where the photos folder is resolved and photo file names are
 // made.
+#include <utility>
+
 #include "platform/text.h"
 #include "store/CPicture.h"
 #include "store/store_internal.h"
@@ -45,6 +47,14 @@ std::string CPicture::photoFilePath(const std::string& code, const std::string& 
 }
 
 void CPicture::readCurrentPhoto() {
+    m_unreadPhotoRow.reset();
+    if (m_photosOnDemand > 0 && !SaveAsFile && m_rsPhotoDetails) {
+        store::Quietly([&] { m_unreadPhotoRow = m_rsPhotoDetails->GetBookmark(); });
+        if (m_unreadPhotoRow) {
+            m_picOwnerPhoto.reset();
+            return;
+        }
+    }
     WrittenPhotoScope rereadWithoutDecoding(*this);
     if (!SaveAsFile && m_writtenPhoto && m_writtenPhoto->row && m_rsPhotoDetails &&
         store::TrueQuietly(
@@ -75,6 +85,36 @@ void CPicture::readCurrentPhoto() {
         ReadPhotoFromFile(picture, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
         m_picOwnerPhoto = picture;
     }
+}
+
+void CPicture::readUnreadPhoto() {
+    const Bookmark row = *m_unreadPhotoRow;
+    m_unreadPhotoRow.reset();
+    Recordset& rs = *m_rsPhotoDetails;
+    std::optional<Bookmark> here;
+    bool afterLast = false;
+    store::Quietly([&] {
+        afterLast = rs.EOF();
+        if (!afterLast && !rs.BOF()) here = rs.GetBookmark();
+    });
+    const int onDemand = std::exchange(m_photosOnDemand, 0);
+    guarded([&] {
+        rs.SetBookmark(row);
+        readCurrentPhoto();
+    });
+    m_photosOnDemand = onDemand;
+    // The recordset goes back to where the host left it.
+    store::Quietly([&] {
+        if (here) {
+            rs.SetBookmark(*here);
+        } else if (afterLast) {
+            rs.MoveLast();
+            rs.MoveNext();
+        } else {
+            rs.MoveFirst();
+            rs.MovePrevious();
+        }
+    });
 }
 
 // The column's pieces go straight to the picture reader: no scratch file, and a bitmap is

@@ -21,15 +21,22 @@ std::string CPicture::GetTempPixName() {
     return name;
 }
 
+// A picture whose file length is known is not written: a 20-megapixel photo would cost
+// 60 MB of writing each time it is shown.
 std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
+    std::int64_t known = -1;
+    store::Quietly([&] { known = m_services.pictures->SavedLength(Picx); });
     std::unique_ptr<TempFile> bitmap;
-    store::Quietly([&] { bitmap = m_services.files->OpenScratchFile(); });
-    store::Quietly([&] {
-        if (bitmap) m_services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
-    });
+    if (known < 0) {
+        store::Quietly([&] { bitmap = m_services.files->OpenScratchFile(); });
+        store::Quietly([&] {
+            if (bitmap) m_services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
+        });
+    }
     store::Quietly([&] { m_services.interaction->DoEvents(); });
     double length = 0;
     store::Quietly([&] {
+        if (known >= 0) length = static_cast<double>(static_cast<std::int32_t>(known));
         if (bitmap) length = static_cast<double>(static_cast<std::int32_t>(bitmap->Length()));
     });
     if (dSize) *dSize = length;

@@ -23,11 +23,13 @@ CPicture::CPicture(const Services& services) : m_services(completed(services)) {
 CPicture::~CPicture() = default;
 
 PicturePtr CPicture::OwnerPhoto() {
+    if (m_unreadPhotoRow) readUnreadPhoto();
     if (!m_picOwnerPhoto) m_picOwnerPhoto = EmptyPicture();
     return m_picOwnerPhoto;
 }
 
 void CPicture::OwnerPhoto(PicturePtr picture) {
+    m_unreadPhotoRow.reset();
     m_picOwnerPhoto = std::move(picture);
 }
 
@@ -105,6 +107,7 @@ void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
     if (!strQualifier.empty()) m_sPhotosGroup = strQualifier;
     if (!strQulifierName.empty()) m_sPhotosOwnerName = strQulifierName;
     m_picOwnerPhoto.reset();
+    m_unreadPhotoRow.reset();
     try {
         if (rsSource) {
             m_rsPhotoDetails = std::move(rsSource);

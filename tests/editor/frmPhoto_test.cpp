@@ -7,6 +7,7 @@
 #include "editor/frmPhoto.h"
 #include "editor_fixture.h"
 #include "platform/files.h"
+#include "support/fault_services.h"
 #include "support/scripted_controls.h"
 #include "support/test_images.h"
 
@@ -81,7 +82,10 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     Seed("Side", false, 40, 30, 0x445566);
     Seed("Top", true, 40, 30, 0x778899);
     Seed("Zoom", true, 40, 30, 0xAABBCC);
+    FaultPictures counted(*DefaultServices().pictures);
+    services.pictures = &counted;
     Open();
+    EXPECT_EQ(counted.loads, 1) << "only the photo shown is decoded";
     EXPECT_EQ(ListTexts(), (std::vector<std::string>{"Front", "Side", "Top", "Zoom"}));
     EXPECT_EQ(controls->items[1].key, "ItemKeySide1");
     EXPECT_EQ(form->sSelectedKey, "ItemKeyTop2");

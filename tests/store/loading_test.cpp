@@ -111,6 +111,20 @@ TEST_P(LoadingTest, ColumnPhotosNeedNoScratchFilesAndBadOnesAreReported) {
         EXPECT_NE(errors[0].find("cannot read picture in column PIC: "), std::string::npos)
             << errors[0];
     }
+
+    // A walk for the texts alone reads the photo of the row last loaded once it is asked
+    // for, and leaves the recordset where the walk did.
+    events.clear();
+    const int loads = pictures.loads;
+    {
+        const CPicture::PhotosOnDemand textsOnly(*store);
+        for (const char* description : {"Good", "Cut", "Good", "None"})
+            store->SearchForRecord("", description);
+    }
+    EXPECT_EQ(pictures.loads, loads);
+    EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 5, 3), 0x00AA00u);
+    EXPECT_TRUE(store->m_rsPhotoDetails->EOF());
+    EXPECT_EQ(events.matching("ErrorDescrption"), std::vector<std::string>{});
 }
 
 TEST_P(LoadingTest, SearchByDescriptionIgnoresCase) {

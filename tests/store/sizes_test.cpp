@@ -102,6 +102,11 @@ TEST(StoreSizes, RealBitmapSizeIsMeasured) {
     store->CheckPicDiskSize(*picture, &dSize);
     EXPECT_EQ(dSize, static_cast<double>(env.bitmapOf(*picture).size()));
     EXPECT_EQ(StoreEnvironment::filesIn(env.tmp), std::vector<std::string>{});
+    // Its length is known without writing it, so a full temporary folder does not hide it.
+    env.files.FailWritesUnder(env.tmp);
+    dSize = 0;
+    store->CheckPicDiskSize(*picture, &dSize);
+    EXPECT_EQ(dSize, static_cast<double>(env.bitmapOf(*picture).size()));
 }
 
 }  // namespace

@@ -96,6 +96,9 @@ class FaultPictures : public PictureService {
     bool ReadsBackAsItself(const Picture& picture) override {
         return real_.ReadsBackAsItself(picture);
     }
+    std::int64_t SavedLength(const Picture& picture) override {
+        return failSaves ? -1 : real_.SavedLength(picture);
+    }
 
   private:
     PictureService& real_;
