@@ -17,8 +17,9 @@ Bytes ChunkReader::Next(Backend& engine, const TableInfo& table, const RowKey& k
 
     const std::int64_t aheadEnd = aheadStart_ + static_cast<std::int64_t>(ahead_.size());
     if (offset_ < aheadStart_ || offset_ + wanted > aheadEnd) {
-        const std::int64_t span =
-            std::min(size - offset_, std::max(wanted, engine.ReadAhead(offset_)));
+        std::int64_t span = std::min(size - offset_, std::max(wanted, engine.ReadAhead(offset_)));
+        // A short tail comes along: one more read would cost a round trip for little.
+        if (size - offset_ - span < span / 2) span = size - offset_;
         ahead_.clear();
         ahead_.shrink_to_fit();
         ahead_ = engine.ReadBlob(table, key, column, offset_, span);

@@ -23,9 +23,16 @@ constexpr std::int64_t kPiece = 1024 * 1024;
 
 // A bytea value is rewritten whole by each append and decompressed from its start by each
 // ranged read, so fixed pieces would cost time in the square of the value's size. Pieces
-// that grow with what is done keep it linear, holding at most a third of the value.
+// that grow with what is done keep it linear, holding at most half of the value.
 std::int64_t pieceAfter(std::int64_t done) {
     return std::max(kPiece, done / 2);
+}
+
+// The piece from `done` of a value of `size` bytes; a tail shorter than half a piece comes
+// along rather than costing an append that rewrites all before it.
+std::int64_t pieceOf(std::int64_t done, std::int64_t size) {
+    const std::int64_t piece = pieceAfter(done);
+    return size - done - piece < piece / 2 ? size - done : piece;
 }
 
 std::string dollar(int n) {
@@ -309,6 +316,7 @@ class PostgresBackend : public Backend {
 
     std::string Engine() const override { return "postgresql"; }
 
+    // The table, its columns and the key that names its rows come in one round trip.
     TableInfo Table(const std::string& name) override {
         CheckTableName(name);
         const auto [schema, unqualified] = SplitTableName(name);
@@ -318,29 +326,55 @@ class PostgresBackend : public Backend {
         // Unquoted names fold to lower case, so the host's spelling is matched without
         // regard to case, an exact spelling first. A schema-qualified name is looked up in
         // that schema, any other among the tables the search path shows.
-        Result table =
-            run("SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
-                "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-                "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
-                    std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
-                                               : "lower(n.nspname) = lower($2)") +
-                    " ORDER BY (c.relname = $1) DESC, " +
-                    (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1",
-                find);
-        if (table.rows() == 0) throw Error("table \"" + name + "\" does not exist");
+        const std::string table =
+            "SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
+            std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
+                                       : "lower(n.nspname) = lower($2)") +
+            " ORDER BY (c.relname = $1) DESC, " +
+            (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1";
+        // Rows of kind 0: the table; 1: its columns in order; 2: the columns of its unique
+        // keys, the primary key first, then those of fewest columns (no expressions, no
+        // predicate, checked at once, every column not null).
+        Result rows = run(
+            "WITH t AS (" + table +
+                ") SELECT 0, t.oid::text, t.nspname::text, t.relname::text, 0::bigint, 0::bigint, "
+                "0::bigint, 0::bigint FROM t "
+                "UNION ALL SELECT 1, a.attname::text, a.atttypid::text, NULL, a.attnum::bigint, 0, "
+                "0, 0 FROM t JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid "
+                "WHERE a.attnum > 0 AND NOT a.attisdropped "
+                "UNION ALL SELECT 2, i.indexrelid::text, a.attname::text, "
+                "pg_catalog.format_type(a.atttypid, NULL), (NOT i.indisprimary)::int::bigint, "
+                "i.indnkeyatts::bigint, i.indexrelid::bigint, k.pos "
+                "FROM t JOIN pg_catalog.pg_index i ON i.indrelid = t.oid "
+                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
+                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
+                "WHERE i.indisunique AND i.indimmediate AND i.indisvalid "
+                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
+                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
+                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
+                "c.attnum "
+                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
+                "ORDER BY 1, 5, 6, 7, 8",
+            find);
+        if (rows.rows() == 0 || rows.text(0, 0) != "0")
+            throw Error("table \"" + name + "\" does not exist");
         TableInfo info;
-        info.name = schema.empty() ? table.text(0, 2) : table.text(0, 1) + "." + table.text(0, 2);
-
-        Params of;
-        of.add(Variant(table.text(0, 0)));
-        Result columns =
-            run("SELECT attname, atttypid FROM pg_catalog.pg_attribute WHERE attrelid = $1::oid "
-                "AND attnum > 0 AND NOT attisdropped ORDER BY attnum",
-                of);
-        for (int i = 0; i < columns.rows(); ++i)
-            info.columns.push_back(
-                {columns.text(i, 0), kindOfType(static_cast<Oid>(std::stoul(columns.text(i, 1))))});
-        identities_[info.name] = identityOf(of);
+        info.name = schema.empty() ? rows.text(0, 3) : rows.text(0, 2) + "." + rows.text(0, 3);
+        RowIdentity id;
+        std::string keyIndex;  // the index whose columns name the rows
+        for (int i = 1; i < rows.rows(); ++i) {
+            if (rows.text(i, 0) == "1") {
+                info.columns.push_back(
+                    {rows.text(i, 1), kindOfType(static_cast<Oid>(std::stoul(rows.text(i, 2))))});
+            } else if (id.columns.empty() || rows.text(i, 1) == keyIndex) {
+                keyIndex = rows.text(i, 1);
+                id.columns.push_back(QuoteIdentifier(rows.text(i, 2)));
+                id.types.push_back(rows.text(i, 3));
+            }
+        }
+        identities_[info.name] = id;
         return info;
     }
 
@@ -557,7 +591,7 @@ class PostgresBackend : public Backend {
             const std::string column = QuoteIdentifier(blob.column.name);
             std::int64_t written = 0;
             do {
-                const std::int64_t want = std::min(pieceAfter(written), blob.size - written);
+                const std::int64_t want = pieceOf(written, blob.size);
                 piece.resize(static_cast<std::size_t>(want));
                 if (!ReadExactly(blob.read, piece.data(), piece.size()))
                     throw Error("the staged binary data ended early");
@@ -574,30 +608,6 @@ class PostgresBackend : public Backend {
             } while (written < blob.size);
         }
         return key;
-    }
-
-    // The primary key, else the unique key of fewest non-null columns (no expressions, no
-    // predicate, checked at once); none gives ctid.
-    RowIdentity identityOf(Params& tableOid) {
-        Result keys =
-            run("SELECT i.indexrelid, a.attname, pg_catalog.format_type(a.atttypid, NULL) "
-                "FROM pg_catalog.pg_index i "
-                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
-                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
-                "WHERE i.indrelid = $1::oid AND i.indisunique AND i.indimmediate AND i.indisvalid "
-                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
-                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
-                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
-                "c.attnum "
-                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
-                "ORDER BY i.indisprimary DESC, i.indnkeyatts, i.indexrelid, k.pos",
-                tableOid);
-        RowIdentity id;
-        for (int i = 0; i < keys.rows() && keys.text(i, 0) == keys.text(0, 0); ++i) {
-            id.columns.push_back(QuoteIdentifier(keys.text(i, 1)));
-            id.types.push_back(keys.text(i, 2));
-        }
-        return id;
     }
 
     const RowIdentity& identity(const TableInfo& table) {
