@@ -2,7 +2,6 @@
 // through one store initialised on the owner.
 #include <cstdio>
 #include <optional>
-#include <vector>
 
 #include "commands.h"
 #include "platform/files.h"
@@ -25,27 +24,12 @@ std::string padded(const std::string& text, std::size_t width) {
     return characters >= width ? text : text + std::string(width - characters, ' ');
 }
 
-// The store's owner's row holding `storedDescription`, the description as the row has it.
-std::vector<Condition> photoRow(const CPicture& store, const std::string& storedDescription) {
-    return {{store.OwnerIDField, StoredText(store.PhotoCode())},
-            {store.OwnerGroupField, StoredText(store.PhotosGroup())},
-            {store.OwnerDescField, storedDescription}};
-}
-
-// Makes the photo whose row holds `storedDescription` the owner's only default.
-// REQUIRES: a write transaction open on the store's connection.
-void markDefaultRow(CPicture& store, const std::string& storedDescription) {
-    store.UnSetDefaultPhoto(store.PhotoCode(), storedDescription);
-    store.DBConnection()->ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, true}},
-                                        photoRow(store, storedDescription));
-}
-
-// markDefaultRow in a transaction of its own: a failure keeps the default the owner had.
+// MarkDefaultPhoto in a transaction of its own: a failure keeps the default the owner had.
 void markDefaultPhoto(CPicture& store, const std::string& storedDescription) {
     const std::string owner = store.PhotoCode();
     try {
         Connection::WritesTogether writes(*store.DBConnection());
-        markDefaultRow(store, storedDescription);
+        store.MarkDefaultPhoto(storedDescription);
         writes.Commit();
     } catch (const Error& e) {
         throw CommandError("cannot mark the default photo of " + owner + ": " + e.what());
@@ -79,12 +63,12 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
     try {
         writes.emplace(cnn);
         waitForOtherAdds(store, cnn);
-        store.m_rsPhotoDetails->Requery(-1);  // rows other adds put in since Init
+        store.RequeryPhotos();  // rows other adds put in since Init
     } catch (const Error& e) {
         throw CommandError("cannot add the photo to " + owner + ": " + e.what());
     }
     // Checked as it will be stored: two empty descriptions would share one photo file.
-    store.CheckIfDescriptionExists(StoredText(description));
+    store.CheckIfDescriptionExists(CPicture::StoredText(description));
     events.ThrowIfAny("cannot check the photos of " + owner);
     if (events.descriptionTaken)
         throw CommandError(owner + " already has a photo described '" + description + "'");
@@ -95,7 +79,7 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
     store.SavePhotoDetails(true, false);
     events.ThrowIfAny("cannot add the photo to " + owner);
     try {
-        if (makeDefault) markDefaultRow(store, StoredText(description));
+        if (makeDefault) store.MarkDefaultPhoto(CPicture::StoredText(description));
         writes->Commit();
     } catch (const Error& e) {
         // The rollback takes the row out; the file it wrote goes first, while the lock holds.
@@ -105,7 +89,7 @@ void AddPhotoToOwner(CPicture& store, StoreListener& events, const PicturePtr& p
 }
 
 int PrintOwnerPhotos(CPicture& store, StoreListener& events) {
-    const std::int32_t count = store.m_rsPhotoDetails->RecordCount();
+    const std::int32_t count = store.PhotoCount();
     std::size_t reported = events.messages.size();
     std::int32_t unreadable = 0;
     for (std::int32_t i = 0; i < count; ++i) {

@@ -47,10 +47,11 @@ void InitOwner(CPicture& store, StoreListener& events, const std::string& owner,
 
 OwnerSession::OwnerSession(const CliOptions& options, const std::string& owner,
                            const std::string& group, const std::string& fallbackDatabase)
-    : owner(StoredText(owner)), cnn(OpenDatabase(DatabaseTarget(options, fallbackDatabase))) {
+    : owner(CPicture::StoredText(owner)),
+      cnn(OpenDatabase(DatabaseTarget(options, fallbackDatabase))) {
     ConfigureStore(store, options);
     store.AddListener(&events);
-    InitOwner(store, events, this->owner, StoredText(group), cnn, options.ownerName);
+    InitOwner(store, events, this->owner, CPicture::StoredText(group), cnn, options.ownerName);
 }
 
 void OwnerSession::findDescribed(const std::string& description, bool unreadablePhotoWillDo) {

@@ -56,17 +56,12 @@ void InitOwner(CPicture& store, StoreListener& events, const std::string& owner,
                const std::string& group, const std::shared_ptr<Connection>& cnn,
                const std::string& ownerName = "");
 
-// A value as the store writes it into a row: an empty one becomes "-".
-inline std::string StoredText(const std::string& value) {
-    return value.empty() ? "-" : value;
-}
-
 // A store on one owner, configured from the options, with its listener attached. An empty
 // owner or group is taken as the store writes it, so its rows are found and checked.
 struct OwnerSession {
     OwnerSession(const CliOptions& options, const std::string& owner, const std::string& group,
                  const std::string& fallbackDatabase = "kelvophotos.db");
-    std::int32_t rowCount() const { return store.m_rsPhotoDetails->RecordCount(); }
+    std::int32_t rowCount() { return store.PhotoCount(); }
     // Moves to the photo described `description`; throws CommandError when there is none,
     // or when it cannot be read unless `unreadablePhotoWillDo`.
     void findDescribed(const std::string& description, bool unreadablePhotoWillDo = false);

@@ -103,6 +103,13 @@ class KELVO_API CPicture {
     void RecordBOF(bool v) { m_bRecordBOF = v; }
 
     const std::shared_ptr<Connection>& DBConnection() const { return m_cnDBConnection; }
+    // The rows Init opened; throws Error before Init.
+    std::int32_t PhotoCount();
+    // Reads the rows again, taking in those other connections added; throws Error.
+    void RequeryPhotos();
+
+    // A value as the store writes it into a row: an empty one becomes "-".
+    static std::string StoredText(const std::string& value) { return value.empty() ? "-" : value; }
 
     // --- Events. --- The store does not own its listeners.
     void AddListener(CPictureEvents* listener);
@@ -156,6 +163,9 @@ class KELVO_API CPicture {
     void DeletePhotos();
     void UnSetDefaultPhoto(const std::string& strCode,
                            const std::string& strDescription);  // throws
+    // Makes the owner's photo described `strDescription` (as its row holds it) the owner's
+    // only default. Throws Error; inside a WritesTogether a failure keeps the old default.
+    void MarkDefaultPhoto(const std::string& strDescription);
     // In file mode, deletes the photo file of the current code, description and group: for a
     // save whose row a rollback takes out. Call it while the transaction still holds the
     // rows, so no other save can have written that name meanwhile. Raises ErrorSavingPhoto.
@@ -233,33 +243,6 @@ class KELVO_API CPicture {
     void readCurrentPhoto();  // the photo step of LoadData
     // Reads the photo whose reading was put off, standing on its row meanwhile.
     void readUnreadPhoto();
-    // The picture of a photo file: shared from this operation's own write of `path` when
-    // there was one, otherwise decoded from the file.
-    PicturePtr loadPhotoFile(const std::string& path);
-
-    // While an operation runs, the photo it wrote (a file or a photo column) is remembered,
-    // so that the same operation reads it back without decoding it again. Forgotten when the
-    // outermost operation ends: another program may change it after that.
-    class WrittenPhotoScope {
-      public:
-        explicit WrittenPhotoScope(CPicture& store) : store_(store) { ++store_.m_writeScopes; }
-        ~WrittenPhotoScope() {
-            if (--store_.m_writeScopes == 0) store_.m_writtenPhoto.reset();
-        }
-        WrittenPhotoScope(const WrittenPhotoScope&) = delete;
-        WrittenPhotoScope& operator=(const WrittenPhotoScope&) = delete;
-
-      private:
-        CPicture& store_;
-    };
-    // Remembers `picture` as just written to the file `path` or into the photo column of
-    // `row`, while an operation runs and when the picture reads back as itself.
-    void rememberWrittenPhoto(const Picture& picture, std::string path, std::optional<Variant> row);
-    struct WrittenPhoto {
-        std::string path;            // a photo file, or
-        std::optional<Variant> row;  // the row whose photo column was written
-        std::shared_ptr<const PictureImage> image;
-    };
 
     // Opens a whole-table recordset as m_rsPhotoDetails (the bulk operations).
     void openWholeTable(const std::shared_ptr<Connection>& cnn);
@@ -279,10 +262,9 @@ class KELVO_API CPicture {
     bool m_bRecordEOF = false, m_bRecordBOF = false;
     std::int32_t m_lRecordPosition = 0;
     std::int32_t m_lTotalRecords = 0;
-    double m_dInitialMaxSize = 0;
-    std::optional<Bookmark> m_vNextBookmark;  // the row after the one being converted
-    int m_writeScopes = 0;
-    std::optional<WrittenPhoto> m_writtenPhoto;
+    // The machinery behind the operations (store_internal.h).
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace kelvo

@@ -58,4 +58,13 @@ void CPicture::UnSetDefaultPhoto(const std::string& strCode, const std::string& 
                                {{OwnerIDField, strCode}, {OwnerGroupField, m_sPhotosGroup}});
 }
 
+void CPicture::MarkDefaultPhoto(const std::string& strDescription) {
+    const std::string code = StoredText(m_sPhotoCode), group = StoredText(m_sPhotosGroup);
+    connection().ExecuteUpdate(TableName, {{OwnerDefaultPhotoField, false}},
+                               {{OwnerIDField, code}, {OwnerGroupField, group}});
+    connection().ExecuteUpdate(
+        TableName, {{OwnerDefaultPhotoField, true}},
+        {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, strDescription}});
+}
+
 }  // namespace kelvo

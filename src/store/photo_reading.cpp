@@ -55,11 +55,11 @@ void CPicture::readCurrentPhoto() {
             return;
         }
     }
-    WrittenPhotoScope rereadWithoutDecoding(*this);
-    if (!SaveAsFile && m_writtenPhoto && m_writtenPhoto->row && m_rsPhotoDetails &&
-        store::TrueQuietly(
-            [&] { return m_rsPhotoDetails->RowIdentity() == *m_writtenPhoto->row; })) {
-        m_picOwnerPhoto = std::make_shared<Picture>(m_writtenPhoto->image);
+    Impl::WrittenPhotoScope rereadWithoutDecoding(*m_impl);
+    const auto& written = m_impl->writtenPhoto;
+    if (!SaveAsFile && written && written->row && m_rsPhotoDetails &&
+        store::TrueQuietly([&] { return m_rsPhotoDetails->RowIdentity() == *written->row; })) {
+        m_picOwnerPhoto = std::make_shared<Picture>(written->image);
         return;
     }
     std::unique_ptr<PictureReader> column =
@@ -154,19 +154,19 @@ bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
             path = PhotosFolder + name;
         }
         // The user learns why the photo is missing: a planted link, a broken file.
-        return guarded([&] { pic = loadPhotoFile(path); });
+        return guarded([&] { pic = m_impl->loadPhotoFile(m_services, path); });
     } catch (const std::exception&) {
     }
     return false;
 }
 
-PicturePtr CPicture::loadPhotoFile(const std::string& path) {
-    if (m_writtenPhoto && m_writtenPhoto->path == path)
-        return std::make_shared<Picture>(m_writtenPhoto->image);
+PicturePtr CPicture::Impl::loadPhotoFile(const Services& services, const std::string& path) const {
+    if (writtenPhoto && writtenPhoto->path == path)
+        return std::make_shared<Picture>(writtenPhoto->image);
     // Never through a link: a photo file planted as one would show, or be replaced by, a
     // file outside the folder.
-    std::unique_ptr<InputFile> file = m_services.files->OpenRegularFile(path);
-    return m_services.pictures->LoadPictureFrom(*file, "file " + path);
+    std::unique_ptr<InputFile> file = services.files->OpenRegularFile(path);
+    return services.pictures->LoadPictureFrom(*file, "file " + path);
 }
 
 }  // namespace kelvo

@@ -6,17 +6,8 @@
 #include "store/store_internal.h"
 
 namespace kelvo {
-namespace {
-
-const std::string& orDash(const std::string& value) {
-    static const std::string dash = "-";
-    return value.empty() ? dash : value;
-}
-
-}  // namespace
-
 void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
-    WrittenPhotoScope rereadWithoutDecoding(*this);
+    Impl::WrittenPhotoScope rereadWithoutDecoding(*m_impl);
     // A row without one of its columns would lose that value, the photo above all.
     if (!guarded([&] { requireConfiguredColumns(photoRows()); })) return;
     // A replacement edits the current row in place rather than deleting it and adding it
@@ -31,8 +22,9 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         });
     }
     // The photo file is named by the values as the row holds them.
-    const std::string code = orDash(m_sPhotoCode), description = orDash(m_sPhotoDescription),
-                      group = orDash(m_sPhotosGroup);
+    const std::string code = StoredText(m_sPhotoCode),
+                      description = StoredText(m_sPhotoDescription),
+                      group = StoredText(m_sPhotosGroup);
     if (SaveAsFile && store::TrueQuietly([&] {
             return takesAnotherRowsFile(editing, code, description, group);
         })) {
@@ -50,7 +42,7 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     write(OwnerDescField, description);
     write(OwnerGroupField, group);
     write(OwnerDefaultPhotoField, m_bDefaultPhoto);
-    write(OwnerCommentsField, orDash(m_sPhotoComments));
+    write(OwnerCommentsField, StoredText(m_sPhotoComments));
 
     bool photoStaged = true;
     bool columnWritten = false;  // the whole photo went into the column
@@ -99,7 +91,9 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
             throw;
         }
         if (columnWritten)
-            store::Quietly([&] { rememberWrittenPhoto(*photo, "", rs.RowIdentity()); });
+            store::Quietly([&] {
+                m_impl->rememberWrittenPhoto(*m_services.pictures, *photo, "", rs.RowIdentity());
+            });
     });
     // A new row's file is written once the row is in: a row that another save inserted
     // first (a unique key) then keeps its file. A file that cannot be written takes the
@@ -152,7 +146,8 @@ void CPicture::clearPhotoFile(const std::string& code, const std::string& descri
 
 void CPicture::DiscardPhotoFile() {
     if (SaveAsFile)
-        clearPhotoFile(orDash(m_sPhotoCode), orDash(m_sPhotoDescription), orDash(m_sPhotosGroup));
+        clearPhotoFile(StoredText(m_sPhotoCode), StoredText(m_sPhotoDescription),
+                       StoredText(m_sPhotosGroup));
 }
 
 CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
@@ -214,13 +209,13 @@ void CPicture::writePictureFile(const Picture& picture, const std::string& path)
         m_services.files->OpenTempFile(FolderOf(path), store::kTempFilePrefix);
     m_services.pictures->WritePicture(picture, *temp, path);
     temp->MoveTo(path);
-    rememberWrittenPhoto(picture, path, std::nullopt);
+    m_impl->rememberWrittenPhoto(*m_services.pictures, picture, path, std::nullopt);
 }
 
-void CPicture::rememberWrittenPhoto(const Picture& picture, std::string path,
-                                    std::optional<Variant> row) {
-    if (m_writeScopes > 0 && m_services.pictures->ReadsBackAsItself(picture))
-        m_writtenPhoto = WrittenPhoto{std::move(path), std::move(row), picture.image()};
+void CPicture::Impl::rememberWrittenPhoto(PictureService& pictures, const Picture& picture,
+                                          std::string path, std::optional<Variant> row) {
+    if (writeScopes > 0 && pictures.ReadsBackAsItself(picture))
+        writtenPhoto = WrittenPhoto{std::move(path), std::move(row), picture.image()};
 }
 
 }  // namespace kelvo

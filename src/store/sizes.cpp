@@ -45,7 +45,7 @@ std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
 
 std::string CPicture::VerifyPhotoSize(const Picture& Picx, bool* bSizeOver) {
     const double kilobytes = LeadingNumber(CheckPicDiskSize(Picx)).value_or(0);
-    if (bSizeOver) *bSizeOver = m_dInitialMaxSize != 0 && kilobytes > PhotosMaxSize;
+    if (bSizeOver) *bSizeOver = m_impl->initialMaxSize != 0 && kilobytes > PhotosMaxSize;
     return NumberText(kilobytes);
 }
 

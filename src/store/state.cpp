@@ -1,6 +1,7 @@
 // The store's state: construction, properties, listeners, the validation behind two setters,
 // the error-to-event helpers every unit uses, and Init.
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 
@@ -18,7 +19,8 @@ Services completed(Services services) {
 
 }  // namespace
 
-CPicture::CPicture(const Services& services) : m_services(completed(services)) {}
+CPicture::CPicture(const Services& services)
+    : m_services(completed(services)), m_impl(std::make_unique<Impl>()) {}
 
 CPicture::~CPicture() = default;
 
@@ -82,6 +84,14 @@ Recordset& CPicture::photoRows() {
     return *m_rsPhotoDetails;
 }
 
+std::int32_t CPicture::PhotoCount() {
+    return photoRows().RecordCount();
+}
+
+void CPicture::RequeryPhotos() {
+    photoRows().Requery(-1);
+}
+
 Connection& CPicture::connection() {
     if (!m_cnDBConnection) throw Error("the photo store has no database connection");
     return *m_cnDBConnection;
@@ -120,7 +130,7 @@ void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
                           OwnerIDField},
                 m_cnDBConnection);
         }
-        m_dInitialMaxSize = PhotosMaxSize;
+        m_impl->initialMaxSize = PhotosMaxSize;
         Recordset& rs = *m_rsPhotoDetails;
         // A mistyped column is found now, not by a save that would leave it out.
         if (rs.IsOpen()) requireConfiguredColumns(rs);

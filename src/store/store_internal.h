@@ -4,10 +4,52 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/database.h"
 #include "platform/files.h"
+#include "store/CPicture.h"
+
+namespace kelvo {
+
+struct CPicture::Impl {
+    // While an operation runs, the photo it wrote (a file or a photo column) is remembered,
+    // so that the same operation reads it back without decoding it again. Forgotten when the
+    // outermost operation ends: another program may change it after that.
+    class WrittenPhotoScope {
+      public:
+        explicit WrittenPhotoScope(Impl& impl) : impl_(impl) { ++impl_.writeScopes; }
+        ~WrittenPhotoScope() {
+            if (--impl_.writeScopes == 0) impl_.writtenPhoto.reset();
+        }
+        WrittenPhotoScope(const WrittenPhotoScope&) = delete;
+        WrittenPhotoScope& operator=(const WrittenPhotoScope&) = delete;
+
+      private:
+        Impl& impl_;
+    };
+    struct WrittenPhoto {
+        std::string path;            // a photo file, or
+        std::optional<Variant> row;  // the row whose photo column was written
+        std::shared_ptr<const PictureImage> image;
+    };
+    // Remembers `picture` as just written to the file `path` or into the photo column of
+    // `row`, while an operation runs and when the picture reads back as itself.
+    void rememberWrittenPhoto(PictureService& pictures, const Picture& picture, std::string path,
+                              std::optional<Variant> row);
+    // The picture of a photo file: shared from this operation's own write of `path` when
+    // there was one, otherwise decoded from the file.
+    PicturePtr loadPhotoFile(const Services& services, const std::string& path) const;
+
+    int writeScopes = 0;
+    std::optional<WrittenPhoto> writtenPhoto;
+    double initialMaxSize = 0;             // PhotosMaxSize at Init
+    std::optional<Bookmark> nextBookmark;  // the row after the one being converted
+};
+
+}  // namespace kelvo
 
 namespace kelvo::store {
 

@@ -34,8 +34,8 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
         rs.MoveFirst();
         while (!rs.EOF()) {
             rs.MoveNext();
-            m_vNextBookmark.reset();
-            if (!rs.EOF()) m_vNextBookmark = rs.GetBookmark();
+            m_impl->nextBookmark.reset();
+            if (!rs.EOF()) m_impl->nextBookmark = rs.GetBookmark();
             rs.MovePrevious();
 
             std::string path;
@@ -68,10 +68,10 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                 raiseErrorDescrption(e.what());
             }
             progress("Adding photos to Database...", ++counter);
-            if (!m_vNextBookmark) break;
-            rs.SetBookmark(*m_vNextBookmark);
+            if (!m_impl->nextBookmark) break;
+            rs.SetBookmark(*m_impl->nextBookmark);
         }
-        m_vNextBookmark.reset();
+        m_impl->nextBookmark.reset();
 
         if (unnamedRowFailed) return false;  // its file may be one of those below
         for (const auto& [path, stored] : moved) {
