@@ -1,9 +1,10 @@
 // Photo file names from a row's values: whatever the values hold, the name is one plain file
 // name inside the photos folder that matches only itself, two different rows never share a
-// name, an owner's file pattern takes only that owner's names, and two owners are never
-// extracted to one file.
+// name, an owner's file pattern takes only that owner's names, two owners are never
+// extracted to one file, and a name that was not shortened gives its values back.
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "fuzz_input.h"
 #include "platform/error.h"
@@ -35,11 +36,45 @@ bool OwnedBy(const std::string& name, const std::string& code) {
            name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The values a name was built from, undoing the %XX escapes; nullopt when it is no such name.
+std::optional<Triple> ValuesOf(const std::string& name) {
+    const std::string extension = ".qzr";
+    if (name.size() < extension.size() ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+        return std::nullopt;
+    Triple values;
+    std::size_t part = 0;
+    for (std::size_t i = 0; i < name.size() - extension.size(); ++i) {
+        const char c = name[i];
+        if (c == '_') {
+            if (++part == values.size()) return std::nullopt;
+        } else if (c == '%') {
+            if (i + 2 >= name.size()) return std::nullopt;
+            const int high = HexValue(name[i + 1]), low = HexValue(name[i + 2]);
+            if (high < 0 || low < 0) return std::nullopt;
+            values[part] += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            values[part] += c;
+        }
+    }
+    if (part != values.size() - 1) return std::nullopt;
+    return values;
+}
+
 void CheckPair(const Triple& a, const Triple& b) {
     using kelvo::fuzz::Check;
     const std::string nameA = NameOf(a), nameB = NameOf(b);
     CheckName(nameA);
     Check(OwnedBy(nameA, a[0]), "a name belongs to its own owner");
+    if (nameA.find('~') == std::string::npos)
+        Check(ValuesOf(nameA) == std::optional<Triple>(a), "a name gives its values back");
     if (a == b) return;
     Check(nameA != nameB, "two different rows never share a name");
     if (a[0] == b[0]) return;
