@@ -146,7 +146,7 @@ std::string UsageText() {
     return R"(usage: kelvophotos COMMAND [OPERANDS] [OPTIONS]
 
 Commands:
-  create-table                          create the photo table (and an index on the owner column)
+  create-table                          create the photo table (owner, group, description unique)
   add OWNER GROUP FILE [--desc D] [--comments C] [--default]
                                         add a picture file as a photo of an owner
   list OWNER GROUP                      list an owner's photos: position, description, default, size
