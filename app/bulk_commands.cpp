@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "commands.h"
-#include "platform/files.h"
+#include "platform/files/files.h"
 #include "progress_bar.h"
 
 namespace kelvo::cli {

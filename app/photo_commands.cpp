@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "commands.h"
-#include "platform/files.h"
+#include "platform/files/files.h"
 #include "platform/text.h"
 
 namespace kelvo::cli {

@@ -3,7 +3,7 @@
 
 #include "platform/text.h"
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 
 namespace kelvo::cli {
 

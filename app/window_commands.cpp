@@ -4,8 +4,8 @@
 
 #include "commands.h"
 #include "editor/qt/photo_editor_launcher.h"
-#include "platform/files.h"
-#include "platform/sample_pictures.h"
+#include "platform/files/files.h"
+#include "platform/pictures/sample_pictures.h"
 #include "toolkit.h"
 
 namespace kelvo::cli {

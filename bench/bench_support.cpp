@@ -14,8 +14,8 @@
 #include <QImage>
 #include <random>
 
-#include "platform/interaction.h"
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
+#include "platform/ui/interaction.h"
 
 namespace kelvo::bench {
 namespace {

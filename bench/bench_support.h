@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/variant.h"
+#include "platform/db/variant.h"
 #include "store/CPicture.h"
 
 namespace kelvo::bench {

@@ -9,7 +9,7 @@
 
 #include "bench_support.h"
 #include "pg_support.h"
-#include "platform/sample_pictures.h"
+#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

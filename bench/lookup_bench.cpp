@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "bench_support.h"
-#include "platform/sample_pictures.h"
+#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

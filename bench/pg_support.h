@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/variant.h"
+#include "platform/db/variant.h"
 
 namespace kelvo::bench {
 

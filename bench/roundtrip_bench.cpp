@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "bench_support.h"
-#include "platform/files.h"
-#include "platform/sample_pictures.h"
+#include "platform/files/files.h"
+#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

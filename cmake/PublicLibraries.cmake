@@ -8,15 +8,16 @@ include(GNUInstallDirs)
 set(KELVO_PUBLIC_HEADERS
     store/CPicture.h=CPicture.h
     platform/api.h=api.h
-    platform/database.h=database.h
-    platform/connection.h=connection.h
-    platform/recordset.h=recordset.h
-    platform/field.h=field.h
+    platform/db/database.h=database.h
+    platform/db/connection.h=connection.h
+    platform/db/recordset.h=recordset.h
+    platform/db/field.h=field.h
     platform/error.h=error.h
-    platform/variant.h=variant.h
-    platform/picture.h=picture.h
-    platform/interaction.h=interaction.h
-    platform/files.h=files.h
+    platform/db/variant.h=variant.h
+    platform/pictures/picture.h=picture.h
+    platform/pictures/picture_service.h=picture_service.h
+    platform/ui/interaction.h=interaction.h
+    platform/files/files.h=files.h
     editor/qt/photo_editor_launcher.h=editor.h)
 set(KELVO_STAGED_INCLUDE ${PROJECT_BINARY_DIR}/include)
 set(staged ${KELVO_STAGED_INCLUDE}/kelvophotos)
@@ -45,7 +46,12 @@ list(APPEND KELVO_STAGED_HEADERS ${staged}/version.h ${PROJECT_SOURCE_DIR}/inclu
 # interface: the editor reaches platform internals that a shared library boundary would have
 # to export. Shared, it exports what the headers mark KELVO_API and the kp_ functions, and
 # nothing of the libraries it carries; -z defs catches a dependency left out of the link.
-add_library(kelvophotos_lib $<TARGET_OBJECTS:kelvo_platform> $<TARGET_OBJECTS:kelvo_store>
+get_target_property(platform_targets kelvo_platform INTERFACE_LINK_LIBRARIES)
+set(platform_objects)
+foreach(target IN LISTS platform_targets)
+  list(APPEND platform_objects $<TARGET_OBJECTS:${target}>)
+endforeach()
+add_library(kelvophotos_lib ${platform_objects} $<TARGET_OBJECTS:kelvo_store>
   $<TARGET_OBJECTS:kelvo_editor> ${PROJECT_SOURCE_DIR}/src/capi/kelvophotos_c.cpp)
 set_target_properties(kelvophotos_lib PROPERTIES EXPORT_NAME store OUTPUT_NAME kelvophotos
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}

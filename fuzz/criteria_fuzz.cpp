@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz_input.h"
-#include "platform/criteria.h"
+#include "platform/db/criteria.h"
 #include "platform/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,8 +6,8 @@
 
 #include "fuzz_input.h"
 #include "platform/error.h"
-#include "platform/interaction.h"
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
+#include "platform/ui/interaction.h"
 
 namespace {
 

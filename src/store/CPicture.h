@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "platform/api.h"
-#include "platform/database.h"
-#include "platform/interaction.h"
-#include "platform/picture.h"
+#include "platform/db/database.h"
+#include "platform/pictures/picture.h"
+#include "platform/ui/interaction.h"
 
 namespace kelvo {
 

@@ -1,6 +1,6 @@
 // Whether an owner ID or a description is already used among the owner's rows, answered
 // through CodeExists and DescriptionExists.
-#include "platform/criteria.h"
+#include "platform/db/criteria.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
 

@@ -1,6 +1,6 @@
 // Photo file names built from row values: one name per (code, description, group), always
 // inside the photos folder, and the small file steps the store's units share.
-#include "platform/naming.h"
+#include "platform/files/naming.h"
 #include "store/store_internal.h"
 
 namespace kelvo::store {

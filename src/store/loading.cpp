@@ -1,6 +1,6 @@
 // LoadData copies the current row into the store's properties and its photo into OwnerPhoto;
 // SearchForRecord finds a row by owner or description and loads it.
-#include "platform/criteria.h"
+#include "platform/db/criteria.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/database.h"
-#include "platform/files.h"
+#include "platform/db/database.h"
+#include "platform/files/files.h"
 #include "store/CPicture.h"
 
 namespace kelvo {

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/files.h"
-#include "platform/interaction.h"
+#include "platform/files/files.h"
+#include "platform/ui/interaction.h"
 #include "support/test_db.h"
 #include "support/test_images.h"
 

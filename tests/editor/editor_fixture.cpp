@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {

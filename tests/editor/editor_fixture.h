@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/interaction.h"
+#include "platform/ui/interaction.h"
 #include "store/CPicture.h"
 #include "support/scripted_interaction.h"
 #include "support/test_db.h"

@@ -6,7 +6,7 @@
 
 #include "editor/frmPhoto.h"
 #include "editor_fixture.h"
-#include "platform/files.h"
+#include "platform/files/files.h"
 #include "support/fault_services.h"
 #include "support/scripted_controls.h"
 #include "support/test_images.h"

@@ -29,8 +29,8 @@
 #include "editor/qt/photo_editor_launcher.h"
 #include "editor/qt/photo_window.h"
 #include "editor_fixture.h"
-#include "platform/qt_picture.h"
-#include "platform/sample_pictures.h"
+#include "platform/pictures/qt_picture.h"
+#include "platform/pictures/sample_pictures.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {

@@ -1,7 +1,7 @@
 // The hardening tests' shared set-up.
 #include "hardening_env.h"
 
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "hardening_env.h"
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {

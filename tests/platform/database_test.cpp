@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 #include "support/test_db.h"
 
 namespace kelvo {

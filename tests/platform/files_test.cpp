@@ -13,7 +13,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 #include "support/test_images.h"
 
 namespace kelvo {

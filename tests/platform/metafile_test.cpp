@@ -7,8 +7,8 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/files.h"
-#include "platform/interaction.h"
+#include "platform/files/files.h"
+#include "platform/ui/interaction.h"
 #include "support/test_images.h"
 
 namespace kelvo {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <set>
 
-#include "platform/files.h"
-#include "platform/interaction.h"
-#include "platform/qt_picture.h"
+#include "platform/files/files.h"
+#include "platform/pictures/qt_picture.h"
+#include "platform/ui/interaction.h"
 #include "support/test_images.h"
 
 namespace kelvo {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/files.h"
-#include "platform/interaction.h"
+#include "platform/files/files.h"
+#include "platform/ui/interaction.h"
 
 namespace kelvo::test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/interaction.h"
+#include "platform/ui/interaction.h"
 
 namespace kelvo::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/database.h"
+#include "platform/db/database.h"
 
 namespace kelvo {
 class CPicture;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/interaction.h"
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
+#include "platform/ui/interaction.h"
 
 namespace kelvo::test {
 

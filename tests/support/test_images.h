@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/picture.h"
-#include "platform/variant.h"
+#include "platform/db/variant.h"
+#include "platform/pictures/picture.h"
 
 namespace kelvo::test {
 

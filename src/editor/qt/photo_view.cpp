@@ -4,7 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "platform/qt_picture.h"
+#include "platform/pictures/qt_picture.h"
 
 namespace kelvo {
 

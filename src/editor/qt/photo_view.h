@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "platform/picture.h"
+#include "platform/pictures/picture.h"
 
 namespace kelvo {
 

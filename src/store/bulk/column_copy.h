@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/database.h"
-#include "platform/files.h"
+#include "platform/db/database.h"
+#include "platform/files/files.h"
 
 namespace kelvo::store {
 

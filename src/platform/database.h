@@ -1,8 +1,0 @@
-// ADO-like database access: Connection, Recordset and Field over SQLite or PostgreSQL.
-// No value is ever spliced into SQL text: statements are built from checked, quoted
-// identifiers and bound parameters. Every failure throws kelvo::Error with the engine's text.
-#pragma once
-
-#include "platform/connection.h"
-#include "platform/field.h"
-#include "platform/recordset.h"

@@ -1,0 +1,39 @@
+// Ranged reads of a binary column in the pieces the engine prefers.
+#include "platform/db/chunk_reader.h"
+
+#include <algorithm>
+
+namespace kelvo {
+
+Bytes ChunkReader::Next(Backend& engine, const TableInfo& table, const RowKey& key,
+                        const ColumnInfo& column, std::int64_t length) {
+    if (!sizeKnown_) {
+        size_ = engine.BlobSize(table, key, column);
+        sizeKnown_ = true;
+    }
+    const std::int64_t size = size_.value_or(0);
+    const std::int64_t wanted = std::max<std::int64_t>(0, std::min(length, size - offset_));
+    if (wanted == 0) return {};
+
+    const std::int64_t aheadEnd = aheadStart_ + static_cast<std::int64_t>(ahead_.size());
+    if (offset_ < aheadStart_ || offset_ + wanted > aheadEnd) {
+        std::int64_t span = std::min(size - offset_, std::max(wanted, engine.ReadAhead(offset_)));
+        // A short tail comes along: one more read would cost a round trip for little.
+        if (size - offset_ - span < span / 2) span = size - offset_;
+        ahead_.clear();
+        ahead_.shrink_to_fit();
+        ahead_ = engine.ReadBlob(table, key, column, offset_, span);
+        aheadStart_ = offset_;
+        if (static_cast<std::int64_t>(ahead_.size()) < wanted)
+            throw Error("GetChunk: the value of column \"" + column.name +
+                        "\" changed while it was read");
+    }
+    const auto begin = ahead_.begin() + (offset_ - aheadStart_);
+    Bytes chunk(begin, begin + wanted);
+    offset_ += wanted;
+    // Nothing is left to read ahead of: the buffer is not held while the caller uses the value.
+    if (offset_ == size) Bytes().swap(ahead_);
+    return chunk;
+}
+
+}  // namespace kelvo

@@ -1,0 +1,216 @@
+// Keyset bookkeeping of a recordset: visibility, movement, read-ahead of rows and staging.
+#include "platform/db/cursor.h"
+
+#include <algorithm>
+
+namespace kelvo {
+namespace {
+
+constexpr std::size_t kRowsPerFetch = 16;
+constexpr std::int64_t kFindBatch = 256;
+
+}  // namespace
+
+Cursor::Cursor(Backend& engine, const Selection& source)
+    : table_(engine.Table(source.table)), where_(BindToColumns(table_, source.where)) {
+    if (!source.orderBy.empty()) orderBy_ = table_.Column(source.orderBy);
+}
+
+std::int64_t Cursor::nextVisible(std::int64_t from) const {
+    for (std::int64_t i = std::max<std::int64_t>(from, 0); i < size(); ++i)
+        if (visible(i)) return i;
+    return size();
+}
+
+std::int64_t Cursor::previousVisible(std::int64_t from) const {
+    for (std::int64_t i = std::min(from, size() - 1); i >= 0; --i)
+        if (visible(i)) return i;
+    return -1;
+}
+
+void Cursor::recount() {
+    count_ = 0;
+    for (std::int64_t i = 0; i < size(); ++i) count_ += visible(i) ? 1 : 0;
+}
+
+std::int64_t Cursor::Find(Backend& engine, const ColumnInfo& column,
+                          const std::function<bool(const Variant&)>& test) const {
+    std::int64_t start = pos_ < 0 ? 0 : pos_;
+    if (start < size() && deleted_[start]) ++start;
+    for (std::int64_t from = start; from < size(); from += kFindBatch) {
+        std::vector<std::int64_t> rows;
+        std::vector<RowKey> keys;
+        for (std::int64_t i = from; i < std::min(from + kFindBatch, size()); ++i) {
+            if (!visible(i)) continue;
+            rows.push_back(i);
+            keys.push_back(keys_[i]);
+        }
+        const std::vector<Variant> values = engine.ColumnValues(table_, keys, column);
+        for (std::size_t k = 0; k < rows.size(); ++k)
+            if (test(values[k])) return rows[k];
+    }
+    return size();
+}
+
+void Cursor::StandOn(std::int64_t pos) {
+    pos_ = pos;
+    ForgetRow();
+}
+
+void Cursor::TakeKeys(Backend& engine) {
+    std::vector<RowKey> keys = engine.SelectKeys(table_, where_, orderBy_ ? &*orderBy_ : nullptr);
+    DropStaged();
+    keys_ = std::move(keys);
+    deleted_.assign(keys_.size(), 0);
+    passes_.assign(keys_.size(), 1);
+    ApplyFilter(engine);
+    pos_ = nextVisible(0);
+    ForgetRow();
+    fetched_.clear();
+}
+
+void Cursor::ApplyFilter(Backend& engine) {
+    if (!filter_) {
+        passes_.assign(keys_.size(), 1);
+    } else {
+        const ColumnInfo& column = table_.Column(filter_->column);
+        const std::vector<Variant> values = engine.ColumnValues(table_, keys_, column);
+        for (std::size_t i = 0; i < values.size(); ++i)
+            passes_[i] = Matches(*filter_, values[i]) ? 1 : 0;
+    }
+    recount();
+}
+
+void Cursor::RequireRow(const char* operation) const {
+    if (count_ == 0 || pos_ < 0 || pos_ >= size())
+        throw Error(std::string(operation) +
+                    ": either BOF or EOF is true; there is no current row");
+    if (deleted_[pos_]) throw Error(std::string(operation) + ": the current row has been deleted");
+}
+
+// The visible positions around `pos` that one fetch reads: onwards from it, or back from
+// it while the walk goes backwards.
+std::vector<std::int64_t> Cursor::pageAround(std::int64_t pos) const {
+    std::vector<std::int64_t> page{pos};
+    const bool backwards = fetchedFrom_ > pos;
+    for (std::int64_t i = pos; page.size() < kRowsPerFetch;) {
+        i = backwards ? previousVisible(i - 1) : nextVisible(i + 1);
+        if (i < 0 || i >= size()) break;
+        page.push_back(i);
+    }
+    return page;
+}
+
+// From the rows fetched with an earlier one when the database has not changed since;
+// otherwise with a fresh page of rows.
+std::optional<std::vector<Variant>> Cursor::fetchCurrentRow(Backend& engine) {
+    const std::optional<std::uint64_t> version = engine.DataVersion();
+    if (!version || version != fetchedAtVersion_) fetched_.clear();
+    auto known = fetched_.find(pos_);
+    if (known == fetched_.end()) {
+        const std::vector<std::int64_t> page =
+            version ? pageAround(pos_) : std::vector<std::int64_t>{pos_};
+        std::vector<RowKey> keys;
+        for (std::int64_t i : page) keys.push_back(keys_[i]);
+        auto rows = engine.FetchRows(table_, keys);
+        fetched_.clear();
+        for (std::size_t k = 0; k < page.size(); ++k) fetched_[page[k]] = std::move(rows[k]);
+        fetchedAtVersion_ = version;
+        fetchedFrom_ = pos_;
+        known = fetched_.find(pos_);
+    }
+    return known->second;
+}
+
+const std::vector<Variant>& Cursor::RowValues(Backend& engine) {
+    if (!row_) {
+        row_ = fetchCurrentRow(engine);
+        if (!row_)
+            throw Error("Value: the current row of table \"" + table_.name +
+                        "\" no longer exists (deleted or changed by another user)");
+    }
+    return *row_;
+}
+
+void Cursor::StartAdding() {
+    adding_ = true;
+    ForgetRow();
+}
+
+const Variant* Cursor::Staged(int column) const {
+    const auto it = staged_.find(column);
+    return it == staged_.end() ? nullptr : &it->second;
+}
+
+const Spool* Cursor::SpoolOf(int column) const {
+    const auto it = spools_.find(column);
+    return it == spools_.end() ? nullptr : it->second.get();
+}
+
+void Cursor::Stage(int column, const Variant& value) {
+    spools_.erase(column);
+    staged_[column] = value;
+}
+
+Spool& Cursor::SpoolFor(int column) {
+    auto it = spools_.find(column);
+    if (it == spools_.end()) {
+        auto spool = std::make_unique<Spool>();
+        staged_.erase(column);
+        it = spools_.emplace(column, std::move(spool)).first;
+    }
+    return *it->second;
+}
+
+void Cursor::WriteStaged(Backend& engine) {
+    if (!adding_) RequireRow("Update");
+    std::vector<BoundValue> values;
+    for (const auto& [index, value] : staged_) values.push_back({table_.columns[index], value});
+    std::vector<BlobWrite> blobs;
+    for (const auto& [index, spool] : spools_)
+        blobs.push_back(spool->Writer(table_.columns[index]));
+
+    if (adding_) {
+        keys_.push_back(engine.InsertRow(table_, values, blobs));
+        deleted_.push_back(0);
+        passes_.push_back(1);
+        ++count_;
+        pos_ = size() - 1;
+    } else {
+        keys_[pos_] = engine.UpdateRow(table_, keys_[pos_], values, blobs);
+    }
+    DropStaged();
+    ForgetRow();
+}
+
+void Cursor::DropStaged() {
+    adding_ = false;
+    staged_.clear();
+    spools_.clear();
+}
+
+void Cursor::ForgetRow() {
+    row_.reset();
+    readers_.clear();
+}
+
+void Cursor::DeleteCurrent(Backend& engine) {
+    engine.DeleteRow(table_, keys_[pos_]);
+    DropStaged();
+    deleted_[pos_] = 1;
+    if (passes_[pos_]) --count_;
+    ForgetRow();
+}
+
+void Cursor::KeysMoved(const std::string& tableName, const std::vector<KeyMove>& moves) {
+    if (tableName != table_.name) return;
+    std::map<std::string, RowKey> moved;
+    for (const KeyMove& move : moves) moved.emplace(move.from.toText(), move.to);
+    for (RowKey& key : keys_) {
+        auto it = moved.find(key.toText());
+        if (it != moved.end()) key = it->second;
+    }
+    fetched_.clear();
+}
+
+}  // namespace kelvo

@@ -1,0 +1,632 @@
+// PostgreSQL engine through libpq: rows are known by the table's primary key (or a unique
+// key of non-null columns), which another session's update leaves alone; a table without
+// one falls back to ctid, refreshed from RETURNING after every write. bytea columns are
+// read by ranges and written by appending bounded pieces.
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <map>
+
+#include "platform/db/db_backend.h"
+#include "platform/files/files.h"
+#include "platform/text.h"
+
+namespace kelvo {
+namespace {
+
+// Type oids of the built-in types we bind or convert (fixed in pg_type).
+constexpr Oid kBoolOid = 16, kByteaOid = 17, kNameOid = 19, kInt8Oid = 20, kInt2Oid = 21,
+              kInt4Oid = 23, kTextOid = 25, kOidOid = 26, kFloat4Oid = 700, kFloat8Oid = 701,
+              kBpcharOid = 1042, kVarcharOid = 1043, kNumericOid = 1700;
+
+constexpr std::int64_t kPiece = 1024 * 1024;
+
+// A bytea value is rewritten whole by each append and decompressed from its start by each
+// ranged read, so fixed pieces would cost time in the square of the value's size. Pieces
+// that grow with what is done keep it linear, holding at most half of the value.
+std::int64_t pieceAfter(std::int64_t done) {
+    return std::max(kPiece, done / 2);
+}
+
+// The piece from `done` of a value of `size` bytes; a tail shorter than half a piece comes
+// along rather than costing an append that rewrites all before it.
+std::int64_t pieceOf(std::int64_t done, std::int64_t size) {
+    const std::int64_t piece = pieceAfter(done);
+    return size - done - piece < piece / 2 ? size - done : piece;
+}
+
+std::string dollar(int n) {
+    return "$" + std::to_string(n);
+}
+
+// Row keys as one array literal, bound as a single parameter.
+std::string keyArray(const std::vector<RowKey>& keys) {
+    std::string array = "{";
+    for (const RowKey& key : keys) {
+        array += array.size() > 1 ? ",\"" : "\"";
+        for (char c : key.toText()) {
+            if (c == '"' || c == '\\') array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
+    return array + "}";
+}
+
+// How the rows of one table are named. A key row's identity is the text[] literal of its
+// key columns' values; each value is cast back to its column's type so indexes serve.
+struct RowIdentity {
+    std::vector<std::string> columns;  // quoted; empty: ctid
+    std::vector<std::string> types;    // as the catalog spells them
+
+    // The identity's text, of the table's columns prefixed by `qualifier` ("" or `t.`).
+    std::string select(const std::string& qualifier = "") const {
+        if (columns.empty()) return qualifier + "ctid::text";
+        std::string list;
+        for (const std::string& column : columns)
+            list += (list.empty() ? "" : ", ") + qualifier + column + "::text";
+        return "ARRAY[" + list + "]::text";
+    }
+    // True of the row whose identity is parameter $n.
+    std::string matchOne(int n) const {
+        if (columns.empty()) return "ctid = " + dollar(n) + "::tid";
+        std::string match;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            match += (i ? " AND " : "") + columns[i] + " = (" + dollar(n) + "::text[])[" +
+                     std::to_string(i + 1) + "]::" + types[i];
+        return match;
+    }
+    // True of the rows whose identities are in the array parameter $n.
+    std::string matchAny(int n) const {
+        if (columns.empty()) return "ctid = ANY(" + dollar(n) + "::tid[])";
+        std::string names, parts;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            names += (i ? ", " : "") + columns[i];
+            parts += (i ? ", " : "") + std::string("(kelvo_key::text[])[") + std::to_string(i + 1) +
+                     "]::" + types[i];
+        }
+        return "(" + names + ") IN (SELECT " + parts + " FROM unnest(" + dollar(n) +
+               "::text[]) AS kelvo_key)";
+    }
+    std::string order() const {
+        if (columns.empty()) return "ctid";
+        std::string list;
+        for (const std::string& column : columns) list += (list.empty() ? "" : ", ") + column;
+        return list;
+    }
+};
+
+ColumnKind kindOfType(Oid type) {
+    switch (type) {
+        case kBoolOid:
+            return ColumnKind::Boolean;
+        case kInt2Oid:
+        case kInt4Oid:
+        case kInt8Oid:
+            return ColumnKind::Integer;
+        case kFloat4Oid:
+        case kFloat8Oid:
+        case kNumericOid:
+            return ColumnKind::Real;
+        case kByteaOid:
+            return ColumnKind::Binary;
+        case kTextOid:
+        case kVarcharOid:
+        case kBpcharOid:
+        case kNameOid:
+            return ColumnKind::Text;
+        default:
+            return ColumnKind::Other;
+    }
+}
+
+std::string withoutTrailingBlanks(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+bool isNumber(const std::string& text) {
+    std::size_t length = 0;
+    return !text.empty() && LeadingNumber(text, &length) && length == text.size();
+}
+
+// The text form of a value as the target column's type reads it.
+std::string paramText(const Variant& value, ColumnKind kind) {
+    const bool flag = value.type() == Variant::Type::Bool;
+    const bool number = value.type() == Variant::Type::Int || value.type() == Variant::Type::Double;
+    if (flag && (kind == ColumnKind::Integer || kind == ColumnKind::Real))
+        return value.toBool() ? "1" : "0";
+    if (flag && kind != ColumnKind::Text) return value.toBool() ? "true" : "false";
+    // A host's true may be -1: any non-zero number is true in a boolean column.
+    if (kind == ColumnKind::Boolean && (number || isNumber(value.toText())))
+        return value.toBool() ? "true" : "false";
+    return value.toText();
+}
+
+// Parameters of one PQexecParams call: texts, and bytes in binary form as bytea.
+class Params {
+  public:
+    void add(const Variant& value, ColumnKind kind = ColumnKind::Other) {
+        storage_.emplace_back();
+        std::string& text = storage_.back();
+        bool null = false, binary = false;
+        if (value.isNull()) {
+            null = true;
+        } else if (value.type() == Variant::Type::Bytes) {
+            text.assign(value.bytes().begin(), value.bytes().end());
+            binary = true;
+        } else {
+            text = paramText(value, kind);
+        }
+        nulls_.push_back(null);
+        formats_.push_back(binary ? 1 : 0);
+        types_.push_back(binary ? kByteaOid : 0);
+    }
+    void addBytes(const std::uint8_t* data, std::size_t size) {
+        storage_.emplace_back(reinterpret_cast<const char*>(data), size);
+        nulls_.push_back(false);
+        formats_.push_back(1);
+        types_.push_back(kByteaOid);
+    }
+    void addAll(const std::vector<BoundValue>& values) {
+        for (const BoundValue& value : values) add(value.value, value.column.kind);
+    }
+    int count() const { return static_cast<int>(storage_.size()); }
+
+    PGresult* exec(PGconn* conn, const std::string& sql, int resultFormat) {
+        std::vector<const char*> values;
+        std::vector<int> lengths;
+        for (std::size_t i = 0; i < storage_.size(); ++i) {
+            values.push_back(nulls_[i] ? nullptr : storage_[i].data());
+            lengths.push_back(static_cast<int>(storage_[i].size()));
+        }
+        return PQexecParams(conn, sql.c_str(), count(), types_.data(), values.data(),
+                            lengths.data(), formats_.data(), resultFormat);
+    }
+
+  private:
+    std::vector<std::string> storage_;  // a vector of strings keeps each buffer in place
+    std::vector<char> nulls_;
+    std::vector<int> formats_;
+    std::vector<Oid> types_;
+};
+
+// A result, checked on arrival.
+class Result {
+  public:
+    Result(PGconn* conn, PGresult* result) : result_(result) {
+        const ExecStatusType status = PQresultStatus(result_);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+            const std::string message = withoutTrailingBlanks(
+                result_ ? PQresultErrorMessage(result_) : PQerrorMessage(conn));
+            PQclear(result_);
+            throw Error(message.empty() ? withoutTrailingBlanks(PQerrorMessage(conn)) : message);
+        }
+    }
+    ~Result() { PQclear(result_); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    int rows() const { return PQntuples(result_); }
+    bool isNull(int row, int col) const { return PQgetisnull(result_, row, col); }
+    std::string text(int row, int col) const {
+        return std::string(PQgetvalue(result_, row, col),
+                           static_cast<std::size_t>(PQgetlength(result_, row, col)));
+    }
+    Bytes bytes(int row, int col) const {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(PQgetvalue(result_, row, col));
+        return Bytes(data, data + PQgetlength(result_, row, col));
+    }
+    // A text-format value as the Variant its column type calls for.
+    Variant value(int row, int col) const {
+        if (isNull(row, col)) return Variant();
+        const std::string t = text(row, col);
+        switch (PQftype(result_, col)) {
+            case kBoolOid:
+                return Variant(t == "t");
+            case kInt2Oid:
+            case kInt4Oid:
+            case kInt8Oid:
+            case kOidOid:
+                return Variant(static_cast<std::int64_t>(std::stoll(t)));
+            case kFloat4Oid:
+            case kFloat8Oid:
+            case kNumericOid:
+                return Variant(Variant(t).toDouble());  // not the locale's strtod
+            default:
+                return Variant(t);
+        }
+    }
+
+  private:
+    PGresult* result_;
+};
+
+// A write that must land whole: its own transaction unless the host already has one.
+class Transaction {
+  public:
+    explicit Transaction(PGconn* conn) : conn_(conn) {
+        if (PQtransactionStatus(conn_) == PQTRANS_IDLE) {
+            Result(conn_, PQexec(conn_, "BEGIN"));
+            owned_ = true;
+        }
+    }
+    ~Transaction() {
+        if (owned_) PQclear(PQexec(conn_, "ROLLBACK"));
+    }
+    void commit() {
+        if (!owned_) return;
+        owned_ = false;
+        Result(conn_, PQexec(conn_, "COMMIT"));
+    }
+
+  private:
+    PGconn* conn_;
+    bool owned_ = false;
+};
+
+void ignoreNotice(void*, const char*) {}
+
+// `?` placeholders become $1, $2, ... outside quoted texts, quoted names and comments.
+std::string numberPlaceholders(const std::string& sql, int& count) {
+    std::string out;
+    count = 0;
+    char quote = 0;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        const char c = sql[i];
+        if (quote) {
+            out += c;
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+            out += c;
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            const auto end = sql.find('\n', i);
+            out += sql.substr(i, end == std::string::npos ? std::string::npos : end - i);
+            if (end == std::string::npos) break;
+            i = end - 1;
+        } else if (c == '?') {
+            out += dollar(++count);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+class PostgresBackend : public Backend {
+  public:
+    explicit PostgresBackend(const std::string& uri) : conn_(connect(uri)) {
+        if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+            const std::string message =
+                conn_ ? withoutTrailingBlanks(PQerrorMessage(conn_)) : "out of memory";
+            PQfinish(conn_);
+            throw Error("cannot connect to PostgreSQL: " + message);
+        }
+        PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+        if (PQsetClientEncoding(conn_, "UTF8") != 0) {
+            const std::string message = withoutTrailingBlanks(PQerrorMessage(conn_));
+            PQfinish(conn_);
+            throw Error("cannot set the client encoding to UTF8: " + message);
+        }
+        // A row or table held by another session gives an error in time, not a hang.
+        PQclear(PQexec(conn_, "SET lock_timeout = '30s'"));
+    }
+    ~PostgresBackend() override { PQfinish(conn_); }
+
+    std::string Engine() const override { return "postgresql"; }
+
+    // The table, its columns and the key that names its rows come in one round trip.
+    TableInfo Table(const std::string& name) override {
+        CheckTableName(name);
+        const auto [schema, unqualified] = SplitTableName(name);
+        Params find;
+        find.add(Variant(unqualified));
+        if (!schema.empty()) find.add(Variant(schema));
+        // Unquoted names fold to lower case, so the host's spelling is matched without
+        // regard to case, an exact spelling first. A schema-qualified name is looked up in
+        // that schema, any other among the tables the search path shows.
+        const std::string table =
+            "SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
+            std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
+                                       : "lower(n.nspname) = lower($2)") +
+            " ORDER BY (c.relname = $1) DESC, " +
+            (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1";
+        // Rows of kind 0: the table; 1: its columns in order; 2: the columns of its unique
+        // keys, the primary key first, then those of fewest columns (no expressions, no
+        // predicate, checked at once, every column not null).
+        Result rows = run(
+            "WITH t AS (" + table +
+                ") SELECT 0, t.oid::text, t.nspname::text, t.relname::text, 0::bigint, 0::bigint, "
+                "0::bigint, 0::bigint FROM t "
+                "UNION ALL SELECT 1, a.attname::text, a.atttypid::text, NULL, a.attnum::bigint, 0, "
+                "0, 0 FROM t JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid "
+                "WHERE a.attnum > 0 AND NOT a.attisdropped "
+                "UNION ALL SELECT 2, i.indexrelid::text, a.attname::text, "
+                "pg_catalog.format_type(a.atttypid, NULL), (NOT i.indisprimary)::int::bigint, "
+                "i.indnkeyatts::bigint, i.indexrelid::bigint, k.pos "
+                "FROM t JOIN pg_catalog.pg_index i ON i.indrelid = t.oid "
+                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
+                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
+                "WHERE i.indisunique AND i.indimmediate AND i.indisvalid "
+                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
+                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
+                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
+                "c.attnum "
+                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
+                "ORDER BY 1, 5, 6, 7, 8",
+            find);
+        if (rows.rows() == 0 || rows.text(0, 0) != "0")
+            throw Error("table \"" + name + "\" does not exist");
+        TableInfo info;
+        info.name = schema.empty() ? rows.text(0, 3) : rows.text(0, 2) + "." + rows.text(0, 3);
+        RowIdentity id;
+        std::string keyIndex;  // the index whose columns name the rows
+        for (int i = 1; i < rows.rows(); ++i) {
+            if (rows.text(i, 0) == "1") {
+                info.columns.push_back(
+                    {rows.text(i, 1), kindOfType(static_cast<Oid>(std::stoul(rows.text(i, 2))))});
+            } else if (id.columns.empty() || rows.text(i, 1) == keyIndex) {
+                keyIndex = rows.text(i, 1);
+                id.columns.push_back(QuoteIdentifier(rows.text(i, 2)));
+                id.types.push_back(rows.text(i, 3));
+            }
+        }
+        identities_[info.name] = id;
+        return info;
+    }
+
+    std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
+                                   const ColumnInfo* orderBy) override {
+        const RowIdentity& id = identity(table);
+        std::string sql = "SELECT " + id.select() + " FROM " + QuoteTableName(table.name);
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        sql += " ORDER BY ";
+        if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
+        sql += id.order();
+        Params params;
+        params.addAll(where);
+        Result result = run(sql, params);
+        std::vector<RowKey> keys;
+        keys.reserve(static_cast<std::size_t>(result.rows()));
+        for (int i = 0; i < result.rows(); ++i) keys.emplace_back(result.text(i, 0));
+        return keys;
+    }
+
+    std::vector<std::optional<std::vector<Variant>>> FetchRows(
+        const TableInfo& table, const std::vector<RowKey>& keys) override {
+        const RowIdentity& id = identity(table);
+        Params params;
+        params.add(Variant(keyArray(keys)));
+        Result result = run("SELECT " + id.select() + ", " + ValueColumnList(table) + " FROM " +
+                                QuoteTableName(table.name) + " WHERE " + id.matchAny(1),
+                            params);
+        std::map<std::string, std::vector<Variant>> byKey;
+        for (int r = 0; r < result.rows(); ++r) {
+            std::vector<Variant> values;
+            for (std::size_t c = 0; c < table.columns.size(); ++c)
+                values.push_back(result.value(r, static_cast<int>(c) + 1));
+            byKey.emplace(result.text(r, 0), std::move(values));
+        }
+        return InKeyOrder(keys, byKey);
+    }
+
+    std::vector<Variant> ColumnValues(const TableInfo& table, const std::vector<RowKey>& keys,
+                                      const ColumnInfo& column) override {
+        std::vector<Variant> values(keys.size());
+        if (keys.empty()) return values;
+        const RowIdentity& id = identity(table);
+        Params params;
+        params.add(Variant(keyArray(keys)));
+        Result result = run("SELECT " + id.select() + ", " + QuoteIdentifier(column.name) +
+                                " FROM " + QuoteTableName(table.name) + " WHERE " + id.matchAny(1),
+                            params);
+        std::map<std::string, Variant> byKey;
+        for (int i = 0; i < result.rows(); ++i)
+            byKey.emplace(result.text(i, 0), result.value(i, 1));
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            auto it = byKey.find(keys[i].toText());
+            if (it != byKey.end()) values[i] = it->second;
+        }
+        return values;
+    }
+
+    RowKey InsertRow(const TableInfo& table, const std::vector<BoundValue>& values,
+                     const std::vector<BlobWrite>& blobs) override {
+        Transaction transaction(conn_);
+        std::string names, slots;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            names += (i ? ", " : "") + QuoteIdentifier(values[i].column.name);
+            slots += (i ? ", " : "") + dollar(static_cast<int>(i) + 1);
+        }
+        const std::string sql =
+            "INSERT INTO " + QuoteTableName(table.name) +
+            (values.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + slots + ")") +
+            " RETURNING " + identity(table).select();
+        Params params;
+        params.addAll(values);
+        RowKey key(run(sql, params).text(0, 0));
+        key = writeBlobs(table, key, blobs);
+        transaction.commit();
+        return key;
+    }
+
+    RowKey UpdateRow(const TableInfo& table, const RowKey& key,
+                     const std::vector<BoundValue>& values,
+                     const std::vector<BlobWrite>& blobs) override {
+        Transaction transaction(conn_);
+        RowKey now = key;
+        if (!values.empty()) {
+            Params params;
+            params.addAll(values);
+            params.add(key);
+            now = returningKey(table,
+                               "UPDATE " + QuoteTableName(table.name) + " SET " +
+                                   EqualityList(values, ", ", dollar, 1) + " WHERE " +
+                                   identity(table).matchOne(params.count()) + " RETURNING " +
+                                   identity(table).select(),
+                               params);
+        }
+        now = writeBlobs(table, now, blobs);
+        transaction.commit();
+        if (!(now == key)) ReportMoves(table.name, {{key, now}});
+        return now;
+    }
+
+    void DeleteRow(const TableInfo& table, const RowKey& key) override {
+        Params params;
+        params.add(key);
+        PGresult* raw = params.exec(
+            conn_,
+            "DELETE FROM " + QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
+            0);
+        Result result(conn_, raw);
+        if (std::string(PQcmdTuples(raw)) != "1") RowGone(table);
+    }
+
+    std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
+                                         const ColumnInfo& column) override {
+        Params params;
+        params.add(key);
+        Result result =
+            run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
+                    QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
+                params);
+        if (result.rows() == 0) RowGone(table);
+        if (result.isNull(0, 0)) return std::nullopt;
+        return result.value(0, 0).toInt();
+    }
+
+    Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
+                   std::int64_t offset, std::int64_t length) override {
+        Params params;
+        params.add(key);
+        params.add(Variant(offset + 1));
+        params.add(Variant(length));
+        Result result = run("SELECT substring(" + QuoteIdentifier(column.name) +
+                                " from $2::int for $3::int) FROM " + QuoteTableName(table.name) +
+                                " WHERE " + identity(table).matchOne(1),
+                            params, 1);
+        if (result.rows() == 0) RowGone(table);
+        if (result.isNull(0, 0)) return {};
+        return result.bytes(0, 0);
+    }
+
+    std::int64_t ReadAhead(std::int64_t offset) const override { return pieceAfter(offset); }
+
+    void Execute(const std::string& sql, const std::vector<Variant>& values) override {
+        if (values.empty()) {
+            Result(conn_, PQexec(conn_, sql.c_str()));
+            return;
+        }
+        int count = 0;
+        const std::string numbered = numberPlaceholders(sql, count);
+        if (count != static_cast<int>(values.size()))
+            throw Error("the statement has " + std::to_string(count) + " ? parameters but " +
+                        std::to_string(values.size()) + " values were given");
+        Params params;
+        for (const Variant& value : values) params.add(value);
+        run(numbered, params);
+    }
+
+    // The old and new identity of each rewritten row come back, so open keysets follow them.
+    void ExecuteUpdate(const TableInfo& table, const std::vector<BoundValue>& set,
+                       const std::vector<BoundValue>& where) override {
+        const RowIdentity& id = identity(table);
+        const std::string name = QuoteTableName(table.name);
+        std::string sql = "WITH kelvo_old AS (SELECT ctid AS kelvo_ctid, " + id.select() +
+                          " AS kelvo_key FROM " + name + " WHERE " +
+                          DifferenceList(set, "IS DISTINCT FROM", dollar, 1);
+        if (!where.empty())
+            sql += " AND " + EqualityList(where, " AND ", dollar, static_cast<int>(set.size()) + 1);
+        sql += " FOR UPDATE) UPDATE " + name + " SET " + EqualityList(set, ", ", dollar, 1) +
+               " FROM kelvo_old WHERE " + name +
+               ".ctid = kelvo_old.kelvo_ctid RETURNING kelvo_old.kelvo_key, " +
+               id.select(name + ".");
+        Params params;
+        params.addAll(set);
+        params.addAll(where);
+        Result result = run(sql, params);
+        std::vector<KeyMove> moves;
+        for (int i = 0; i < result.rows(); ++i)
+            if (result.text(i, 0) != result.text(i, 1))
+                moves.push_back({RowKey(result.text(i, 0)), RowKey(result.text(i, 1))});
+        if (!moves.empty()) ReportMoves(table.name, moves);
+    }
+
+    void ExecuteDelete(const TableInfo& table, const std::vector<BoundValue>& where) override {
+        std::string sql = "DELETE FROM " + QuoteTableName(table.name);
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        Params params;
+        params.addAll(where);
+        run(sql, params);
+    }
+
+  private:
+    // An unreachable server fails within seconds unless the URI asks for another timeout
+    // (values in the URI override the ones before it).
+    static PGconn* connect(const std::string& uri) {
+        const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+        const char* values[] = {"10", uri.c_str(), nullptr};
+        return PQconnectdbParams(keywords, values, 1);
+    }
+
+    Result run(const std::string& sql, Params& params, int resultFormat = 0) {
+        return Result(conn_, params.exec(conn_, sql, resultFormat));
+    }
+
+    RowKey returningKey(const TableInfo& table, const std::string& sql, Params& params) {
+        Result result = run(sql, params);
+        if (result.rows() != 1) RowGone(table);
+        return RowKey(result.text(0, 0));
+    }
+
+    // Each blob replaces the column: the first piece sets it, later pieces append, so no
+    // more than one piece is held here at a time.
+    RowKey writeBlobs(const TableInfo& table, RowKey key, const std::vector<BlobWrite>& blobs) {
+        Bytes piece;
+        for (const BlobWrite& blob : blobs) {
+            const std::string column = QuoteIdentifier(blob.column.name);
+            std::int64_t written = 0;
+            do {
+                const std::int64_t want = pieceOf(written, blob.size);
+                piece.resize(static_cast<std::size_t>(want));
+                if (!ReadExactly(blob.read, piece.data(), piece.size()))
+                    throw Error("the staged binary data ended early");
+                Params params;
+                params.addBytes(piece.data(), piece.size());
+                params.add(key);
+                const std::string value = written == 0 ? "$1" : column + " || $1";
+                key = returningKey(table,
+                                   "UPDATE " + QuoteTableName(table.name) + " SET " + column +
+                                       " = " + value + " WHERE " + identity(table).matchOne(2) +
+                                       " RETURNING " + identity(table).select(),
+                                   params);
+                written += want;
+            } while (written < blob.size);
+        }
+        return key;
+    }
+
+    const RowIdentity& identity(const TableInfo& table) {
+        auto it = identities_.find(table.name);
+        if (it == identities_.end()) {
+            Table(table.name);
+            it = identities_.find(table.name);
+        }
+        return it->second;
+    }
+
+    PGconn* conn_;
+    std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> OpenPostgres(const std::string& uri) {
+    return std::make_unique<PostgresBackend>(uri);
+}
+
+}  // namespace kelvo
