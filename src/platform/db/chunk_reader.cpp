@@ -5,13 +5,18 @@
 
 namespace kelvo {
 
-Bytes ChunkReader::Next(Backend& engine, const TableInfo& table, const RowKey& key,
-                        const ColumnInfo& column, std::int64_t length) {
+std::optional<std::int64_t> ChunkReader::Size(Backend& engine, const TableInfo& table,
+                                              const RowKey& key, const ColumnInfo& column) {
     if (!sizeKnown_) {
         size_ = engine.BlobSize(table, key, column);
         sizeKnown_ = true;
     }
-    const std::int64_t size = size_.value_or(0);
+    return size_;
+}
+
+Bytes ChunkReader::Next(Backend& engine, const TableInfo& table, const RowKey& key,
+                        const ColumnInfo& column, std::int64_t length) {
+    const std::int64_t size = Size(engine, table, key, column).value_or(0);
     const std::int64_t wanted = std::max<std::int64_t>(0, std::min(length, size - offset_));
     if (wanted == 0) return {};
 

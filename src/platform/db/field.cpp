@@ -42,7 +42,10 @@ std::int64_t Field::ActualSize() const {
     }
     if (cursor.adding()) return 0;
     cursor.RequireRow("ActualSize");
-    return engine.BlobSize(cursor.table(), cursor.key(), cursor.table().columns[index]).value_or(0);
+    // The reader keeps the length, so the GetChunk calls that usually follow do not ask again.
+    return cursor.Reader(index)
+        .Size(engine, cursor.table(), cursor.key(), cursor.table().columns[index])
+        .value_or(0);
 }
 
 Bytes Field::GetChunk(std::int64_t length) {
