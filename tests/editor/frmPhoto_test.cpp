@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "editor/frmPhoto.h"
-#include "editor_fixture.h"
 #include "platform/files/files.h"
 #include "support/fault_services.h"
+#include "support/photo_env.h"
 #include "support/scripted_controls.h"
 #include "support/test_images.h"
 
@@ -16,12 +16,12 @@ namespace {
 
 using enum Ctl;
 
-class FrmPhotoTest : public EditorFixture {
+class FrmPhotoTest : public PhotoTest {
   protected:
     void Open(double maxSize = 0, double backColor = 0) {
         form.reset();
         controls = std::make_unique<ScriptedControls>();
-        store = NewStore();
+        store = newStore();
         store->PhotosMaxSize = maxSize;
         store->BackColor = backColor;
         store->Init("A1", "CUST", "Alice", nullptr, db->connection());
@@ -65,7 +65,7 @@ TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
     ASSERT_EQ(controls->columns.size(), 1u);
     EXPECT_EQ(controls->columns[0].first, "Description");
     EXPECT_NEAR(controls->columns[0].second, 2491.3, 0.05);
-    EXPECT_TRUE(Stored().empty());
+    EXPECT_TRUE(stored().empty());
 
     // The first add unlocks the fields.
     controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
@@ -78,10 +78,10 @@ TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
 }
 
 TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
-    Seed("Front", false, 40, 30, 0x112233);
-    Seed("Side", false, 40, 30, 0x445566);
-    Seed("Top", true, 40, 30, 0x778899);
-    Seed("Zoom", true, 40, 30, 0xAABBCC);
+    seed("Front", false, 40, 30, 0x112233);
+    seed("Side", false, 40, 30, 0x445566);
+    seed("Top", true, 40, 30, 0x778899);
+    seed("Zoom", true, 40, 30, 0xAABBCC);
     FaultPictures counted(*DefaultServices().pictures);
     services.pictures = &counted;
     Open();
@@ -110,7 +110,7 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     ASSERT_TRUE(SaveEnabled());
     controls->Click(*form, cmdSave);
     EXPECT_TRUE(interaction.shown.empty());
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_TRUE(rows[2].isDefault);
     EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
@@ -128,8 +128,8 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
 }
 
 TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
-    Seed("Front", false);
-    Seed("Side", false);
+    seed("Front", false);
+    seed("Side", false);
     Open();
     // Edit mode: comments and the default box enable Save; only texts mark a change.
     controls->Click(*form, chkDefault);
@@ -149,9 +149,9 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     EXPECT_TRUE(menu.enabled.at(MenuItem::mnuDeleteCurrentPhoto));
     EXPECT_TRUE(menu.enabled.at(MenuItem::mnuCopyToClipboard));
     EXPECT_FALSE(menu.enabled.at(MenuItem::mnuAddFromClipBoard));
-    EXPECT_EQ(LastMessage().prompt, "Save changes?");
-    EXPECT_EQ(LastMessage().title, "Changes Not Saved");
-    EXPECT_EQ(LastMessage().style, 35);
+    EXPECT_EQ(lastMessage().prompt, "Save changes?");
+    EXPECT_EQ(lastMessage().title, "Changes Not Saved");
+    EXPECT_EQ(lastMessage().style, 35);
     EXPECT_EQ(controls->Value(chkAction), 0);
     EXPECT_FALSE(form->bMenuShowing);
 
@@ -166,9 +166,9 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     controls->Type(*form, txtDescription, "named");
     EXPECT_TRUE(SaveEnabled());
     controls->Click(*form, cmdSave);
-    EXPECT_EQ(LastMessage().prompt, "No photo to save!");
-    EXPECT_EQ(LastMessage().title, "No photo");
-    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_EQ(lastMessage().prompt, "No photo to save!");
+    EXPECT_EQ(lastMessage().title, "No photo");
+    EXPECT_EQ(lastMessage().style, 48);
 
     // The menu in add mode.
     controls->ChooseAction(*form, MenuItem::None);
@@ -185,11 +185,11 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     EXPECT_EQ(controls->Text(txtDescription), "Side");
     EXPECT_EQ(Caption(), "[Edit Photo] - CUST - [A1  Alice]");
     EXPECT_FALSE(SaveEnabled());
-    EXPECT_EQ(StoredDescriptions(), (std::vector<std::string>{"Front", "Side"}));
+    EXPECT_EQ(storedDescriptions(), (std::vector<std::string>{"Front", "Side"}));
 }
 
 TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
-    Seed("Front", true);
+    seed("Front", true);
     Open();
     clipboard.SetData(*MakePicture(64, 48, 0x00AA00));
     controls->ChooseAction(*form, MenuItem::mnuAddFromClipBoard);
@@ -199,15 +199,15 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     EXPECT_EQ(controls->Text(txtDescription), "");
 
     controls->Click(*form, cmdSave);
-    EXPECT_EQ(LastMessage().prompt, "Enter a description for the photo!");
-    EXPECT_EQ(LastMessage().title, "Decription Not Entered");
-    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_EQ(lastMessage().prompt, "Enter a description for the photo!");
+    EXPECT_EQ(lastMessage().title, "Decription Not Entered");
+    EXPECT_EQ(lastMessage().style, 48);
 
     controls->Type(*form, txtDescription, "front");  // the store compares without case
     controls->Click(*form, cmdSave);
-    EXPECT_EQ(LastMessage().prompt, "Descrition exists. Please enter a unique description");
-    EXPECT_EQ(LastMessage().title, "Description Exist");
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(lastMessage().prompt, "Descrition exists. Please enter a unique description");
+    EXPECT_EQ(lastMessage().title, "Description Exist");
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
     EXPECT_TRUE(SaveEnabled());
 
     std::size_t shown = interaction.shown.size();
@@ -216,7 +216,7 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     controls->Click(*form, chkDefault);
     controls->Click(*form, cmdSave);
     EXPECT_EQ(interaction.shown.size(), shown);
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].description, "Front");
     EXPECT_FALSE(rows[0].isDefault);
@@ -238,14 +238,14 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
 }
 
 TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
-    Seed("Front", false, 40, 30, 0x111111);
-    Seed("Side", false, 40, 30, 0x222222);
+    seed("Front", false, 40, 30, 0x111111);
+    seed("Side", false, 40, 30, 0x222222);
     Open();
     controls->ClickItem(*form, "ItemKeySide1");
     controls->Type(*form, txtDescription, "FRONT");
     controls->Click(*form, cmdSave);
-    EXPECT_EQ(LastMessage().prompt, "Description already exists. Enter a unique one!");
-    EXPECT_EQ(LastMessage().title, "Decription Already Exists");
+    EXPECT_EQ(lastMessage().prompt, "Description already exists. Enter a unique one!");
+    EXPECT_EQ(lastMessage().title, "Decription Already Exists");
 
     controls->Type(*form, txtDescription, "Profile");
     controls->Click(*form, cmdSave);
@@ -255,7 +255,7 @@ TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
     // A second save without showing the photo again still replaces the same row.
     controls->Type(*form, txtComments, "second save");
     controls->Click(*form, cmdSave);
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].description, "Front");
     EXPECT_EQ(rows[0].centre, 0x111111u);
@@ -266,48 +266,48 @@ TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
     // And a delete after it removes that row.
     interaction.answers = {vbYes};
     controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
     EXPECT_EQ(ListTexts(), std::vector<std::string>{"Front"});
 }
 
 TEST_P(FrmPhotoTest, OversizedPhotoIsRefused) {
-    Seed("Front", false);
-    std::string path = WriteImageFile(folder, "large.bmp", "bmp", 100, 100);
+    seed("Front", false);
+    std::string path = WriteImageFile(scratch, "large.bmp", "bmp", 100, 100);
     Open(1.5);
     controls->openFiles.push_back({path, "large.bmp"});
     controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
     ASSERT_FALSE(interaction.shown.empty());
     const std::string warning =
         "This Photo is bigger than the maximum photo size: 1.5KB, Photo size: ";
-    EXPECT_EQ(LastMessage().prompt.rfind(warning, 0), 0u) << LastMessage().prompt;
-    EXPECT_EQ(LastMessage().style, 48);
+    EXPECT_EQ(lastMessage().prompt.rfind(warning, 0), 0u) << lastMessage().prompt;
+    EXPECT_EQ(lastMessage().style, 48);
     EXPECT_TRUE(form->bPhotoTooBig);
     EXPECT_FALSE(SaveEnabled());
 
     controls->Type(*form, txtDescription, "too big");
     controls->Click(*form, cmdSave);
-    EXPECT_EQ(LastMessage().prompt,
+    EXPECT_EQ(lastMessage().prompt,
               "Photo too big!!! Maximum size allowed: 1.5 KB in bitmap format");
-    EXPECT_EQ(LastMessage().style, 48);
-    EXPECT_EQ(LastMessage().title, "");
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(lastMessage().style, 48);
+    EXPECT_EQ(lastMessage().title, "");
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
 }
 
 TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
-    Seed("Only", true);
+    seed("Only", true);
     Open();
     for (int answer : {vbNo, vbCancel}) {
         interaction.answers = {answer};
         controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
-        EXPECT_EQ(LastMessage().prompt, "Delete Photo and it's details?");
-        EXPECT_EQ(LastMessage().title, "Photo Delete Confirm");
-        EXPECT_EQ(LastMessage().style, 35);
-        EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Only"});
+        EXPECT_EQ(lastMessage().prompt, "Delete Photo and it's details?");
+        EXPECT_EQ(lastMessage().title, "Photo Delete Confirm");
+        EXPECT_EQ(lastMessage().style, 35);
+        EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Only"});
         EXPECT_EQ(controls->Text(txtDescription), "Only");
     }
     interaction.answers = {vbYes};
     controls->ChooseAction(*form, MenuItem::mnuDeleteCurrentPhoto);
-    EXPECT_TRUE(Stored().empty());
+    EXPECT_TRUE(stored().empty());
     EXPECT_EQ(controls->ListCount(), 0);
     EXPECT_TRUE(form->bAddMode);
     EXPECT_EQ(form->sSelectedKey, "");
@@ -315,12 +315,12 @@ TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
     EXPECT_TRUE(controls->Picture(imgMainPhoto)->IsEmpty());
 
     form->mnuDeleteCurrentPhoto_Click();
-    EXPECT_EQ(LastMessage().prompt, "There are no Photos to delete");
-    EXPECT_EQ(LastMessage().title, "No Photos");
+    EXPECT_EQ(lastMessage().prompt, "There are no Photos to delete");
+    EXPECT_EQ(lastMessage().title, "No Photos");
 }
 
 TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
-    Seed("Front", false);
+    seed("Front", false);
     Open();
     controls->Click(*form, chkDefault);  // a default-box change alone asks nothing
     controls->Click(*form, cmdClose);
@@ -331,39 +331,39 @@ TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
     controls->Type(*form, txtDescription, "Renamed");
     interaction.answers = {vbCancel};
     controls->Click(*form, cmdClose);
-    EXPECT_EQ(LastMessage().prompt, "Save changes?");
+    EXPECT_EQ(lastMessage().prompt, "Save changes?");
     EXPECT_FALSE(controls->unloaded);
     interaction.answers = {vbNo};
     controls->Click(*form, cmdClose);
     EXPECT_TRUE(controls->unloaded);
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
 
     Open();
     controls->Type(*form, txtDescription, "");
     interaction.answers = {vbYes};
     controls->Click(*form, cmdClose);
-    EXPECT_EQ(LastMessage().prompt, "Enter a description for the photo!");
+    EXPECT_EQ(lastMessage().prompt, "Enter a description for the photo!");
     EXPECT_TRUE(controls->unloaded);
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
 
     Open();
     controls->Type(*form, txtDescription, "Renamed");
     interaction.answers = {vbYes};
     controls->Click(*form, cmdClose);
     EXPECT_TRUE(controls->unloaded);
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Renamed"});
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Renamed"});
     EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
 }
 
 TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
-    std::string path = WriteImageFile(folder, "sunset.png", "png", 64, 48, 0xCC6633);
-    std::string broken = folder + "broken.jpg";
+    std::string path = WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633);
+    std::string broken = scratch + "broken.jpg";
     LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
     Open();
     controls->openFiles.push_back({broken, "broken.jpg"});
     controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(LastMessage().style, 48);
-    EXPECT_FALSE(LastMessage().prompt.empty());
+    EXPECT_EQ(lastMessage().style, 48);
+    EXPECT_FALSE(lastMessage().prompt.empty());
     EXPECT_TRUE(form->bAddMode);
     EXPECT_EQ(controls->Text(txtDescription), "");
     EXPECT_TRUE(controls->Picture(imgMainPhoto)->IsEmpty());
@@ -383,7 +383,7 @@ TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
     EXPECT_EQ(controls->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
 
     controls->Click(*form, cmdSave);
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].description, "sunset.png");
     EXPECT_EQ(rows[0].width, 64);
@@ -399,9 +399,9 @@ TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
 }
 
 TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
-    Seed("Wide", false, 400, 300);
-    Seed("Tall", false, 100, 265);
-    Seed("Long", false, 2500, 20);
+    seed("Wide", false, 400, 300);
+    seed("Tall", false, 100, 265);
+    seed("Long", false, 2500, 20);
     Open();
     // Fitted by its width, 200 twips short of the interior, centred in the outer size.
     double interior = 3955 - 4 * 15;

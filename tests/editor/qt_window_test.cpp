@@ -28,9 +28,9 @@
 #include "editor/frmPhoto.h"
 #include "editor/qt/photo_editor_launcher.h"
 #include "editor/qt/photo_window.h"
-#include "editor_fixture.h"
 #include "platform/pictures/qt_picture.h"
 #include "platform/pictures/sample_pictures.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
@@ -147,15 +147,15 @@ void WhenWindowOpens(const std::function<void(QtPhotoWindow&)>& act, int triesLe
     });
 }
 
-class QtWindowTest : public EditorFixture {
+class QtWindowTest : public PhotoTest {
   protected:
     void SetUp() override {
-        EditorFixture::SetUp();
+        PhotoTest::SetUp();
         InstallQtPhotoEditor();
     }
 
     PicturePtr Edit(const std::function<void(QtPhotoWindow&)>& act) {
-        auto store = NewStore();
+        auto store = newStore();
         bool acted = false;
         WhenWindowOpens([&](QtPhotoWindow& window) {
             acted = true;
@@ -178,7 +178,7 @@ class QtWindowTest : public EditorFixture {
                 for (int x = 0; x < width; ++x)
                     image.setPixel(x, y, noise.generate() | 0xFF000000u);
         }
-        std::string path = folder + (caption ? caption : "noise") + ".png";
+        std::string path = scratch + (caption ? caption : "noise") + ".png";
         EXPECT_TRUE(image.save(QString::fromStdString(path)));
         return path;
     }
@@ -197,9 +197,9 @@ class QtWindowTest : public EditorFixture {
 };
 
 TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
-    Seed("Front", false, 40, 30, 0x2244AA);
-    Seed("Garden", true, 300, 200, 0x33AA55);
-    std::string added = WriteImageFile(folder, "harbour.png", "png", 120, 90, 0xAA3322);
+    seed("Front", false, 40, 30, 0x2244AA);
+    seed("Garden", true, 300, 200, 0x33AA55);
+    std::string added = WriteImageFile(scratch, "harbour.png", "png", 120, 90, 0xAA3322);
 
     PicturePtr result = Edit([&](QtPhotoWindow& window) {
         auto* list = Widget<QTreeWidget>(window, Ctl::lvwPicDescription);
@@ -259,7 +259,7 @@ TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
     });
     EXPECT_EQ(result->PixelWidth(), 120);
 
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0].description, "Front");
     EXPECT_EQ(rows[1].description, "Garden path");
@@ -273,7 +273,7 @@ TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
 }
 
 TEST_P(QtWindowTest, EachCallGetsAFreshWindowOnTheCallingStore) {
-    auto store = NewStore();
+    auto store = newStore();
     int opened = 0;
     for (int call = 0; call < 2; ++call) {
         WhenWindowOpens([&](QtPhotoWindow& window) {
@@ -299,13 +299,13 @@ TEST_P(QtWindowTest, EachCallGetsAFreshWindowOnTheCallingStore) {
     }
     EXPECT_EQ(opened, 2);
     EXPECT_TRUE(interaction.shown.empty());
-    EXPECT_TRUE(Stored().empty());
+    EXPECT_TRUE(stored().empty());
 }
 
 TEST_P(QtWindowTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
     const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
     for (int i = 0; i < 5; ++i)
-        Seed(names[i], false, 40 + 10 * i, 30, 0x102030u * (i + 1),
+        seed(names[i], false, 40 + 10 * i, 30, 0x102030u * (i + 1),
              std::string("about ") + names[i]);
     Edit([&](QtPhotoWindow& window) {
         auto* list = Widget<QTreeWidget>(window, Ctl::lvwPicDescription);
@@ -351,7 +351,7 @@ TEST_P(QtWindowTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
             EXPECT_TRUE(window.action(MenuItem::mnuDeleteCurrentPhoto)->isEnabled());
             SaveShot(window, "action-menu", &menu);
         });
-        EXPECT_EQ(LastMessage().prompt, "Delete Photo and it's details?");
+        EXPECT_EQ(lastMessage().prompt, "Delete Photo and it's details?");
         EXPECT_EQ(list->topLevelItemCount(), 4);
         EXPECT_TRUE(list->selectedItems().isEmpty());
         EXPECT_EQ(list->currentItem(), nullptr);
@@ -365,7 +365,7 @@ TEST_P(QtWindowTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
         shows("Alpha");
         QTest::mouseClick(window.widget(Ctl::cmdClose), Qt::LeftButton);
     });
-    std::vector<StoredPhoto> rows = Stored();
+    std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[1].description, "Charlie");
     EXPECT_EQ(rows[1].comments, "über den Dächern");
@@ -373,8 +373,8 @@ TEST_P(QtWindowTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
 }
 
 TEST_P(QtWindowTest, EscapeAndTheCloseBoxOfferToSave) {
-    Seed("Front", true);
-    std::string added = WriteImageFile(folder, "harbour.jpg", "jpg", 120, 90, 0xAA3322);
+    seed("Front", true);
+    std::string added = WriteImageFile(scratch, "harbour.jpg", "jpg", 120, 90, 0xAA3322);
     services.interaction = DefaultServices().interaction;  // real message boxes
     Edit([&](QtPhotoWindow& window) {
         AddFromFile(window, added);
@@ -394,11 +394,11 @@ TEST_P(QtWindowTest, EscapeAndTheCloseBoxOfferToSave) {
         window.close();
         EXPECT_TRUE(window.unloaded());
     });
-    EXPECT_EQ(StoredDescriptions(), (std::vector<std::string>{"Front", "Hafen bei Dämmerung"}));
+    EXPECT_EQ(storedDescriptions(), (std::vector<std::string>{"Front", "Hafen bei Dämmerung"}));
 }
 
 TEST_P(QtWindowTest, ScrollBarsShowOnlyWithAPhotoToScroll) {
-    Seed("Front", true);
+    seed("Front", true);
     std::string large = PhotoFile(900, 700, "Harbour at noon");
     Edit([&](QtPhotoWindow& window) {
         auto* horizontal = Widget<QScrollBar>(window, Ctl::HScLeftSet);
@@ -421,13 +421,13 @@ TEST_P(QtWindowTest, ScrollBarsShowOnlyWithAPhotoToScroll) {
         // Add mode again, the dialog cancelled: no photo, no bars.
         interaction.answers = {vbNo};
         AddFromFile(window, "");
-        EXPECT_EQ(LastMessage().prompt, "Save changes?");
+        EXPECT_EQ(lastMessage().prompt, "Save changes?");
         EXPECT_TRUE(window.form()->bAddMode);
         EXPECT_FALSE(horizontal->isVisible());
         EXPECT_FALSE(vertical->isVisible());
         QTest::mouseClick(window.widget(Ctl::cmdClose), Qt::LeftButton);
     });
-    EXPECT_EQ(StoredDescriptions(), std::vector<std::string>{"Front"});
+    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
 }
 
 // At twice the resolution the window keeps its layout in logical pixels, every text fits its
@@ -490,7 +490,7 @@ TEST_P(QtWindowTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
         AddFromFile(window, PhotoFile(640, 480, "Quay at dusk"));
         SaveShot(window, "hidpi-2x");
         QTest::keyClick(&window, Qt::Key_Escape);
-        EXPECT_EQ(LastMessage().prompt, "Save changes?");
+        EXPECT_EQ(lastMessage().prompt, "Save changes?");
         interaction.answers = {vbNo};
         QTest::keyClick(&window, Qt::Key_Escape);
         EXPECT_TRUE(window.unloaded());

@@ -1,11 +1,11 @@
 // Deleting the current row and its photo file, an owner name's rows, and the default marks.
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class DeletingTest : public StoreTest {
+class DeletingTest : public PhotoTest {
   protected:
     std::unique_ptr<CPicture> initStore(bool saveAsFile, const std::string& group = "CUST") {
         auto store = newStore(saveAsFile);
@@ -19,8 +19,6 @@ class DeletingTest : public StoreTest {
         qtPictures->SavePicture(*MakePicture(3, 3), photosFolder() + name);
     }
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_P(DeletingTest, DeletesTheRowAndOnlyItsOwnFile) {
     addRow("A1", "Front", "CUST");

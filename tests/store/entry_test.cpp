@@ -2,21 +2,19 @@
 #include <array>
 #include <map>
 
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class EntryTest : public StoreTest {
+class EntryTest : public PhotoTest {
   protected:
     void TearDown() override {
         CPicture::SetPhotoEditorLauncher(nullptr);
-        StoreTest::TearDown();
+        PhotoTest::TearDown();
     }
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_P(EntryTest, GetPhotoReturnsTheDefaultOrTheFirst) {
     PicturePtr a = MakePicture(4, 4, 0xAA0000), b = MakePicture(4, 4, 0x00BB00);

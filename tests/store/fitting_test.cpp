@@ -1,7 +1,7 @@
 // ResizePhoto on a control that keeps its properties by name.
 #include <map>
 
-#include "store_fixture.h"
+#include "support/photo_env.h"
 
 namespace kelvo::test {
 namespace {
@@ -45,7 +45,7 @@ struct Fit {
 };
 
 Fit fit(double w, double h, double frameWidth, double frameHeight) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     FakeImageControl control(w, h);
     store->ResizePhoto(control, frameWidth, frameHeight);
@@ -90,7 +90,7 @@ TEST(ResizePhoto, FitsTheLongerSideAndCentres) {
 }
 
 TEST(ResizePhoto, FailingPropertiesArePassedOver) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     FakeImageControl zero(0, 0);
     store->ResizePhoto(zero, 0, 0);  // a zero-sized picture in a frame smaller than the margin

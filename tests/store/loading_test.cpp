@@ -1,11 +1,11 @@
 // LoadData, SearchForRecord and the existence checks on the owner's rows.
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class LoadingTest : public StoreTest {
+class LoadingTest : public PhotoTest {
   protected:
     std::unique_ptr<CPicture> initStore(const std::string& code = "A1") {
         auto store = newStore();
@@ -14,8 +14,6 @@ class LoadingTest : public StoreTest {
         return store;
     }
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_P(LoadingTest, DefaultPhotoIsTheFirstFlaggedRow) {
     addRow("A1", "One", "CUST", false);

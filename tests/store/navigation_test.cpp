@@ -1,10 +1,10 @@
 // Moving through the owner's rows: the events, their order, the counters and the end flags.
-#include "store_fixture.h"
+#include "support/photo_env.h"
 
 namespace kelvo::test {
 namespace {
 
-class NavigationTest : public StoreTest {
+class NavigationTest : public PhotoTest {
   protected:
     std::unique_ptr<CPicture> storeWith(int rows) {
         for (int i = 1; i <= rows; ++i) addRow("A1", "Photo" + std::to_string(i), "CUST");
@@ -19,8 +19,6 @@ class NavigationTest : public StoreTest {
         return lines;
     }
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_P(NavigationTest, ThreeRows) {
     auto store = storeWith(3);
@@ -115,7 +113,7 @@ TEST_P(NavigationTest, AddedRowIsCountedByLastRecordOnly) {
 }
 
 TEST(StoreNavigation, BeforeInit) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     store->NextRecord();
     store->PreviousRecord();

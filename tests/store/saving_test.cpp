@@ -9,13 +9,13 @@
 #include <unordered_set>
 
 #include "store/store_internal.h"
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class SavingTest : public StoreTest {
+class SavingTest : public PhotoTest {
   protected:
     std::unique_ptr<CPicture> initStore(bool saveAsFile, const std::string& code = "A1") {
         auto store = newStore(saveAsFile);
@@ -46,8 +46,6 @@ class SavingTest : public StoreTest {
         return found;
     }
 };
-
-using Lines = std::vector<std::string>;
 
 // The permission bits of a file.
 mode_t modeOf(const std::string& path) {

@@ -1,13 +1,13 @@
 // Photo sizes in kilobytes, the PhotosMaxSize limit and temporary picture file names, under
 // the C locale and under one whose decimal point is a comma.
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/scoped_locale.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-class SizesTest : public testing::TestWithParam<std::string>, public StoreEnvironment {
+class SizesTest : public testing::TestWithParam<std::string>, public PhotoEnv {
   protected:
     void SetUp() override {
         locale = std::make_unique<ScopedLocale>(GetParam());
@@ -94,14 +94,14 @@ INSTANTIATE_TEST_SUITE_P(Locales, SizesTest, testing::Values("C", "de_DE.UTF-8")
                          [](const auto& info) { return info.index == 0 ? "C" : "German"; });
 
 TEST(StoreSizes, RealBitmapSizeIsMeasured) {
-    StoreEnvironment env;
+    PhotoEnv env;
     env.useFreshTmpdir();
     auto store = env.newStore();
     PicturePtr picture = MakePicture(40, 30);
     double dSize = 0;
     store->CheckPicDiskSize(*picture, &dSize);
     EXPECT_EQ(dSize, static_cast<double>(env.bitmapOf(*picture).size()));
-    EXPECT_EQ(StoreEnvironment::filesIn(env.tmp), std::vector<std::string>{});
+    EXPECT_EQ(PhotoEnv::filesIn(env.tmp), std::vector<std::string>{});
     // Its length is known without writing it, so a full temporary folder does not hide it.
     env.files.FailWritesUnder(env.tmp);
     dSize = 0;

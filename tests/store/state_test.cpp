@@ -1,12 +1,12 @@
 // The store's properties, validation events and Init, on both back ends.
-#include "store_fixture.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
 TEST(StoreState, SettersRaiseDataValidatedEveryTime) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     store->PhotosGroup("CUST");
     store->PhotoDescription("Front");
@@ -20,7 +20,7 @@ TEST(StoreState, SettersRaiseDataValidatedEveryTime) {
 }
 
 TEST(StoreState, OwnerPhotoIsNeverNull) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     ASSERT_NE(store->OwnerPhoto(), nullptr);
     EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
@@ -33,7 +33,7 @@ TEST(StoreState, OwnerPhotoIsNeverNull) {
 }
 
 TEST(StoreState, InitWithoutConnectionRaisesTableError) {
-    StoreEnvironment env;
+    PhotoEnv env;
     auto store = env.newStore();
     store->PhotoCode("OLD");
     store->Photo(MakePicture(2, 2));
@@ -48,7 +48,7 @@ TEST(StoreState, InitWithoutConnectionRaisesTableError) {
     EXPECT_EQ(store->DBConnection(), nullptr);
 }
 
-class InitTest : public StoreTest {};
+class InitTest : public PhotoTest {};
 
 TEST_P(InitTest, SelectsTheOwnersRowsOfTheGroupAndStandsOnTheLast) {
     addRow("A1", "Front", "CUST");

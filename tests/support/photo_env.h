@@ -1,11 +1,12 @@
-// Shared set-up of the photo store's tests: a photo table on one back end, an application
-// folder, a fresh temporary folder that must end up empty, fault-injecting services, and a
-// log of the store's events.
+// The photo store's test environment: an application folder, a fresh temporary folder that
+// must end up empty, fault-injecting services, one log of the store's events, one reader of
+// the photo table, and a photo table on each back end.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +18,16 @@
 
 namespace kelvo::test {
 
-// Every event as one line ("RecordPosition 1/3", "ErrorDescrption: ..."), in order.
+using Lines = std::vector<std::string>;
+
+struct ProgressStep {
+    std::string msg;
+    std::int32_t pos, total;
+    bool operator==(const ProgressStep&) const = default;
+};
+
+// Every event but the conversion steps as one line ("RecordPosition 1/3",
+// "ErrorDescrption: ..."), in order; the conversion steps apart.
 class EventLog : public CPictureEvents {
   public:
     void DataValidated(bool& bValid, std::string& sMsg) override;
@@ -30,15 +40,22 @@ class EventLog : public CPictureEvents {
     void TableError(std::string& sTableError) override { add("TableError: " + sTableError); }
     void ErrorDescrption(std::string& s) override { add("ErrorDescrption: " + s); }
     void ErrorSavingPhoto(std::string& s) override { add("ErrorSavingPhoto: " + s); }
+    void ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) override;
 
     // Lines starting with `prefix`.
-    std::vector<std::string> matching(const std::string& prefix) const;
+    Lines matching(const std::string& prefix) const;
     int count(const std::string& prefix) const { return static_cast<int>(matching(prefix).size()); }
-    void clear() { lines.clear(); }
+    // The TableError, ErrorDescrption and ErrorSavingPhoto lines.
+    Lines errors() const;
+    // Every line, each ended by a newline, for failure messages.
+    std::string text() const;
+    void clear();
 
-    std::vector<std::string> lines;
+    Lines lines;
+    std::vector<ProgressStep> steps;
     std::function<void(std::int32_t&, std::int32_t&)> onPosition;
     std::function<void(bool&)> onFirst, onLast;
+    std::function<void(const ProgressStep&)> onProgress;
 
   private:
     static std::string flag(bool b) { return b ? "1" : "0"; }
@@ -56,21 +73,45 @@ class PatternPictures : public PictureService {
     static Bytes PatternOf(std::size_t length);
 };
 
+// A row of the photo table as read back; Null texts read as "", a Null flag as false.
+struct StoredRow {
+    std::string code, description, group, comments;
+    bool isDefault = false;
+    Variant pic;
+    std::map<std::string, Variant> columns;  // every column as it was, by name
+};
+// The rows matching `where`, in `order` ("" for the table's own).
+std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connection,
+                                     const std::vector<Condition>& where = {},
+                                     const std::string& order = "",
+                                     const std::string& table = "PHOTOS");
+// How many rows of `table` match `where`.
+int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
+              const std::vector<Condition>& where);
+
+// A stored photo of owner A1 with its picture decoded.
+struct StoredPhoto : StoredRow {
+    int width = 0, height = 0;  // 0 when the row has no readable photo
+    std::uint32_t centre = 0;   // colour of the middle pixel
+};
+
 // The store's environment without a database.
-class StoreEnvironment {
+class PhotoEnv {
   public:
-    StoreEnvironment();
-    ~StoreEnvironment();
+    PhotoEnv();
+    ~PhotoEnv();
 
     // Points TMPDIR at a fresh folder (checked empty by the tests) until destruction.
     void useFreshTmpdir();
 
-    // A store on the fault-injecting services, set up for the usual photo table.
+    // A store on `services`, set up for the usual photo table and listened to by `events`.
     std::unique_ptr<CPicture> newStore(bool saveAsFile = false);
     // The bytes SavePicture writes for `picture`.
     Bytes bitmapOf(const Picture& picture);
-    // Names of the files in `folder`, sorted.
-    static std::vector<std::string> filesIn(const std::string& folder);
+    // Names of the files in `folder`, sorted; none for a missing folder.
+    static Lines filesIn(const std::string& folder);
+    // The photo folder the store resolves by default.
+    std::string photosFolder() const { return app + "KelvPhotos/"; }
 
     std::string app;      // the application folder
     std::string scratch;  // the tests' own files
@@ -88,7 +129,8 @@ class StoreEnvironment {
     bool hadTmpdir_ = false;
 };
 
-class StoreTest : public testing::TestWithParam<std::string>, public StoreEnvironment {
+// One case on each back end, over a fresh, empty photo table.
+class PhotoTest : public testing::TestWithParam<std::string>, public PhotoEnv {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -96,12 +138,18 @@ class StoreTest : public testing::TestWithParam<std::string>, public StoreEnviro
     void addRow(const std::string& code, const std::string& description, const std::string& group,
                 const Variant& isDefault = false, const Variant& photo = Variant(),
                 const std::string& comments = "c");
-    // A column of the first row of that code and description, read afresh.
+    // Adds a row for owner A1 in group CUST holding a BMP of width x height.
+    void seed(const std::string& description, bool isDefault, int width = 40, int height = 30,
+              std::uint32_t rgb = 0x3366CC, const std::string& comments = "seeded");
+    // A column of the first row of that code and description, read afresh; "<no row>" if none.
     Variant columnOf(const std::string& code, const std::string& description,
                      const std::string& column = "PIC");
     int rowCount(const std::string& code, const std::string& group);
-    // The photo folder the store resolves by default.
-    std::string photosFolder() const { return app + "KelvPhotos/"; }
+    // The rows of owner A1, ordered by description.
+    std::vector<StoredPhoto> stored();
+    Lines storedDescriptions();
+    // The last message box shown, or an empty one.
+    ShownMessage lastMessage() const;
 
     std::unique_ptr<TestDatabase> db;
 };

@@ -1,0 +1,250 @@
+// The photo store tests' set-up: folders, services, databases, the event log and the row
+// reader.
+#include "support/photo_env.h"
+
+#include <QImage>
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/pictures/qt_picture.h"
+#include "support/test_images.h"
+
+namespace kelvo::test {
+
+void EventLog::DataValidated(bool& bValid, std::string& sMsg) {
+    add("DataValidated " + flag(bValid) + " '" + sMsg + "'");
+}
+
+void EventLog::RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) {
+    add("RecordPosition " + std::to_string(lRecordPosition) + "/" + std::to_string(lTotalRecords));
+    if (onPosition) onPosition(lRecordPosition, lTotalRecords);
+}
+
+void EventLog::IsFirstRecord(bool& bIsFirstRecord) {
+    add(std::string("IsFirstRecord ") + flag(bIsFirstRecord));
+    if (onFirst) onFirst(bIsFirstRecord);
+}
+
+void EventLog::IsLastRecord(bool& bIsLastRecord) {
+    add(std::string("IsLastRecord ") + flag(bIsLastRecord));
+    if (onLast) onLast(bIsLastRecord);
+}
+
+void EventLog::ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) {
+    steps.push_back({msg, Pos, TotalRecs});
+    if (onProgress) onProgress(steps.back());
+}
+
+Lines EventLog::matching(const std::string& prefix) const {
+    Lines found;
+    for (const auto& line : lines)
+        if (line.rfind(prefix, 0) == 0) found.push_back(line);
+    return found;
+}
+
+Lines EventLog::errors() const {
+    Lines found;
+    for (const auto& line : lines)
+        for (const char* prefix : {"TableError: ", "ErrorDescrption: ", "ErrorSavingPhoto: "})
+            if (line.rfind(prefix, 0) == 0) found.push_back(line);
+    return found;
+}
+
+std::string EventLog::text() const {
+    std::string all;
+    for (const auto& line : lines) all += line + "\n";
+    return all;
+}
+
+void EventLog::clear() {
+    lines.clear();
+    steps.clear();
+}
+
+Bytes PatternPictures::PatternOf(std::size_t length) {
+    Bytes bytes(length);
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
+PicturePtr PatternPictures::LoadPicture(const std::string& path) {
+    return LoadPictureData(LocalFileSystem().ReadAll(path), "file " + path);
+}
+
+PicturePtr PatternPictures::LoadPictureData(const Bytes& bytes, const std::string& source) {
+    if (bytes.empty() || bytes != PatternOf(bytes.size()))
+        throw Error("cannot read picture " + source + ": not a pattern picture");
+    return MakePicture(static_cast<int>(bytes.size()), 1);
+}
+
+void PatternPictures::SavePicture(const Picture& picture, const std::string& path) {
+    if (picture.IsEmpty()) throw Error("cannot write picture file " + path + ": no picture");
+    auto file = LocalFileSystem().OpenWrite(path);
+    WritePicture(picture, *file, path);
+    file->Close();
+}
+
+void PatternPictures::WritePicture(const Picture& picture, OutputFile& file,
+                                   const std::string& name) {
+    if (picture.IsEmpty()) throw Error("cannot write picture file " + name + ": no picture");
+    const Bytes pattern = PatternOf(static_cast<std::size_t>(picture.PixelWidth()));
+    file.Write(pattern.data(), pattern.size());
+}
+
+std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connection,
+                                     const std::vector<Condition>& where, const std::string& order,
+                                     const std::string& table) {
+    Recordset rs;
+    rs.ActiveConnection(connection);
+    rs.Source(Selection{table, where, order});
+    rs.Open();
+    std::vector<StoredRow> rows;
+    for (; !rs.EOF(); rs.MoveNext()) {
+        StoredRow row;
+        for (const char* column : {"CODE", "DESCR", "GRP", "COMMENTS", "DEF", "PIC"})
+            row.columns[column] = rs.Fields(column).Value();
+        const auto text = [&](const char* column) {
+            const Variant& v = row.columns[column];
+            return v.isNull() ? std::string() : v.toText();
+        };
+        row.code = text("CODE");
+        row.description = text("DESCR");
+        row.group = text("GRP");
+        row.comments = text("COMMENTS");
+        row.isDefault = !row.columns["DEF"].isNull() && row.columns["DEF"].toBool();
+        row.pic = row.columns["PIC"];
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
+              const std::vector<Condition>& where) {
+    Recordset rs;
+    rs.ActiveConnection(connection);
+    rs.Source(Selection{table, where, ""});
+    rs.Open();
+    return rs.RecordCount();
+}
+
+PhotoEnv::PhotoEnv()
+    : app(TempFolder()),
+      scratch(TempFolder()),
+      qtPictures(MakeQtPictures(files)),
+      pictures(*qtPictures),
+      services{&files, &pictures, &interaction, &clipboard} {
+    SetAppPath(app.substr(0, app.size() - 1));
+}
+
+void PhotoEnv::useFreshTmpdir() {
+    tmp = TempFolder();
+    if (const char* old = std::getenv("TMPDIR")) {
+        hadTmpdir_ = true;
+        oldTmpdir_ = old;
+    }
+    ::setenv("TMPDIR", tmp.c_str(), 1);
+}
+
+PhotoEnv::~PhotoEnv() {
+    if (tmp.empty()) return;
+    if (hadTmpdir_)
+        ::setenv("TMPDIR", oldTmpdir_.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+std::unique_ptr<CPicture> PhotoEnv::newStore(bool saveAsFile) {
+    auto store = std::make_unique<CPicture>(services);
+    UsePhotoTable(*store);
+    store->SaveAsFile = saveAsFile;
+    store->AddListener(&events);
+    return store;
+}
+
+Bytes PhotoEnv::bitmapOf(const Picture& picture) {
+    const std::string path = scratch + "bitmap.bmp";
+    QtPictures().SavePicture(picture, path);
+    Bytes bytes = LocalFileSystem().ReadAll(path);
+    LocalFileSystem().DeleteFile(path);
+    return bytes;
+}
+
+Lines PhotoEnv::filesIn(const std::string& folder) {
+    Lines names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void PhotoTest::SetUp() {
+    db = std::make_unique<TestDatabase>(GetParam());
+    db->CreatePhotoTable();
+    db->connection();
+    useFreshTmpdir();
+}
+
+void PhotoTest::TearDown() {
+    for (const std::string& name : filesIn(tmp))  // Qt's runtime folder is not the store's
+        EXPECT_EQ(name.rfind("runtime-", 0), 0u) << "temporary file left behind: " << name;
+    for (const std::string& name : filesIn(photosFolder()))
+        EXPECT_NE(name.rfind(".kelvo-", 0), 0u) << "temporary photo file left: " << name;
+    db.reset();
+}
+
+void PhotoTest::addRow(const std::string& code, const std::string& description,
+                       const std::string& group, const Variant& isDefault, const Variant& photo,
+                       const std::string& comments) {
+    db->connection()->Execute(
+        "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF, PIC) VALUES (?, ?, ?, ?, ?, ?)",
+        {code, description, group, comments, isDefault, photo});
+}
+
+void PhotoTest::seed(const std::string& description, bool isDefault, int width, int height,
+                     std::uint32_t rgb, const std::string& comments) {
+    const std::string path = WriteImageFile(scratch, "seed.bmp", "bmp", width, height, rgb);
+    addRow("A1", description, "CUST", isDefault, LocalFileSystem().ReadAll(path), comments);
+}
+
+Variant PhotoTest::columnOf(const std::string& code, const std::string& description,
+                            const std::string& column) {
+    const auto rows = ReadPhotoRows(db->connection(), {{"CODE", code}, {"DESCR", description}});
+    return rows.empty() ? Variant("<no row>") : rows.front().columns.at(column);
+}
+
+int PhotoTest::rowCount(const std::string& code, const std::string& group) {
+    return CountRows(db->connection(), "PHOTOS", {{"CODE", code}, {"GRP", group}});
+}
+
+std::vector<StoredPhoto> PhotoTest::stored() {
+    std::vector<StoredPhoto> photos;
+    for (StoredRow& row : ReadPhotoRows(db->connection(), {{"CODE", "A1"}}, "DESCR")) {
+        StoredPhoto photo;
+        static_cast<StoredRow&>(photo) = std::move(row);
+        QImage image;
+        if (photo.pic.type() == Variant::Type::Bytes &&
+            image.loadFromData(photo.pic.bytes().data(),
+                               static_cast<int>(photo.pic.bytes().size()))) {
+            photo.width = image.width();
+            photo.height = image.height();
+            photo.centre = image.pixel(image.width() / 2, image.height() / 2) & 0xFFFFFF;
+        }
+        photos.push_back(std::move(photo));
+    }
+    return photos;
+}
+
+Lines PhotoTest::storedDescriptions() {
+    Lines names;
+    for (const StoredPhoto& row : stored()) names.push_back(row.description);
+    return names;
+}
+
+ShownMessage PhotoTest::lastMessage() const {
+    return interaction.shown.empty() ? ShownMessage{"", -1, ""} : interaction.shown.back();
+}
+
+}  // namespace kelvo::test
