@@ -54,16 +54,6 @@ void ScriptedControls::fitToPicture(Ctl c) {
         geometry.SizeToPixels(c, s.picture->PixelWidth(), s.picture->PixelHeight());
 }
 
-void ScriptedControls::ListSetup(bool report, bool hideSel, bool hideHeaders) {
-    reportView = report;
-    hideSelection = hideSel;
-    hideColumnHeaders = hideHeaders;
-}
-
-void ScriptedControls::ListAddColumn(const std::string& text, double widthTwips) {
-    columns.emplace_back(text, widthTwips);
-}
-
 int ScriptedControls::positionOf(const std::string& key) {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (items[i].key == key) return static_cast<int>(i) + 1;
@@ -103,8 +93,8 @@ void ScriptedControls::ListSelect(const std::string& key) {
     selectedKey = key;
 }
 
-MenuItem ScriptedControls::PopupMenu(double x, double y, MenuItem defaultItem) {
-    shownMenus.push_back({x, y, defaultItem, menuEnabled});
+MenuItem ScriptedControls::PopupMenu(double, double, MenuItem defaultItem) {
+    shownMenus.push_back({defaultItem, menuEnabled});
     if (menuChoices.empty()) return MenuItem::None;
     MenuItem chosen = menuChoices.front();
     menuChoices.pop_front();

@@ -18,7 +18,6 @@ class frmPhoto;
 namespace kelvo::test {
 
 struct ShownMenu {
-    double x, y;
     MenuItem defaultItem;
     std::map<MenuItem, bool> enabled;
 };
@@ -56,17 +55,17 @@ class ScriptedControls : public FormControls {
     void Value(Ctl c, int value) override;
     int Max(Ctl c) override { return state(c).max; }
     void Max(Ctl c, int value) override;
-    void SmallChange(Ctl c, int value) override { state(c).smallChange = value; }
-    void LargeChange(Ctl c, int value) override { state(c).largeChange = value; }
+    void SmallChange(Ctl, int) override {}
+    void LargeChange(Ctl, int) override {}
 
     PicturePtr Picture(Ctl c) override;
     void Picture(Ctl c, PicturePtr picture) override;
     bool Stretch(Ctl c) override { return state(c).stretch; }
     void Stretch(Ctl c, bool stretch) override;
-    void BorderStyle(Ctl c, int style) override { state(c).borderStyle = style; }
+    void BorderStyle(Ctl, int) override {}
 
-    void ListSetup(bool reportView, bool hideSelection, bool hideColumnHeaders) override;
-    void ListAddColumn(const std::string& text, double widthTwips) override;
+    void ListSetup(bool report, bool, bool) override { reportView = report; }
+    void ListAddColumn(const std::string& text, double) override { columns.push_back(text); }
     void ListClear() override {
         items.clear();
         selectedKey.clear();
@@ -105,7 +104,7 @@ class ScriptedControls : public FormControls {
         std::string caption, text;
         bool locked = false, enabled = true, visible = true, stretch = false;
         std::uint32_t backColor = kColorWindowBackground;
-        int value = 0, max = 32767, smallChange = 1, largeChange = 1, borderStyle = 0;
+        int value = 0, max = 32767;
         PicturePtr picture;
     };
 
@@ -114,8 +113,8 @@ class ScriptedControls : public FormControls {
     std::vector<ListItem> items;
     std::string selectedKey;
     std::vector<std::string> ensuredVisible;
-    bool reportView = false, hideSelection = true, hideColumnHeaders = true;
-    std::vector<std::pair<std::string, double>> columns;
+    bool reportView = false;
+    std::vector<std::string> columns;
     std::map<MenuItem, bool> menuEnabled;
     std::deque<MenuItem> menuChoices;  // next choices; None when empty
     std::vector<ShownMenu> shownMenus;
