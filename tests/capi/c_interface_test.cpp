@@ -65,7 +65,7 @@ std::vector<std::string> backends() {
 
 // What the callbacks saw.
 struct Seen {
-    std::vector<std::string> errors;  // every text event, "Kind: text"
+    std::vector<std::string> errors;  // every text event
     int position = 0, total = 0, progressCalls = 0;
     int codeExists = -1, recordExists = -1, isLast = -1;
 };
@@ -79,14 +79,9 @@ void onPosition(void* user, int32_t* position, int32_t* total) {
 void onProgress(void* user, const char*, int32_t*, int32_t*) {
     ++static_cast<Seen*>(user)->progressCalls;
 }
-void onCode(void* user, int* v) {
-    static_cast<Seen*>(user)->codeExists = *v;
-}
-void onRecord(void* user, int* v) {
-    static_cast<Seen*>(user)->recordExists = *v;
-}
-void onLast(void* user, int* v) {
-    static_cast<Seen*>(user)->isLast = *v;
+template <int Seen::*Flag>
+void onFlag(void* user, int* value) {
+    static_cast<Seen*>(user)->*Flag = *value;
 }
 
 class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> {
@@ -121,9 +116,9 @@ class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> 
         kp_on_error_saving_photo(store_, onText, &seen_);
         kp_on_record_position(store_, onPosition, &seen_);
         kp_on_conversion_progress(store_, onProgress, &seen_);
-        kp_on_code_exists(store_, onCode, &seen_);
-        kp_on_record_exists(store_, onRecord, &seen_);
-        kp_on_is_last_record(store_, onLast, &seen_);
+        kp_on_code_exists(store_, onFlag<&Seen::codeExists>, &seen_);
+        kp_on_record_exists(store_, onFlag<&Seen::recordExists>, &seen_);
+        kp_on_is_last_record(store_, onFlag<&Seen::isLast>, &seen_);
     }
     void TearDown() override {
         if (cnn_) kp_execute(cnn_, ("DROP TABLE IF EXISTS " + table_).c_str());
@@ -188,7 +183,6 @@ TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
     kp_get_text(store_, KP_PHOTO_DESCRIPTION, &description);
     EXPECT_STREQ(description, "desk, side \"B\"");
 
-    expectPhoto("desk, side \"B\"", 3, 2);
     const Bytes out = expectPhoto("badge", 5, 4);
     ASSERT_FALSE(HasFailure());
     const fs::path file = folder_ / "out.bmp";
@@ -208,7 +202,6 @@ TEST_P(CInterface, PhotosGoInAndComeBackAsTheSameBitmap) {
     EXPECT_EQ(has, 1);
     kp_check_code_exists(store_, "'E-7'");  // unquoted, compared as a number
     EXPECT_EQ(seen_.codeExists, 1);
-    expectPhoto("badge", 5, 4);
 
     // The whole table changes form and back; every photo stays readable.
     int done = 0;
