@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "editor/frmPhoto.h"
-#include "support/photo_env.h"
 #include "platform/files/files.h"
 #include "support/fault_services.h"
+#include "support/photo_env.h"
 #include "support/scripted_controls.h"
 #include "support/test_images.h"
 

@@ -26,9 +26,9 @@
 #include "editor/frmPhoto.h"
 #include "editor/qt/photo_editor_launcher.h"
 #include "editor/qt/photo_window.h"
-#include "support/photo_env.h"
 #include "platform/pictures/qt_picture.h"
 #include "platform/pictures/sample_pictures.h"
+#include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
