@@ -14,6 +14,19 @@ namespace kelvo::test {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
+
+// The texts between the "|"s of `joined`.
+std::vector<std::string> Split(std::string_view joined) {
+    std::vector<std::string> parts(1);
+    for (const char c : joined) {
+        if (c == '|')
+            parts.emplace_back();
+        else
+            parts.back().push_back(c);
+    }
+    return parts;
+}
 
 fs::path CorpusFolder() {
     return fs::path(__FILE__).parent_path() / "corpus";
@@ -117,40 +130,9 @@ TEST(PictureInputs, MangledFilesOfEveryKindLoadOrThrowError) {
 
 // Criteria texts: random ones over the grammar's own characters, and valid ones mutated.
 std::string RandomCriteria(std::mt19937& random) {
-    static const std::vector<std::string> pieces = {"CODE",
-                                                    "DESCR",
-                                                    "DEF",
-                                                    "PIC",
-                                                    "GRP",
-                                                    "=",
-                                                    "'",
-                                                    "''",
-                                                    " ",
-                                                    "1",
-                                                    "-",
-                                                    ".",
-                                                    "e9",
-                                                    "0x1F",
-                                                    "nan",
-                                                    "inf",
-                                                    "1e999",
-                                                    "\xC3\xA9",
-                                                    "\xFF",
-                                                    "\xE2\x82",
-                                                    std::string(1, '\0'),
-                                                    "(",
-                                                    ")",
-                                                    "AND",
-                                                    "OR",
-                                                    "*",
-                                                    "%",
-                                                    "<",
-                                                    ">",
-                                                    "\"",
-                                                    ";",
-                                                    "--",
-                                                    "\\",
-                                                    "DROP TABLE PHOTOS"};
+    static const std::vector<std::string> pieces = Split(
+        "CODE|DESCR|DEF|PIC|GRP|=|'|''| |1|-|.|e9|0x1F|nan|inf|1e999|\xC3\xA9|\xFF|\xE2\x82|\0|(|)|"
+        "AND|OR|*|%|<|>|\"|;|--|\\|DROP TABLE PHOTOS"sv);
     std::string text;
     for (int i = random() % 8; i >= 0; --i) text += pieces[random() % pieces.size()];
     return text;
@@ -222,34 +204,12 @@ TEST(CriteriaInputs, RandomAndMutatedCriteriaMatchOrThrowError) {
 class DescriptionInputs : public PhotoTest {};
 
 std::vector<std::string> OddDescriptions() {
-    std::vector<std::string> odd = {"hardx/inside",
-                                    "../../hardx-escape",
-                                    "..",
-                                    ".",
-                                    "/",
-                                    "\\..\\hardx",
-                                    "hardx/../../..",
-                                    std::string("hard\0x/../up", 12),
-                                    std::string(300, 'x'),
-                                    std::string(2000, 'y'),
-                                    "..../....",
-                                    "hardx*",
-                                    "hardx?",
-                                    "*.qzr",
-                                    "[a-z]",
-                                    "~",
-                                    "$HOME",
-                                    "`touch hardx-cmd`",
-                                    "  ",
-                                    "-rf",
-                                    "line\nbreak",
-                                    "tab\there",
-                                    "%s%n",
-                                    "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
-                                    "\xCE\x95\xCE\xBB\xCE\xBB",
-                                    "\xF0\x9F\x93\xB7 camera",
-                                    "caf\xC3\xA9/../..",
-                                    "\xFF\xFE bad utf8"};
+    std::vector<std::string> odd = Split(
+        "hardx/inside|../../hardx-escape|..|.|/|\\..\\hardx|hardx/../../..|hard\0x/../up|..../....|"
+        "hardx*|hardx?|*.qzr|[a-z]|~|$HOME|`touch hardx-cmd`|  |-rf|line\nbreak|tab\there|%s%n|"
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E|\xCE\x95\xCE\xBB\xCE\xBB|\xF0\x9F\x93\xB7 camera|"
+        "caf\xC3\xA9/../..|\xFF\xFE bad utf8"sv);
+    odd.insert(odd.end(), {std::string(300, 'x'), std::string(2000, 'y')});
     std::string accents;
     for (int i = 0; i < 200; ++i) accents += "\xC3\xA9";  // a long name cut inside a letter
     odd.push_back(accents);
@@ -318,27 +278,11 @@ INSTANTIATE_TEST_SUITE_P(Backends, DescriptionInputs, testing::ValuesIn(TestBack
 class NameInputs : public PhotoTest {};
 
 std::vector<std::string> OddNames() {
-    std::vector<std::string> odd = {"PHOTOS; DROP TABLE VICTIM",
-                                    "PHOTOS\"; DROP TABLE VICTIM; --",
-                                    "VICTIM\" --",
-                                    "PHOTOS' OR '1'='1",
-                                    "\"PHOTOS\"",
-                                    "[PHOTOS]",
-                                    "`PHOTOS`",
-                                    "PHOTOS--",
-                                    "PHOTOS/*",
-                                    "",
-                                    " ",
-                                    "1PHOTOS",
-                                    "PHO TOS",
-                                    std::string("PHO\0TOS", 7),
-                                    "\xC3\xA9",
-                                    "\xFF",
-                                    std::string(500, 'P'),
-                                    "CODE = CODE",
-                                    "pg_catalog.pg_class",
-                                    "sqlite_master",
-                                    "*"};
+    std::vector<std::string> odd = Split(
+        "PHOTOS; DROP TABLE VICTIM|PHOTOS\"; DROP TABLE VICTIM; --|VICTIM\" --|PHOTOS' OR '1'='1|"
+        "\"PHOTOS\"|[PHOTOS]|`PHOTOS`|PHOTOS--|PHOTOS/*|| |1PHOTOS|PHO TOS|PHO\0TOS|\xC3\xA9|\xFF|"
+        "CODE = CODE|pg_catalog.pg_class|sqlite_master|*"sv);
+    odd.push_back(std::string(500, 'P'));
     std::mt19937 random(4242);
     for (int i = 0; i < 30; ++i) {
         std::string text;

@@ -1,4 +1,5 @@
 // ResizePhoto on a control that keeps its properties by name.
+#include <cmath>
 #include <map>
 
 #include "support/photo_env.h"
@@ -39,54 +40,32 @@ class FakeImageControl : public ImageControl {
     std::map<std::string, Variant> props;
 };
 
-struct Fit {
-    double width, height, left, top;
-    bool stretched;
-};
-
-Fit fit(double w, double h, double frameWidth, double frameHeight) {
+// A picture no larger than the frame less its margin keeps its size; a larger one is
+// stretched so its longer side fits; either is centred. NAN: not checked.
+TEST(ResizePhoto, FitsTheLongerSideAndCentres) {
+    struct Fit {
+        double w, h, frameWidth, frameHeight, width, height, left, top, stretched;
+    };
+    const Fit fits[] = {{1000, 500, 4000, 3000, 1000, 500, 1475, 1225, 0},
+                        {8000, 4000, 4000, 3000, 3950, 1975, 0, 487.5, 1},
+                        {3000, 6000, 4000, 3000, 1475, 2950, 1237.5, 0, NAN},
+                        {5000, 5000, 4000, 3000, 2950, 2950, NAN, NAN, NAN},
+                        {3950, 2950, 4000, 3000, 3950, NAN, NAN, NAN, 0},
+                        {3000, 2000, 4000, 1000, 3950, 2633.33, NAN, NAN, NAN}};
     PhotoEnv env;
     auto store = env.newStore();
-    FakeImageControl control(w, h);
-    store->ResizePhoto(control, frameWidth, frameHeight);
-    EXPECT_TRUE(control.flag("Visible"));
-    EXPECT_EQ(control.props["BorderStyle"].toInt(), 0);
-    return {control.num("Width"), control.num("Height"), control.num("Left"), control.num("Top"),
-            control.flag("Stretch")};
-}
-
-TEST(ResizePhoto, FitsTheLongerSideAndCentres) {
-    Fit small = fit(1000, 500, 4000, 3000);
-    EXPECT_EQ(small.width, 1000);
-    EXPECT_EQ(small.height, 500);
-    EXPECT_FALSE(small.stretched);
-    EXPECT_EQ(small.left, 1475);
-    EXPECT_EQ(small.top, 1225);
-
-    Fit wide = fit(8000, 4000, 4000, 3000);
-    EXPECT_TRUE(wide.stretched);
-    EXPECT_EQ(wide.width, 3950);
-    EXPECT_EQ(wide.height, 1975);
-    EXPECT_EQ(wide.left, 0);
-    EXPECT_EQ(wide.top, 487.5);
-
-    Fit tall = fit(3000, 6000, 4000, 3000);
-    EXPECT_EQ(tall.width, 1475);
-    EXPECT_EQ(tall.height, 2950);
-    EXPECT_EQ(tall.left, 1237.5);
-    EXPECT_EQ(tall.top, 0);
-
-    Fit square = fit(5000, 5000, 4000, 3000);
-    EXPECT_EQ(square.width, 2950);
-    EXPECT_EQ(square.height, 2950);
-
-    Fit exact = fit(3950, 2950, 4000, 3000);
-    EXPECT_FALSE(exact.stretched);
-    EXPECT_EQ(exact.width, 3950);
-
-    Fit overflow = fit(3000, 2000, 4000, 1000);  // only the longer side is fitted
-    EXPECT_EQ(overflow.width, 3950);
-    EXPECT_NEAR(overflow.height, 2633.33, 0.01);
+    for (const Fit& fit : fits) {
+        FakeImageControl control(fit.w, fit.h);
+        store->ResizePhoto(control, fit.frameWidth, fit.frameHeight);
+        EXPECT_TRUE(control.flag("Visible"));
+        EXPECT_EQ(control.props["BorderStyle"].toInt(), 0);
+        const double found[] = {control.num("Width"), control.num("Height"), control.num("Left"),
+                                control.num("Top"), control.flag("Stretch") ? 1.0 : 0.0};
+        const double wanted[] = {fit.width, fit.height, fit.left, fit.top, fit.stretched};
+        for (int i = 0; i < 5; ++i)
+            if (!std::isnan(wanted[i]))
+                EXPECT_NEAR(found[i], wanted[i], 0.01) << fit.w << " x " << fit.h << " #" << i;
+    }
 }
 
 TEST(ResizePhoto, FailingPropertiesArePassedOver) {

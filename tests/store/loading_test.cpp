@@ -125,81 +125,47 @@ TEST_P(LoadingTest, ColumnPhotosNeedNoScratchFilesAndBadOnesAreReported) {
     EXPECT_EQ(events.matching("ErrorDescrption"), std::vector<std::string>{});
 }
 
-TEST_P(LoadingTest, SearchByDescriptionIgnoresCase) {
-    addRow("A1", "FRONT", "CUST");
-    addRow("A1", "Side", "CUST");
-    auto store = initStore();
-    store->SearchForRecord("", "front");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
-    EXPECT_EQ(store->PhotoDescription(), "FRONT");
-
-    events.clear();
-    store->SearchForRecord("", "Back");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
-    EXPECT_EQ(store->PhotoDescription(), "FRONT") << "a failed search keeps the loaded row";
-    EXPECT_TRUE(store->m_rsPhotoDetails->EOF());
-
-    events.clear();
-    store->SearchForRecord("a1", "side");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 1"});
-    EXPECT_EQ(store->PhotoDescription(), "Side");
-
-    events.clear();
-    store->SearchForRecord("B2", "Side");
-    store->SearchForRecord("a1", "");
-    EXPECT_EQ(events.lines, (Lines{"RecordExists 0", "RecordExists 1"}));
-}
-
-// Values and column contents go through one case mapping, in every script.
+// Values and column contents go through one case mapping, in every script; quotes are just
+// characters.
 TEST_P(LoadingTest, SearchAndChecksFoldCaseAlikeInEveryScript) {
     const std::vector<std::pair<std::string, std::string>> stored_typed{
-        {"Straße", "STRASSE"}, {"Maß", "maß"}, {"\uFB01sh", "FISH"}, {"İSTANBUL", "i\u0307stanbul"},
-        {"Iğdır", "IĞDIR"},    {"φαΐ", "ΦΑΐ"}, {"Οδός", "ΟΔΌΣ"},     {"Café", "CAFE\u0301"}};
+        {"FRONT", "front"},    {"Side", "SIDE"},
+        {"It's", "it's"},      {"It''s", "IT''S"},
+        {"Straße", "STRASSE"}, {"Maß", "maß"},
+        {"\uFB01sh", "FISH"},  {"İSTANBUL", "i\u0307stanbul"},
+        {"Iğdır", "IĞDIR"},    {"φαΐ", "ΦΑΐ"},
+        {"Οδός", "ΟΔΌΣ"},      {"Café", "CAFE\u0301"}};
     for (const auto& [stored, typed] : stored_typed) addRow("A1", stored, "CUST");
-    auto store = initStore();
-    for (const auto& [stored, typed] : stored_typed) {
-        events.clear();
-        store->SearchForRecord("", typed);
-        store->CheckIfDescriptionExists(typed);
-        EXPECT_EQ(events.lines, (Lines{"RecordExists 1", "DescriptionExists 1"})) << typed;
-        EXPECT_EQ(store->PhotoDescription(), stored);
-    }
-    events.clear();
-    store->CheckIfDescriptionExists("Strase");
-    store->CheckIfDescriptionExists("Cafe");
-    EXPECT_EQ(events.lines, (Lines{"DescriptionExists 0", "DescriptionExists 0"}));
-}
-
-TEST_P(LoadingTest, SearchEdgeCases) {
-    addRow("A1", "It's", "CUST");
-    addRow("A1", "It''s", "CUST");
     auto store = initStore();
     store->m_rsPhotoDetails->MoveLast();
     store->m_rsPhotoDetails->MoveNext();
     store->SearchForRecord("", "");
     EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
     EXPECT_TRUE(store->m_rsPhotoDetails->EOF()) << "no search, no move";
-
-    for (const auto& [typed, stored] : {std::pair{"it's", "It's"}, {"IT''S", "It''s"}}) {
+    for (const auto& [stored, typed] : stored_typed) {
         events.clear();
-        store->SearchForRecord("", typed);
+        store->SearchForRecord(stored == "Side" ? "a1" : "", typed);
         store->CheckIfDescriptionExists(typed);
         EXPECT_EQ(events.lines, (Lines{"RecordExists 1", "DescriptionExists 1"})) << typed;
         EXPECT_EQ(store->PhotoDescription(), stored);
     }
-
     events.clear();
-    store->OwnerDescField = "";
-    store->SearchForRecord("A1", "It's");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
+    store->SearchForRecord("", "Back");
+    EXPECT_EQ(store->PhotoDescription(), "Café") << "a failed search keeps the loaded row";
+    EXPECT_TRUE(store->m_rsPhotoDetails->EOF());
+    store->SearchForRecord("B2", "Side");
+    store->SearchForRecord("a1", "");
+    store->CheckIfDescriptionExists("Strase");
+    store->CheckIfDescriptionExists("Cafe");
+    EXPECT_EQ(events.lines, (Lines{"RecordExists 0", "RecordExists 0", "RecordExists 1",
+                                   "DescriptionExists 0", "DescriptionExists 0"}));
 
     auto empty = initStore("ZZ");
+    store->OwnerDescField = "";
+    store->SearchForRecord("A1", "It's");
     empty->SearchForRecord("", "Front");
-    EXPECT_EQ(events.lines, Lines{"RecordExists 0"});
-
-    events.clear();
     newStore()->SearchForRecord("", "Front");
-    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(events.lines, (Lines{"RecordExists 0", "RecordExists 0"}));
 }
 
 TEST_P(LoadingTest, ExistenceChecks) {
@@ -212,7 +178,6 @@ TEST_P(LoadingTest, ExistenceChecks) {
     store->CheckIfDescriptionExists("Back");
     store->CheckIfCodeExists("123");
     store->CheckIfCodeExists("124");
-    EXPECT_EQ(events.matching("D").size() + events.matching("C").size(), 4u);
     EXPECT_EQ(events.matching("DescriptionExists"),
               (Lines{"DescriptionExists 1", "DescriptionExists 0"}));
     EXPECT_EQ(events.matching("CodeExists"), (Lines{"CodeExists 1", "CodeExists 0"}));

@@ -25,14 +25,17 @@ TEST_P(NavigationTest, ThreeRows) {
     store->FirstRecord();
     EXPECT_EQ(take(), (Lines{"RecordPosition 1/3", "IsFirstRecord 1"}));
     EXPECT_TRUE(store->RecordBOF());
-    const std::string first = store->PhotoDescription();
+    Lines seen{store->PhotoDescription()};
     store->NextRecord();
     EXPECT_EQ(take(), Lines{"RecordPosition 2/3"});
     EXPECT_TRUE(store->RecordBOF()) << "a move inside the set keeps the flags";
+    seen.push_back(store->PhotoDescription());
     store->NextRecord();
     EXPECT_EQ(take(), Lines{"RecordPosition 3/3"});
     const std::string third = store->PhotoDescription();
-    EXPECT_NE(first, third);
+    seen.push_back(third);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (Lines{"Photo1", "Photo2", "Photo3"})) << "each row once";
     EXPECT_FALSE(store->RecordEOF()) << "arriving at the last row is not leaving the set";
     store->NextRecord();
     EXPECT_EQ(take(), (Lines{"IsLastRecord 1", "RecordPosition 3/3"}));
@@ -47,20 +50,7 @@ TEST_P(NavigationTest, ThreeRows) {
     EXPECT_EQ(store->PhotoDescription(), third);
 }
 
-TEST_P(NavigationTest, WalkVisitsEveryRowOnce) {
-    auto store = storeWith(3);
-    std::vector<std::string> seen;
-    store->FirstRecord();
-    while (!store->RecordEOF()) {
-        seen.push_back(store->PhotoDescription());
-        store->NextRecord();
-    }
-    std::sort(seen.begin(), seen.end());
-    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
-    EXPECT_EQ(seen, (Lines{"Photo1", "Photo2", "Photo3"}));
-}
-
-TEST_P(NavigationTest, OneRow) {
+TEST_P(NavigationTest, OneRowAndNone) {
     auto store = storeWith(1);
     store->FirstRecord();
     EXPECT_EQ(take(), (Lines{"RecordPosition 1/1", "IsFirstRecord 1"}));
@@ -70,16 +60,15 @@ TEST_P(NavigationTest, OneRow) {
     EXPECT_EQ(take(), (Lines{"IsFirstRecord 1", "RecordPosition 1/1"}));
     EXPECT_TRUE(store->RecordBOF());
     EXPECT_FALSE(store->RecordEOF());
-}
 
-TEST_P(NavigationTest, EmptySetRaisesNothing) {
-    auto store = storeWith(0);
+    db->connection()->ExecuteDelete("PHOTOS", {});
+    store = storeWith(0);
     store->RecordEOF(true);
     store->FirstRecord();
     store->LastRecord();
     store->NextRecord();
     store->PreviousRecord();
-    EXPECT_EQ(take(), Lines{});
+    EXPECT_EQ(take(), Lines{}) << "no rows, no events";
     EXPECT_TRUE(store->RecordEOF());
     EXPECT_FALSE(store->RecordBOF());
 }

@@ -15,9 +15,7 @@ class SizesTest : public testing::TestWithParam<std::string>, public PhotoEnv {
         services.pictures = &patterns;
         store = newStore();
     }
-    void TearDown() override {
-        EXPECT_EQ(filesIn(tmp), std::vector<std::string>{}) << "temporary files left behind";
-    }
+    void TearDown() override { EXPECT_EQ(filesIn(tmp), Lines{}) << "temporary files left behind"; }
     // Init copies PhotosMaxSize; a handed-in recordset is enough for that.
     void initWithLimit(double kilobytes) {
         store->PhotosMaxSize = kilobytes;
@@ -62,28 +60,24 @@ TEST_P(SizesTest, SizeTextsAndBytes) {
     EXPECT_EQ(dSize, 0);
     EXPECT_EQ(store->VerifyPhotoSize(Picture(), &bSizeOver), "0");
     EXPECT_FALSE(bSizeOver);
-}
 
-TEST_P(SizesTest, UnwritableTempFolderMeasuresZero) {
     files.FailWritesUnder(tmp);
-    double dSize = -1;
+    dSize = -1;
     EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "0.00 KB");
-    EXPECT_EQ(dSize, 0);
+    EXPECT_EQ(dSize, 0) << "an unwritable temporary folder measures nothing";
 }
 
-TEST_P(SizesTest, LimitComparesTheRoundedKilobytes) {
+// The limit in force is the one Init saw, compared with the size rounded to kilobytes.
+TEST_P(SizesTest, LimitSetAtInitComparesTheRoundedKilobytes) {
     initWithLimit(2);
     EXPECT_FALSE(over(2048));
     EXPECT_FALSE(over(2053)) << "2053 bytes read back as 2.00 KB";
     EXPECT_TRUE(over(2054));
     EXPECT_FALSE(over(0));
-}
 
-TEST_P(SizesTest, LimitInForceOnlyWhenSetAtInit) {
     initWithLimit(0);
     store->PhotosMaxSize = 1;
     EXPECT_FALSE(over(100000));
-
     initWithLimit(5);
     store->PhotosMaxSize = 0;
     EXPECT_TRUE(over(1024));
@@ -101,7 +95,7 @@ TEST(StoreSizes, RealBitmapSizeIsMeasured) {
     double dSize = 0;
     store->CheckPicDiskSize(*picture, &dSize);
     EXPECT_EQ(dSize, static_cast<double>(env.bitmapOf(*picture).size()));
-    EXPECT_EQ(PhotoEnv::filesIn(env.tmp), std::vector<std::string>{});
+    EXPECT_EQ(PhotoEnv::filesIn(env.tmp), Lines{});
     // Its length is known without writing it, so a full temporary folder does not hide it.
     env.files.FailWritesUnder(env.tmp);
     dSize = 0;

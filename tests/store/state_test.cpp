@@ -5,7 +5,8 @@
 namespace kelvo::test {
 namespace {
 
-TEST(StoreState, SettersRaiseDataValidatedEveryTime) {
+// Setters, the never-null photo and Init without a connection, before any database.
+TEST(StoreState, PropertiesAndInitWithoutConnection) {
     PhotoEnv env;
     auto store = env.newStore();
     store->PhotosGroup("CUST");
@@ -14,14 +15,9 @@ TEST(StoreState, SettersRaiseDataValidatedEveryTime) {
     store->PhotoCode("A1");
     store->PhotoDescription("");
     store->PhotosGroup("");  // a plain setter: no event
-    EXPECT_EQ(env.events.lines,
-              (std::vector<std::string>{"DataValidated 0 ''", "DataValidated 1 ''",
-                                        "DataValidated 1 ''", "DataValidated 0 ''"}));
-}
+    EXPECT_EQ(env.events.lines, (Lines{"DataValidated 0 ''", "DataValidated 1 ''",
+                                       "DataValidated 1 ''", "DataValidated 0 ''"}));
 
-TEST(StoreState, OwnerPhotoIsNeverNull) {
-    PhotoEnv env;
-    auto store = env.newStore();
     ASSERT_NE(store->OwnerPhoto(), nullptr);
     EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
     PicturePtr picture = MakePicture(4, 3);
@@ -30,18 +26,14 @@ TEST(StoreState, OwnerPhotoIsNeverNull) {
     store->OwnerPhoto(nullptr);
     ASSERT_NE(store->Photo(), nullptr);
     EXPECT_TRUE(store->Photo()->IsEmpty());
-}
 
-TEST(StoreState, InitWithoutConnectionRaisesTableError) {
-    PhotoEnv env;
-    auto store = env.newStore();
     store->PhotoCode("OLD");
     store->Photo(MakePicture(2, 2));
     env.events.clear();
     store->Init("A1", "CUST", "Alice");
-    ASSERT_EQ(env.events.count("TableError: "), 1);
-    EXPECT_EQ(env.events.lines.size(), 1u);
+    ASSERT_EQ(env.events.lines.size(), 1u);
     EXPECT_GT(env.events.lines[0].size(), std::string("TableError: ").size());
+    EXPECT_EQ(env.events.count("TableError: "), 1);
     EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
     EXPECT_EQ(store->PhotoCode(), "A1");
     EXPECT_EQ(store->PhotosOwnerName(), "Alice");
@@ -67,12 +59,10 @@ TEST_P(InitTest, SelectsTheOwnersRowsOfTheGroupAndStandsOnTheLast) {
     store->m_rsPhotoDetails->MoveNext();
     EXPECT_TRUE(store->m_rsPhotoDetails->EOF()) << "Init leaves the set on its last row";
     store->FirstRecord();
-    EXPECT_EQ(events.matching("RecordPosition"), std::vector<std::string>{"RecordPosition 1/2"});
-}
+    EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/2"});
 
-TEST_P(InitTest, QuotesInValuesAreJustValues) {
-    addRow("O'Neil", "Front", "CU'ST");
-    auto store = newStore();
+    addRow("O'Neil", "Front", "CU'ST");  // quotes in values are just values
+    events.clear();
     store->Init("O'Neil", "CU'ST", "", nullptr, db->connection());
     EXPECT_TRUE(events.lines.empty());
     EXPECT_EQ(store->m_rsPhotoDetails->RecordCount(), 1);
@@ -170,7 +160,7 @@ TEST_P(InitTest, EmptyOwnerKeepsTheEarlierTotal) {
     addRow("ZZ", "Only", "CUST");
     store->m_rsPhotoDetails->Requery();
     store->FirstRecord();
-    EXPECT_EQ(events.matching("RecordPosition"), std::vector<std::string>{"RecordPosition 1/2"});
+    EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/2"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, InitTest, testing::ValuesIn(TestBackends()), BackendName);
