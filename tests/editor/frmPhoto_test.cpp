@@ -138,10 +138,16 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     controls->Type(*form, txtComments, "new words");
     EXPECT_TRUE(form->bChanged);
 
-    // The menu in edit mode with an empty clipboard; adding asks to save first.
+    // The menu in edit mode with an empty clipboard; adding asks to save first, and Cancel
+    // stays on the photo.
+    interaction.answers = {vbCancel};
+    controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_TRUE(controls->shownDialogs.empty());
+    EXPECT_EQ(controls->Text(txtComments), "new words");
     interaction.answers = {vbNo};
     controls->ChooseAction(*form, MenuItem::mnuAddFromFile);
-    ASSERT_EQ(controls->shownMenus.size(), 1u);
+    ASSERT_EQ(controls->shownMenus.size(), 2u);
     const ShownMenu& menu = controls->shownMenus[0];
     EXPECT_EQ(menu.defaultItem, MenuItem::mnuAddFromFile);
     EXPECT_TRUE(menu.enabled.at(MenuItem::mnuDeleteCurrentPhoto));
