@@ -96,26 +96,23 @@ Bytes Mutate(const Bytes& valid, std::mt19937& random) {
 TEST(PictureInputs, MangledFilesOfEveryKindLoadOrThrowError) {
     auto pictures = MakeQtPictures(LocalFileSystem());
     const std::string folder = TempFolder();
-    const std::vector<std::string> kinds = {"bmp", "rle", "png", "jpg", "gif",
-                                            "ico", "cur", "wmf", "emf"};
+    // Qt writes the first three; the others are kept as files.
+    const std::vector<std::string> kinds = {"bmp",          "png",       "jpg",
+                                            "blue.gif",     "blue.ico",  "blue.cur",
+                                            "wide-rle.bmp", "lined.wmf", "lined.emf"};
     int cases = 0;
     for (const std::string& kind : kinds) {
         std::mt19937 random(std::hash<std::string>{}(kind)&0xFFFF);
-        const Bytes valid =
-            LocalFileSystem().ReadAll(WriteImageFile(folder, "valid." + kind, kind, 13, 9));
-        ASSERT_FALSE(pictures->LoadPicture(folder + "valid." + kind)->IsEmpty()) << kind;
+        const std::string validPath = kind.find('.') == std::string::npos
+                                          ? WriteImageFile(folder, "valid." + kind, kind, 13, 9)
+                                          : SampleFile(kind);
+        const Bytes valid = LocalFileSystem().ReadAll(validPath);
+        ASSERT_FALSE(pictures->LoadPicture(validPath)->IsEmpty()) << kind;
         const std::string path = folder + "mangled." + kind;
         for (int i = 0; i < 60; ++i, ++cases)
             ExpectLoadsOrRefuses(*pictures, path, Mutate(valid, random),
                                  "picture-" + kind + "-" + std::to_string(i));
         ExpectLoadsOrRefuses(*pictures, path, {}, "picture-" + kind + "-empty");
-    }
-    for (const std::string kind : {"wmf", "emf"}) {
-        std::mt19937 random(kind[0]);
-        const Bytes valid = MetafileBytes(kind, 20, 10, 0x112233, 0xFF0000);
-        for (int i = 0; i < 60; ++i, ++cases)
-            ExpectLoadsOrRefuses(*pictures, folder + "meta." + kind, Mutate(valid, random),
-                                 "metafile-" + std::string(kind) + "-" + std::to_string(i));
     }
     std::error_code none;
     for (const auto& entry : fs::directory_iterator(CorpusFolder(), none)) {

@@ -6,33 +6,32 @@
 namespace kelvo {
 namespace {
 
-TEST(Text, UpperCaseAndTrim) {
-    EXPECT_EQ(UCase("front view"), "FRONT VIEW");
-    EXPECT_EQ(UCase("élan ÿ ωμέγα"), "ÉLAN Ÿ ΩΜΈΓΑ");
-    EXPECT_EQ(UCase("straße"), "STRASSE");
-    EXPECT_EQ(UCase("O'Brien"), "O'BRIEN");
-    EXPECT_EQ(UCase(""), "");
-    EXPECT_EQ(Trim("  \tfront view \t "), "front view");
-    EXPECT_EQ(Trim(" \t "), "");
-    EXPECT_EQ(Trim("a"), "a");
-}
-
-TEST(Text, NumberForms) {
-    EXPECT_EQ(NumberText(1.5), "1.5");
-    EXPECT_EQ(NumberText(1), "1");
-    EXPECT_EQ(NumberText(900.5), "900.5");
-    EXPECT_EQ(NumberText(0), "0");
-    EXPECT_EQ(NumberText(-0.0), "0");
-    EXPECT_EQ(NumberText(0.1), "0.1");
-    EXPECT_EQ(NumberText(-2.25), "-2.25");
-    EXPECT_EQ(TwoDecimals(1.5), "1.50");
-    EXPECT_EQ(TwoDecimals(0), "0.00");
-    EXPECT_EQ(TwoDecimals(2048.0 / 1024), "2.00");
-    EXPECT_EQ(TwoDecimals(2053.0 / 1024), "2.00");
-    EXPECT_EQ(TwoDecimals(2054.0 / 1024), "2.01");
-    EXPECT_EQ(TwoDecimals(1.005), "1.01");
-    EXPECT_EQ(TwoDecimals(1536.0 / 1024), "1.50");
-    EXPECT_EQ(TwoDecimals(123456.789), "123456.79");
+TEST(Text, UpperCaseTrimAndNumberForms) {
+    for (auto [text, upper] : {std::pair{"a lazy zebra", "A LAZY ZEBRA"},
+                               {"élan ÿ ωμέγα", "ÉLAN Ÿ ΩΜΈΓΑ"},
+                               {"straße", "STRASSE"},
+                               {"O'Brien", "O'BRIEN"},
+                               {"", ""}})
+        EXPECT_EQ(UCase(text), upper);
+    for (auto [text, trimmed] :
+         {std::pair{"  \tfront view \t ", "front view"}, {" \t ", ""}, {"a", "a"}})
+        EXPECT_EQ(Trim(text), trimmed);
+    for (auto [number, shown] : {std::pair{1.5, "1.5"},
+                                 {1.0, "1"},
+                                 {900.5, "900.5"},
+                                 {0.0, "0"},
+                                 {-0.0, "0"},
+                                 {0.1, "0.1"},
+                                 {-2.25, "-2.25"}})
+        EXPECT_EQ(NumberText(number), shown);
+    // Rounded half up, not cut.
+    for (auto [number, shown] : {std::pair{1.5, "1.50"},
+                                 {0.0, "0.00"},
+                                 {2053.0 / 1024, "2.00"},
+                                 {2054.0 / 1024, "2.01"},
+                                 {1.005, "1.01"},
+                                 {123456.789, "123456.79"}})
+        EXPECT_EQ(TwoDecimals(number), shown);
 }
 
 }  // namespace

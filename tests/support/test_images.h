@@ -1,4 +1,4 @@
-// Real image files and pictures made by the tests themselves.
+// Real image files: made by Qt, or small ones kept in tests/data.
 #pragma once
 
 #include <cstdint>
@@ -12,20 +12,18 @@ namespace kelvo::test {
 // A fresh temporary folder (with a trailing "/"), removed at process exit.
 std::string TempFolder();
 
-// Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB).
-// format: "bmp", "rle" (run-length bitmap), "png", "jpg", "gif" (bytes built here), "ico",
-// "cur" (each with a half-size and a 1x1 image around the one asked for),
-// "wmf" (placeable metafile), "emf" (enhanced metafile). Returns the path.
+// Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB), in
+// one of the formats Qt writes: "bmp", "png" or "jpg". Returns the path.
 std::string WriteImageFile(const std::string& folder, const std::string& name,
                            const std::string& format, int width, int height,
                            std::uint32_t rgb = 0x3366CC);
 
-// Metafile bytes, "wmf" (placeable, 96 units an inch) or "emf", of width x height pixels at
-// 96 dpi: a rectangle filled with `fill` over the whole picture and, when `line` is not
-// kNoLine, a 3-pixel wide horizontal line of colour `line` through the middle row.
-inline constexpr std::int64_t kNoLine = -1;
-Bytes MetafileBytes(const std::string& kind, int width, int height, std::uint32_t fill,
-                    std::int64_t line = kNoLine);
+// The path of a file kept in tests/data. Pictures of the kinds Qt does not write, all in
+// 0x3366CC: "blue.gif", "blue.ico", "blue.cur" (37x21; the icons also hold 18x10 and 1x1
+// images), "wide-rle.bmp" (600x3, run-length), "lined.wmf" (placeable) and "lined.emf"
+// (120x80 at 96 dpi, a 3-pixel 0xCC0000 line through the middle row), "text.emf" (60x40,
+// writes "Hi"). "absurd-*" files declare sizes or records far beyond their bytes.
+std::string SampleFile(const std::string& name);
 
 // An in-memory picture of width x height filled with `rgb`.
 PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
@@ -34,9 +32,8 @@ PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
 // it loads.
 std::string PictureLoadError(const std::string& path);
 
-// FNV-1a of a picture's pixels (and of bytes): equal for pixel-identical pictures.
+// FNV-1a of a picture's pixels: equal for pixel-identical pictures.
 std::uint64_t PictureChecksum(const Picture& picture);
-std::uint64_t Checksum(const Bytes& bytes);
 // The colour (0xRRGGBB) of one pixel of a picture.
 std::uint32_t PixelAt(const Picture& picture, int x, int y);
 
