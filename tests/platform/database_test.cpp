@@ -173,7 +173,8 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     auto same = open(owner, "DESCR");
     auto other = open(owner, "DESCR", db_->OpenAnother());
 
-    rs->AddNew();
+    rs->Fields("COMMENTS").Value("edited");
+    rs->AddNew();  // saves the edit of the current row first
     rs->Fields("CODE").Value("A1");
     rs->Fields("DESCR").Value("Third");
     rs->Fields("DEF").Value(true);
@@ -185,8 +186,6 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     EXPECT_TRUE(rs->EOF());  // and last
 
     rs->MoveFirst();
-    rs->Fields("COMMENTS").Value("edited");
-    rs->Update();
     EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "edited");
 
     rs->MoveNext();

@@ -11,7 +11,8 @@ TEST(Text, UpperCaseTrimAndNumberForms) {
                                {"élan ÿ ωμέγα", "ÉLAN Ÿ ΩΜΈΓΑ"},
                                {"straße", "STRASSE"},
                                {"O'Brien", "O'BRIEN"},
-                               {"", ""}})
+                               {"", ""},
+                               {"az\xff", "AZ\xff"}})  // not UTF-8: letter by letter
         EXPECT_EQ(UCase(text), upper);
     for (auto [text, trimmed] :
          {std::pair{"  \tfront view \t ", "front view"}, {" \t ", ""}, {"a", "a"}})
