@@ -13,6 +13,7 @@ set(KELVO_PUBLIC_HEADERS
     platform/db/recordset.h=recordset.h
     platform/db/field.h=field.h
     platform/error.h=error.h
+    platform/bytes.h=bytes.h
     platform/db/variant.h=variant.h
     platform/pictures/picture.h=picture.h
     platform/pictures/picture_service.h=picture_service.h

@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "platform/api.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
-
-using Bytes = std::vector<std::uint8_t>;
 
 class KELVO_API Variant {
   public:

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/api.h"
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 #include "platform/error.h"
 
 namespace kelvo {

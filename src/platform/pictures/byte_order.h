@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
 

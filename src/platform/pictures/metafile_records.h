@@ -2,7 +2,7 @@
 // files whose records all lie inside the file and end with the end-of-file record.
 #pragma once
 
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
 

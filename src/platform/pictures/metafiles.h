@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
 

@@ -7,7 +7,7 @@
 #include <QImage>
 #include <optional>
 
-#include "platform/db/variant.h"
+#include "platform/bytes.h"
 
 namespace kelvo {
 
