@@ -5,7 +5,7 @@
 #include "commands.h"
 #include "editor/qt/photo_editor_launcher.h"
 #include "platform/files/files.h"
-#include "platform/pictures/sample_pictures.h"
+#include "sample_pictures.h"
 #include "toolkit.h"
 
 namespace kelvo::cli {

@@ -7,9 +7,9 @@
 #include <functional>
 #include <map>
 
+#include "app/sample_pictures.h"
 #include "bench_support.h"
 #include "pg_support.h"
-#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/sample_pictures.h"
 #include "bench_support.h"
-#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

@@ -9,9 +9,9 @@
 #include <map>
 #include <thread>
 
+#include "app/sample_pictures.h"
 #include "bench_support.h"
 #include "pg_support.h"
-#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

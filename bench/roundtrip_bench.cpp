@@ -7,9 +7,9 @@
 
 #include <filesystem>
 
+#include "app/sample_pictures.h"
 #include "bench_support.h"
 #include "platform/files/files.h"
-#include "platform/pictures/sample_pictures.h"
 
 namespace kelvo::bench {
 namespace {

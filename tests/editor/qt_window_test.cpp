@@ -23,11 +23,11 @@
 #include <cstdlib>
 #include <functional>
 
+#include "app/sample_pictures.h"
 #include "editor/frmPhoto.h"
 #include "editor/qt/photo_editor_launcher.h"
 #include "editor/qt/photo_window.h"
 #include "platform/pictures/qt_picture.h"
-#include "platform/pictures/sample_pictures.h"
 #include "support/photo_env.h"
 #include "support/test_images.h"
 

@@ -1,5 +1,5 @@
 // Sample photos drawn with Qt for the demo database.
-#include "platform/pictures/sample_pictures.h"
+#include "sample_pictures.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>
