@@ -53,7 +53,8 @@ foreach(target IN LISTS platform_targets)
   list(APPEND platform_objects $<TARGET_OBJECTS:${target}>)
 endforeach()
 add_library(kelvophotos_lib ${platform_objects} $<TARGET_OBJECTS:kelvo_store>
-  $<TARGET_OBJECTS:kelvo_editor> ${PROJECT_SOURCE_DIR}/src/capi/kelvophotos_c.cpp)
+  $<TARGET_OBJECTS:kelvo_editor_logic> $<TARGET_OBJECTS:kelvo_editor>
+  ${PROJECT_SOURCE_DIR}/src/capi/kelvophotos_c.cpp)
 set_target_properties(kelvophotos_lib PROPERTIES EXPORT_NAME store OUTPUT_NAME kelvophotos
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
