@@ -133,7 +133,9 @@ TEST_P(ConversionTest, FaultMidwayLosesNothingAndASecondRunFinishes) {
         };
         EXPECT_FALSE(newStore(true)->ConvertAllToFiles(cnn));
         EXPECT_FALSE(events.errors().empty());
-        if (diskFull) EXPECT_EQ(events.steps.size(), 3u) << "the walk goes on past failing rows";
+        if (diskFull) {
+            EXPECT_EQ(events.steps.size(), 3u) << "the walk goes on past failing rows";
+        }
         expectNoneLost();
         files.Heal();
         events.onProgress = nullptr;

@@ -62,9 +62,11 @@ TEST(ResizePhoto, FitsTheLongerSideAndCentres) {
         const double found[] = {control.num("Width"), control.num("Height"), control.num("Left"),
                                 control.num("Top"), control.flag("Stretch") ? 1.0 : 0.0};
         const double wanted[] = {fit.width, fit.height, fit.left, fit.top, fit.stretched};
-        for (int i = 0; i < 5; ++i)
-            if (!std::isnan(wanted[i]))
+        for (int i = 0; i < 5; ++i) {
+            if (!std::isnan(wanted[i])) {
                 EXPECT_NEAR(found[i], wanted[i], 0.01) << fit.w << " x " << fit.h << " #" << i;
+            }
+        }
     }
 }
 
