@@ -37,12 +37,9 @@ void markDefaultPhoto(CPicture& store, const std::string& storedDescription) {
 }
 
 // Adds to one owner wait for one another, so each one's check sees the rows of those before
-// it. SQLite's write transaction holds the whole database already; on PostgreSQL a lock of
-// the owner's is held until the transaction ends.
+// it. REQUIRES: inside a WritesTogether on `cnn`.
 void waitForOtherAdds(const CPicture& store, Connection& cnn) {
-    if (cnn.Engine() != "postgresql") return;
-    cnn.Execute("SELECT pg_advisory_xact_lock(hashtext(?))",
-                {store.TableName + "\n" + store.PhotoCode() + "\n" + store.PhotosGroup()});
+    cnn.WaitForWritersOf(store.TableName + "\n" + store.PhotoCode() + "\n" + store.PhotosGroup());
 }
 
 }  // namespace

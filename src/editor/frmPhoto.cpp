@@ -45,11 +45,6 @@ void frmPhoto::ReportError(const std::string& text) {
     ResumeNext([&] { MsgBox(text, vbExclamation); });
 }
 
-std::int32_t frmPhoto::recordCount() {
-    if (!store().m_rsPhotoDetails) throw Error("the photo store has no photo records open");
-    return store().m_rsPhotoDetails->RecordCount();
-}
-
 int frmPhoto::listPosition(const std::string& key) {
     for (int i = 1, n = ctl_.ListCount(); i <= n; ++i)
         if (ctl_.ListKey(i) == key) return i;
@@ -155,7 +150,7 @@ void frmPhoto::LoadPhotoList() {
     ctl_.ListClear();
     std::string defaultKey, defaultText;
     bool defaultMet = false;
-    std::int32_t rows = recordCount();
+    std::int32_t rows = store().PhotoCount();
     if (rows >= 1) {
         // Only the photo shown is read: the walk needs the rows' texts alone.
         const CPicture::PhotosOnDemand textsOnly(store());

@@ -111,7 +111,6 @@ class frmPhoto : public CPictureEvents {
     bool clipboardHoldsPicture();
     bool offerToSaveChanges();  // false when the user cancelled
     bool researchShownPhoto();
-    std::int32_t recordCount();
     int listPosition(const std::string& key);
     std::string listTextOf(const std::string& key);
     std::string uniqueKey(const std::string& base);

@@ -196,6 +196,8 @@ class KELVO_API CPicture {
     }
     void raiseErrorDescrption(const std::string& text);
     void raiseErrorSavingPhoto(const std::string& text);
+    // ConversionProgress of the bulk operations: row `pos` of the store's rows.
+    void raiseConversionProgress(const std::string& text, std::int32_t pos);
     // Runs `step`; an exception becomes ErrorDescrption and false is returned.
     bool guarded(const std::function<void()>& step);
 

@@ -4,6 +4,17 @@
 #include "store/store_internal.h"
 
 namespace kelvo {
+namespace {
+
+// Clears the default flag of every photo of the owner `code` in `group`.
+void clearDefaultFlags(Connection& cnn, const CPicture& store, const std::string& code,
+                       const std::string& group) {
+    cnn.ExecuteUpdate(store.TableName, {{store.OwnerDefaultPhotoField, false}},
+                      {{store.OwnerIDField, code}, {store.OwnerGroupField, group}});
+}
+
+}  // namespace
+
 void CPicture::DeleteRecord() {
     guarded([&] {
         Recordset& rs = photoRows();
@@ -54,14 +65,12 @@ void CPicture::DeletePhotos() {
 
 void CPicture::UnSetDefaultPhoto(const std::string& strCode, const std::string& strDescription) {
     (void)strDescription;  // accepted for the host's sake; the flag is cleared for the owner
-    connection().ExecuteUpdate(TableName, {{OwnerDefaultPhotoField, false}},
-                               {{OwnerIDField, strCode}, {OwnerGroupField, m_sPhotosGroup}});
+    clearDefaultFlags(connection(), *this, strCode, m_sPhotosGroup);
 }
 
 void CPicture::MarkDefaultPhoto(const std::string& strDescription) {
     const std::string code = StoredText(m_sPhotoCode), group = StoredText(m_sPhotosGroup);
-    connection().ExecuteUpdate(TableName, {{OwnerDefaultPhotoField, false}},
-                               {{OwnerIDField, code}, {OwnerGroupField, group}});
+    clearDefaultFlags(connection(), *this, code, group);
     connection().ExecuteUpdate(
         TableName, {{OwnerDefaultPhotoField, true}},
         {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, strDescription}});

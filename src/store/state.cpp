@@ -69,6 +69,12 @@ void CPicture::raiseErrorSavingPhoto(const std::string& text) {
     raise(&CPictureEvents::ErrorSavingPhoto, sErrMsg);
 }
 
+void CPicture::raiseConversionProgress(const std::string& text, std::int32_t pos) {
+    std::string msg = text;
+    std::int32_t total = photoRows().RecordCount();
+    raise(&CPictureEvents::ConversionProgress, msg, pos, total);
+}
+
 bool CPicture::guarded(const std::function<void()>& step) {
     try {
         step();

@@ -63,6 +63,10 @@ std::string Connection::Engine() const {
     return backend().Engine();
 }
 
+void Connection::WaitForWritersOf(const std::string& key) {
+    backend().WaitForWritersOf(key);
+}
+
 void Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
     backend().Execute(sql, params);
 }

@@ -54,6 +54,11 @@ class KELVO_API Connection {
     // "postgresql" or "sqlite".
     std::string Engine() const;
 
+    // Waits until no other connection's write transaction holds `key`, then holds it until
+    // this one ends: writers of one key go one at a time. Throws Error.
+    // REQUIRES: inside a WritesTogether on this connection.
+    void WaitForWritersOf(const std::string& key);
+
     // While one lives, the connection's reads may share one view of the database, which
     // spares the engine its locking per statement. Only reads belong in its scope; no
     // connection (nullptr) makes it do nothing.

@@ -128,6 +128,9 @@ class Backend {
     virtual void BeginWrites() { Execute("BEGIN", {}); }
     virtual void CommitWrites() { Execute("COMMIT", {}); }
     virtual void RollbackWrites() { Execute("ROLLBACK", {}); }
+    // Waits until no other connection's write transaction holds `key`, then holds it until
+    // this one ends. REQUIRES: inside a write transaction.
+    virtual void WaitForWritersOf(const std::string& key) = 0;
 
     void Watch(KeyWatcher* watcher);
     void Unwatch(KeyWatcher* watcher);

@@ -316,6 +316,11 @@ class PostgresBackend : public Backend {
 
     std::string Engine() const override { return "postgresql"; }
 
+    // Row locks cannot hold a row not yet written; an advisory lock on the key's hash can.
+    void WaitForWritersOf(const std::string& key) override {
+        Execute("SELECT pg_advisory_xact_lock(hashtext(?))", {Variant(key)});
+    }
+
     // The table, its columns and the key that names its rows come in one round trip.
     TableInfo Table(const std::string& name) override {
         CheckTableName(name);

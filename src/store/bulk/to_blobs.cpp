@@ -16,11 +16,6 @@ using FilesMoved = std::map<std::string, bool>;
 
 bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
     if (SaveAsFile) return false;
-    auto progress = [this](const char* text, std::int32_t pos) {
-        std::string msg = text;
-        std::int32_t total = m_rsPhotoDetails->RecordCount();
-        raise(&CPictureEvents::ConversionProgress, msg, pos, total);
-    };
     bool allStored = true;
     bool unnamedRowFailed = false;  // a row failed before its file was known
     FilesMoved moved;
@@ -67,7 +62,7 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                 }
                 raiseErrorDescrption(e.what());
             }
-            progress("Adding photos to Database...", ++counter);
+            raiseConversionProgress("Adding photos to Database...", ++counter);
             if (!m_impl->nextBookmark) break;
             rs.SetBookmark(*m_impl->nextBookmark);
         }
@@ -77,7 +72,7 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
         for (const auto& [path, stored] : moved) {
             if (!stored) continue;
             files.DeleteFile(path);
-            progress("Deleting old photo files...", --counter);
+            raiseConversionProgress("Deleting old photo files...", --counter);
         }
     } catch (const std::exception&) {
         return false;

@@ -45,11 +45,7 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
                 }
                 raiseErrorDescrption(e.what());
             }
-            ++counter;
-            std::string msg = "Converting to Files...";
-            std::int32_t total = rs.RecordCount();
-            std::int32_t pos = counter;
-            raise(&CPictureEvents::ConversionProgress, msg, pos, total);
+            raiseConversionProgress("Converting to Files...", ++counter);
             rs.MoveNext();
         }
     } catch (const Error&) {
