@@ -16,8 +16,6 @@
 
 namespace kelvo {
 
-class TempFile;
-
 // Listener of a store's events. Every argument is passed by reference and some raisers read
 // it back after the event. With several listeners, each sees what the previous one left.
 class KELVO_API CPictureEvents {
@@ -75,34 +73,34 @@ class KELVO_API CPicture {
     PicturePtr Photo() { return OwnerPhoto(); }
     void Photo(PicturePtr picture) { OwnerPhoto(std::move(picture)); }
 
-    const std::string& PhotoCode() const { return m_sPhotoCode; }
+    const std::string& PhotoCode() const;
     void PhotoCode(const std::string& value);  // raises DataValidated
-    const std::string& PhotoDescription() const { return m_sPhotoDescription; }
+    const std::string& PhotoDescription() const;
     void PhotoDescription(const std::string& value);  // raises DataValidated
-    const std::string& PhotosGroup() const { return m_sPhotosGroup; }
-    void PhotosGroup(const std::string& value) { m_sPhotosGroup = value; }
-    const std::string& PhotosOwnerName() const { return m_sPhotosOwnerName; }
-    void PhotosOwnerName(const std::string& value) { m_sPhotosOwnerName = value; }
-    const std::string& PhotoComments() const { return m_sPhotoComments; }
-    void PhotoComments(const std::string& value) { m_sPhotoComments = value; }
-    bool DefaultPhoto() const { return m_bDefaultPhoto; }
-    void DefaultPhoto(bool value) { m_bDefaultPhoto = value; }
+    const std::string& PhotosGroup() const;
+    void PhotosGroup(const std::string& value);
+    const std::string& PhotosOwnerName() const;
+    void PhotosOwnerName(const std::string& value);
+    const std::string& PhotoComments() const;
+    void PhotoComments(const std::string& value);
+    bool DefaultPhoto() const;
+    void DefaultPhoto(bool value);
 
-    std::int32_t MaxCodeLength() const { return m_lMaxCodeLength; }
-    void MaxCodeLength(std::int32_t v) { m_lMaxCodeLength = v; }
-    std::int32_t MaxDescriptionLength() const { return m_lMaxDescriptionLength; }
-    void MaxDescriptionLength(std::int32_t v) { m_lMaxDescriptionLength = v; }
-    std::int32_t MaxQualifierLength() const { return m_lMaxQualifierLength; }
-    void MaxQualifierLength(std::int32_t v) { m_lMaxQualifierLength = v; }
-    std::int32_t MaxCommentsLength() const { return m_lMaxCommentsLength; }
-    void MaxCommentsLength(std::int32_t v) { m_lMaxCommentsLength = v; }
+    std::int32_t MaxCodeLength() const;
+    void MaxCodeLength(std::int32_t v);
+    std::int32_t MaxDescriptionLength() const;
+    void MaxDescriptionLength(std::int32_t v);
+    std::int32_t MaxQualifierLength() const;
+    void MaxQualifierLength(std::int32_t v);
+    std::int32_t MaxCommentsLength() const;
+    void MaxCommentsLength(std::int32_t v);
 
-    bool RecordEOF() const { return m_bRecordEOF; }
-    void RecordEOF(bool v) { m_bRecordEOF = v; }
-    bool RecordBOF() const { return m_bRecordBOF; }
-    void RecordBOF(bool v) { m_bRecordBOF = v; }
+    bool RecordEOF() const;
+    void RecordEOF(bool v);
+    bool RecordBOF() const;
+    void RecordBOF(bool v);
 
-    const std::shared_ptr<Connection>& DBConnection() const { return m_cnDBConnection; }
+    const std::shared_ptr<Connection>& DBConnection() const;
     // The rows Init opened; throws Error before Init.
     std::int32_t PhotoCount();
     // Reads the rows again, taking in those other connections added; throws Error.
@@ -129,8 +127,8 @@ class KELVO_API CPicture {
     // their texts decodes no photo.
     class PhotosOnDemand {
       public:
-        explicit PhotosOnDemand(CPicture& store) : store_(store) { ++store_.m_photosOnDemand; }
-        ~PhotosOnDemand() { --store_.m_photosOnDemand; }
+        explicit PhotosOnDemand(CPicture& store);
+        ~PhotosOnDemand();
         PhotosOnDemand(const PhotosOnDemand&) = delete;
         PhotosOnDemand& operator=(const PhotosOnDemand&) = delete;
 
@@ -185,85 +183,9 @@ class KELVO_API CPicture {
     void ExtractToFiles(const std::string& sTableName, const std::string& sQualifier,
                         const std::string& sFolderPath);
 
-    const Services& services() const { return m_services; }
+    const Services& services() const;
 
   private:
-    // Raising events to every listener.
-    template <typename Method, typename... Args>
-    void raise(Method method, Args&... args) {
-        for (CPictureEvents* listener : std::vector<CPictureEvents*>(m_listeners))
-            (listener->*method)(args...);
-    }
-    void raiseErrorDescrption(const std::string& text);
-    void raiseErrorSavingPhoto(const std::string& text);
-    // ConversionProgress of the bulk operations: row `pos` of the store's rows.
-    void raiseConversionProgress(const std::string& text, std::int32_t pos);
-    // Runs `step`; an exception becomes ErrorDescrption and false is returned.
-    bool guarded(const std::function<void()>& step);
-
-    void ValidateData();
-
-    // The store's recordset and connection; throw Error when Init has not provided them.
-    Recordset& photoRows();
-    Connection& connection();
-    // Throws Error naming the first configured column that `rs` lacks.
-    void requireConfiguredColumns(Recordset& rs) const;
-    // Where the store's own statements run: DBConnection, or the recordset's connection
-    // when Init was handed only a recordset. Throws Error when there is neither.
-    Connection& statementConnection();
-    // Filters the rows by `criteria` and raises `event` with whether any row matched.
-    void reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&));
-    // Writes `picture` to `path` through a temporary file in the same folder.
-    void writePictureFile(const Picture& picture, const std::string& path);
-
-    // Photo reading and files (photo_reading.cpp, saving.cpp).
-    void ResolvePhotosFolder(bool createGivenFolder);
-    std::string photoFilePath(const std::string& code, const std::string& description,
-                              const std::string& group) const;  // REQUIRES: folder resolved
-    // The current row's column into `photo`, as far as it could be read; how many bytes.
-    std::int64_t ReadPhotoFromBlob(Recordset& rs, PictureReader& photo);
-    bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
-                           const std::string& sDescription, const std::string& sGroup);
-    enum class Appended { Nothing, Whole, Part, Refused };
-    // How much of the photo went into the column; Refused (and ErrorSavingPhoto raised) for
-    // one too long for it, before any of it went in.
-    Appended SavePhotoToBlob(Recordset& rs, TempFile& bitmap);
-    // False when it failed (and raised ErrorSavingPhoto).
-    bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,
-                         const std::string& description, const std::string& group);
-    // Removes the photo file of these values, for a row whose photo became none.
-    void clearPhotoFile(const std::string& code, const std::string& description,
-                        const std::string& group);
-    // The table's rows holding these values (in the columns that are named); 0 when no
-    // column is named. Throws Error when the table cannot be read.
-    std::int32_t rowsNamed(const std::string& code, const std::string& description,
-                           const std::string& group);
-    // Whether a save of these values would take the photo file of a row other than the
-    // current one (`editing`) or than a new one.
-    bool takesAnotherRowsFile(bool editing, const std::string& code, const std::string& description,
-                              const std::string& group);
-    void readCurrentPhoto();  // the photo step of LoadData
-    // Reads the photo whose reading was put off, standing on its row meanwhile.
-    void readUnreadPhoto();
-
-    // Opens a whole-table recordset as m_rsPhotoDetails (the bulk operations).
-    void openWholeTable(const std::shared_ptr<Connection>& cnn);
-
-    Services m_services;
-    std::vector<CPictureEvents*> m_listeners;
-
-    PicturePtr m_picOwnerPhoto;
-    int m_photosOnDemand = 0;
-    std::optional<Bookmark> m_unreadPhotoRow;  // the row whose photo OwnerPhoto is to read
-    std::shared_ptr<Connection> m_cnDBConnection;
-    std::string m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup, m_sPhotosOwnerName,
-        m_sPhotoComments;
-    bool m_bDefaultPhoto = false;
-    std::int32_t m_lMaxCodeLength = 0, m_lMaxDescriptionLength = 0, m_lMaxQualifierLength = 0,
-                 m_lMaxCommentsLength = 0;
-    bool m_bRecordEOF = false, m_bRecordBOF = false;
-    std::int32_t m_lRecordPosition = 0;
-    std::int32_t m_lTotalRecords = 0;
     // The machinery behind the operations (store_internal.h).
     struct Impl;
     std::unique_ptr<Impl> m_impl;

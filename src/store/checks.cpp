@@ -3,14 +3,16 @@
 #include "platform/db/criteria.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 
-void CPicture::reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&)) {
-    if (!m_rsPhotoDetails) return;
+void CPicture::Impl::reportMatches(const std::string& criteria,
+                                   void (CPictureEvents::*event)(bool&)) {
+    if (!self.m_rsPhotoDetails) return;
     bool bExists = true;
     const bool checked = guarded([&] {
-        Recordset& rs = *m_rsPhotoDetails;
+        Recordset& rs = *self.m_rsPhotoDetails;
         rs.Filter(criteria);
         if (rs.RecordCount() == 0) bExists = false;
         rs.Filter("");
@@ -20,12 +22,12 @@ void CPicture::reportMatches(const std::string& criteria, void (CPictureEvents::
 
 void CPicture::CheckIfCodeExists(const std::string& vData) {
     // Unquoted: the owner ID is compared as a number.
-    reportMatches(UCase(OwnerIDField) + "=" + UCase(vData), &CPictureEvents::CodeExists);
+    m_impl->reportMatches(UCase(OwnerIDField) + "=" + UCase(vData), &CPictureEvents::CodeExists);
 }
 
 void CPicture::CheckIfDescriptionExists(const std::string& vData) {
-    reportMatches(TextCriterion(UCase(OwnerDescField), UCase(vData)),
-                  &CPictureEvents::DescriptionExists);
+    m_impl->reportMatches(TextCriterion(UCase(OwnerDescField), UCase(vData)),
+                          &CPictureEvents::DescriptionExists);
 }
 
 }  // namespace kelvo

@@ -16,15 +16,15 @@ void clearDefaultFlags(Connection& cnn, const CPicture& store, const std::string
 }  // namespace
 
 void CPicture::DeleteRecord() {
-    guarded([&] {
-        Recordset& rs = photoRows();
+    m_impl->guarded([&] {
+        Recordset& rs = m_impl->photoRows();
         if (rs.RecordCount() == 0) return;
         if (!rs.BOF() && !rs.EOF()) {
             rs.Delete(1);
             if (SaveAsFile) {
-                ResolvePhotosFolder(false);
-                const std::string path =
-                    photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                m_impl->ResolvePhotosFolder(false);
+                const std::string path = m_impl->photoFilePath(
+                    m_impl->photoCode, m_impl->photoDescription, m_impl->photosGroup);
                 // Rows of the same code, description and group share one file; keep it for them.
                 // The rows are read afresh and together, as other users may have deleted some;
                 // one that still cannot be read counts as using the file: none goes on a guess.
@@ -35,43 +35,44 @@ void CPicture::DeleteRecord() {
                     for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext()) {
                         stillUsed = true;  // unless the row reads as naming another file
                         store::Quietly([&] {
-                            stillUsed = photoFilePath(store::RowText(rs, OwnerIDField),
+                            stillUsed =
+                                m_impl->photoFilePath(store::RowText(rs, OwnerIDField),
                                                       store::RowText(rs, OwnerDescField),
                                                       store::RowText(rs, OwnerGroupField)) == path;
                         });
                     }
                 }
-                FileSystem& files = *m_services.files;
+                FileSystem& files = *m_impl->services.files;
                 if (!stillUsed && files.FileExists(path)) files.DeleteFile(path);
             }
         }
         const std::int32_t count = rs.RecordCount();
         if (count > 0) {
             rs.MoveLast();
-            m_lTotalRecords = count;
-            m_lRecordPosition = count;
+            m_impl->totalRecords = count;
+            m_impl->recordPosition = count;
         }
-        m_picOwnerPhoto.reset();
-        m_unreadPhotoRow.reset();
+        m_impl->ownerPhoto.reset();
+        m_impl->unreadPhotoRow.reset();
     });
 }
 
 void CPicture::DeletePhotos() {
     store::Quietly([&] {
-        connection().ExecuteDelete(
-            TableName, {{OwnerGroupField, m_sPhotosOwnerName}, {"PhotoCode", m_sPhotoCode}});
+        m_impl->connection().ExecuteDelete(
+            TableName, {{OwnerGroupField, m_impl->ownerName}, {"PhotoCode", m_impl->photoCode}});
     });
 }
 
 void CPicture::UnSetDefaultPhoto(const std::string& strCode, const std::string& strDescription) {
     (void)strDescription;  // accepted for the host's sake; the flag is cleared for the owner
-    clearDefaultFlags(connection(), *this, strCode, m_sPhotosGroup);
+    clearDefaultFlags(m_impl->connection(), *this, strCode, m_impl->photosGroup);
 }
 
 void CPicture::MarkDefaultPhoto(const std::string& strDescription) {
-    const std::string code = StoredText(m_sPhotoCode), group = StoredText(m_sPhotosGroup);
-    clearDefaultFlags(connection(), *this, code, group);
-    connection().ExecuteUpdate(
+    const std::string code = StoredText(m_impl->photoCode), group = StoredText(m_impl->photosGroup);
+    clearDefaultFlags(m_impl->connection(), *this, code, group);
+    m_impl->connection().ExecuteUpdate(
         TableName, {{OwnerDefaultPhotoField, true}},
         {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, strDescription}});
 }

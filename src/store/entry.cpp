@@ -1,6 +1,7 @@
 // The two calls most hosts need: GetPhoto for an owner's default photo, EditPhoto to open
 // the editor window on the owner's photos until the user closes it.
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 namespace {

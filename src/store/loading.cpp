@@ -3,6 +3,7 @@
 #include "platform/db/criteria.h"
 #include "platform/text.h"
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 namespace {
@@ -19,13 +20,13 @@ bool rowMatches(Recordset& rs, const Criterion& criterion) {
 }  // namespace
 
 void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
-    guarded([&] {
-        if (photoRows().RecordCount() == 0) SavePhotoDetails(true, false);
+    m_impl->guarded([&] {
+        if (m_impl->photoRows().RecordCount() == 0) SavePhotoDetails(true, false);
     });
 
     if (!bConverting && bDefaultPhoto) {
-        guarded([&] {
-            Recordset& rs = photoRows();
+        m_impl->guarded([&] {
+            Recordset& rs = m_impl->photoRows();
             const Connection::ReadsTogether together(rs.ActiveConnection().get());
             rs.MoveFirst();
             if (!OwnerDefaultPhotoField.empty()) {
@@ -38,23 +39,23 @@ void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
 
     auto copyText = [this](const std::string& column, std::string& member) {
         if (column.empty()) return;
-        guarded([&] {
-            const Variant value = photoRows().Fields(column).Value();
+        m_impl->guarded([&] {
+            const Variant value = m_impl->photoRows().Fields(column).Value();
             member = value.isNull() ? "" : value.toText();
         });
     };
-    copyText(OwnerIDField, m_sPhotoCode);
-    copyText(OwnerDescField, m_sPhotoDescription);
-    copyText(OwnerGroupField, m_sPhotosGroup);
-    copyText(OwnerCommentsField, m_sPhotoComments);
+    copyText(OwnerIDField, m_impl->photoCode);
+    copyText(OwnerDescField, m_impl->photoDescription);
+    copyText(OwnerGroupField, m_impl->photosGroup);
+    copyText(OwnerCommentsField, m_impl->photoComments);
     if (!OwnerDefaultPhotoField.empty()) {
-        guarded([&] {
-            const Variant flag = photoRows().Fields(OwnerDefaultPhotoField).Value();
-            m_bDefaultPhoto = !flag.isNull() && flag.toBool();
+        m_impl->guarded([&] {
+            const Variant flag = m_impl->photoRows().Fields(OwnerDefaultPhotoField).Value();
+            m_impl->defaultPhoto = !flag.isNull() && flag.toBool();
         });
     }
 
-    readCurrentPhoto();
+    m_impl->readCurrentPhoto();
 }
 
 void CPicture::SearchForRecord(const std::string& sCode, const std::string& sDescription) {
@@ -86,10 +87,10 @@ void CPicture::SearchForRecord(const std::string& sCode, const std::string& sDes
             }
         }
     } catch (const std::exception& e) {
-        raiseErrorDescrption(e.what());
+        m_impl->raiseErrorDescrption(e.what());
         return;
     }
-    raise(&CPictureEvents::RecordExists, bFound);
+    m_impl->raise(&CPictureEvents::RecordExists, bFound);
 }
 
 }  // namespace kelvo

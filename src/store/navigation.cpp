@@ -1,75 +1,78 @@
 // Moving through the owner's rows: each move loads the row reached and reports it through
 // RecordPosition, IsFirstRecord and IsLastRecord, keeping the store's own position counter.
 #include "store/CPicture.h"
+#include "store/store_internal.h"
 
 namespace kelvo {
 
 void CPicture::FirstRecord() {
-    Recordset& rs = photoRows();
+    Recordset& rs = m_impl->photoRows();
     if (rs.RecordCount() <= 0) return;
     rs.MoveFirst();
     LoadData(false, false);
-    m_lRecordPosition = 1;
-    raise(&CPictureEvents::RecordPosition, m_lRecordPosition, m_lTotalRecords);
+    m_impl->recordPosition = 1;
+    m_impl->raise(&CPictureEvents::RecordPosition, m_impl->recordPosition, m_impl->totalRecords);
     bool bIsFirstRecord = true;
-    raise(&CPictureEvents::IsFirstRecord, bIsFirstRecord);
-    m_bRecordBOF = bIsFirstRecord;
-    m_bRecordEOF = false;
+    m_impl->raise(&CPictureEvents::IsFirstRecord, bIsFirstRecord);
+    m_impl->recordBOF = bIsFirstRecord;
+    m_impl->recordEOF = false;
 }
 
 void CPicture::LastRecord() {
-    Recordset& rs = photoRows();
+    Recordset& rs = m_impl->photoRows();
     if (rs.RecordCount() <= 0) return;
     rs.MoveLast();
     LoadData(false, false);
-    m_lRecordPosition = rs.RecordCount();
+    m_impl->recordPosition = rs.RecordCount();
     std::int32_t lTotalRecords = rs.RecordCount();
-    raise(&CPictureEvents::RecordPosition, m_lRecordPosition, lTotalRecords);
+    m_impl->raise(&CPictureEvents::RecordPosition, m_impl->recordPosition, lTotalRecords);
     bool bIsLastRecord = true;
-    raise(&CPictureEvents::IsLastRecord, bIsLastRecord);
-    m_bRecordEOF = bIsLastRecord;
-    m_bRecordBOF = false;
+    m_impl->raise(&CPictureEvents::IsLastRecord, bIsLastRecord);
+    m_impl->recordEOF = bIsLastRecord;
+    m_impl->recordBOF = false;
 }
 
 void CPicture::NextRecord() {
-    guarded([&] {
-        Recordset& rs = photoRows();
+    m_impl->guarded([&] {
+        Recordset& rs = m_impl->photoRows();
         if (rs.RecordCount() <= 0) return;
         rs.MoveNext();
         if (rs.EOF()) {
             rs.MoveLast();
             LoadData(false, false);
             bool bIsLastRecord = true;
-            raise(&CPictureEvents::IsLastRecord, bIsLastRecord);
-            m_bRecordEOF = bIsLastRecord;
-            m_bRecordBOF = false;
-            m_lRecordPosition = rs.RecordCount();
+            m_impl->raise(&CPictureEvents::IsLastRecord, bIsLastRecord);
+            m_impl->recordEOF = bIsLastRecord;
+            m_impl->recordBOF = false;
+            m_impl->recordPosition = rs.RecordCount();
         } else {
             LoadData(false, false);
-            ++m_lRecordPosition;
+            ++m_impl->recordPosition;
         }
-        raise(&CPictureEvents::RecordPosition, m_lRecordPosition, m_lTotalRecords);
+        m_impl->raise(&CPictureEvents::RecordPosition, m_impl->recordPosition,
+                      m_impl->totalRecords);
     });
 }
 
 void CPicture::PreviousRecord() {
-    guarded([&] {
-        Recordset& rs = photoRows();
+    m_impl->guarded([&] {
+        Recordset& rs = m_impl->photoRows();
         if (rs.RecordCount() <= 0) return;
         rs.MovePrevious();
         if (rs.BOF()) {
             rs.MoveFirst();
             LoadData(false, false);
             bool bIsFirstRecord = true;
-            raise(&CPictureEvents::IsFirstRecord, bIsFirstRecord);
-            m_bRecordBOF = bIsFirstRecord;
-            m_bRecordEOF = false;
-            m_lRecordPosition = 1;
+            m_impl->raise(&CPictureEvents::IsFirstRecord, bIsFirstRecord);
+            m_impl->recordBOF = bIsFirstRecord;
+            m_impl->recordEOF = false;
+            m_impl->recordPosition = 1;
         } else {
             LoadData(false, false);
-            --m_lRecordPosition;
+            --m_impl->recordPosition;
         }
-        raise(&CPictureEvents::RecordPosition, m_lRecordPosition, m_lTotalRecords);
+        m_impl->raise(&CPictureEvents::RecordPosition, m_impl->recordPosition,
+                      m_impl->totalRecords);
     });
 }
 

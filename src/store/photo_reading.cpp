@@ -29,80 +29,79 @@ void createFolder(FileSystem& files, const std::string& folder, bool withParents
 
 }  // namespace
 
-void CPicture::ResolvePhotosFolder(bool createGivenFolder) {
-    std::string folder = Trim(PhotosFolder);
+void CPicture::Impl::ResolvePhotosFolder(bool createGivenFolder) {
+    std::string folder = Trim(self.PhotosFolder);
     const bool given = !folder.empty();
     if (!given) folder = WithTrailingSeparator(AppPath()) + "KelvPhotos";
     folder = WithTrailingSeparator(folder);
-    PhotosFolder = folder;
+    self.PhotosFolder = folder;
     // The default folder comes with the application folder the first time; a folder the
     // host names must exist but for its last level.
-    if ((!given || createGivenFolder) && !m_services.files->FolderExists(folder))
-        createFolder(*m_services.files, folder, !given);
+    if ((!given || createGivenFolder) && !services.files->FolderExists(folder))
+        createFolder(*services.files, folder, !given);
 }
 
-std::string CPicture::photoFilePath(const std::string& code, const std::string& description,
-                                    const std::string& group) const {
-    return PhotosFolder + store::PhotoFileName(code, description, group);
+std::string CPicture::Impl::photoFilePath(const std::string& code, const std::string& description,
+                                          const std::string& group) const {
+    return self.PhotosFolder + store::PhotoFileName(code, description, group);
 }
 
-void CPicture::readCurrentPhoto() {
-    m_unreadPhotoRow.reset();
-    if (m_photosOnDemand > 0 && !SaveAsFile && m_rsPhotoDetails) {
-        store::Quietly([&] { m_unreadPhotoRow = m_rsPhotoDetails->GetBookmark(); });
-        if (m_unreadPhotoRow) {
-            m_picOwnerPhoto.reset();
+void CPicture::Impl::readCurrentPhoto() {
+    unreadPhotoRow.reset();
+    if (photosOnDemand > 0 && !self.SaveAsFile && self.m_rsPhotoDetails) {
+        store::Quietly([&] { unreadPhotoRow = self.m_rsPhotoDetails->GetBookmark(); });
+        if (unreadPhotoRow) {
+            ownerPhoto.reset();
             return;
         }
     }
-    Impl::WrittenPhotoScope rereadWithoutDecoding(*m_impl);
-    const auto& written = m_impl->writtenPhoto;
-    if (!SaveAsFile && written && written->row && m_rsPhotoDetails &&
-        store::TrueQuietly([&] { return m_rsPhotoDetails->RowIdentity() == *written->row; })) {
-        m_picOwnerPhoto = std::make_shared<Picture>(written->image);
+    Impl::WrittenPhotoScope rereadWithoutDecoding(*this);
+    const auto& written = writtenPhoto;
+    if (!self.SaveAsFile && written && written->row && self.m_rsPhotoDetails &&
+        store::TrueQuietly([&] { return self.m_rsPhotoDetails->RowIdentity() == *written->row; })) {
+        ownerPhoto = std::make_shared<Picture>(written->image);
         return;
     }
     std::unique_ptr<PictureReader> column =
-        m_services.pictures->ReadPicture("in column " + OwnerPhotoField);
-    if (m_rsPhotoDetails && ReadPhotoFromBlob(*m_rsPhotoDetails, *column) > 0) {
-        m_picOwnerPhoto = EmptyPicture();
-        guarded([&] { m_picOwnerPhoto = column->Finish(); });
+        services.pictures->ReadPicture("in column " + self.OwnerPhotoField);
+    if (self.m_rsPhotoDetails && ReadPhotoFromBlob(*self.m_rsPhotoDetails, *column) > 0) {
+        ownerPhoto = EmptyPicture();
+        guarded([&] { ownerPhoto = column->Finish(); });
         column.reset();  // not held while the photo file is written
-        if (SaveAsFile) {
+        if (self.SaveAsFile) {
             guarded([&] {
                 ResolvePhotosFolder(false);
-                const std::string path =
-                    photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
-                if (!OwnerPhoto()->IsEmpty()) writePictureFile(*m_picOwnerPhoto, path);
+                const std::string path = photoFilePath(photoCode, photoDescription, photosGroup);
+                if (!self.OwnerPhoto()->IsEmpty()) writePictureFile(*ownerPhoto, path);
             });
         }
     } else {
-        m_picOwnerPhoto.reset();
+        ownerPhoto.reset();
     }
 
-    if (SaveAsFile) {
-        PicturePtr picture = OwnerPhoto();
-        ReadPhotoFromFile(picture, m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
-        m_picOwnerPhoto = picture;
+    if (self.SaveAsFile) {
+        PicturePtr picture = self.OwnerPhoto();
+        ReadPhotoFromFile(picture, photoCode, photoDescription, photosGroup);
+        ownerPhoto = picture;
     }
 }
 
-void CPicture::readUnreadPhoto() {
-    const Bookmark row = *m_unreadPhotoRow;
-    m_unreadPhotoRow.reset();
-    Recordset& rs = *m_rsPhotoDetails;
+void CPicture::Impl::readUnreadPhoto() {
+    const Bookmark row = *unreadPhotoRow;
+    unreadPhotoRow.reset();
+    Recordset& rs = *self.m_rsPhotoDetails;
     std::optional<Bookmark> here;
     bool afterLast = false;
     store::Quietly([&] {
         afterLast = rs.EOF();
         if (!afterLast && !rs.BOF()) here = rs.GetBookmark();
     });
-    const int onDemand = std::exchange(m_photosOnDemand, 0);
+    const int onDemand = std::exchange(photosOnDemand, 0);
     guarded([&] {
         rs.SetBookmark(row);
         readCurrentPhoto();
     });
-    m_photosOnDemand = onDemand;
+    photosOnDemand = onDemand;
     // The recordset goes back to where the host left it.
     store::Quietly([&] {
         if (here) {
@@ -119,14 +118,14 @@ void CPicture::readUnreadPhoto() {
 
 // The column's pieces go straight to the picture reader: no scratch file, and a bitmap is
 // decoded as it arrives rather than after its bytes are all held.
-std::int64_t CPicture::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
+std::int64_t CPicture::Impl::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
     std::int64_t read = 0;
     try {
         connection().Attributes(128);
         const Connection::ReadsTogether together(rs.ActiveConnection().get());
-        Field& column = rs.Fields(OwnerPhotoField);
+        Field& column = rs.Fields(self.OwnerPhotoField);
         const std::int64_t length = column.ActualSize();
-        store::RequireFitsColumn(length, "the photo in column " + OwnerPhotoField);
+        store::RequireFitsColumn(length, "the photo in column " + self.OwnerPhotoField);
         store::ForEachChunk(length, [&](std::int64_t size) {
             const Bytes chunk = column.GetChunk(size);
             photo.Add(chunk.data(), chunk.size());
@@ -138,23 +137,23 @@ std::int64_t CPicture::ReadPhotoFromBlob(Recordset& rs, PictureReader& photo) {
     return read;
 }
 
-bool CPicture::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
-                                 const std::string& sDescription, const std::string& sGroup) {
+bool CPicture::Impl::ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
+                                       const std::string& sDescription, const std::string& sGroup) {
     try {
         ResolvePhotosFolder(false);
         // The row's own file; another photo of the owner only when the row has none.
         std::string path = photoFilePath(sCode, sDescription, sGroup);
-        if (!m_services.files->FileExists(path)) {
+        if (!services.files->FileExists(path)) {
             const std::string name =
-                m_services.files->Dir(PhotosFolder + store::OwnerFilePattern(sCode));
+                services.files->Dir(self.PhotosFolder + store::OwnerFilePattern(sCode));
             if (name.empty()) {
                 SavePhotoToFile(pic, sCode, sDescription, sGroup);
                 return false;
             }
-            path = PhotosFolder + name;
+            path = self.PhotosFolder + name;
         }
         // The user learns why the photo is missing: a planted link, a broken file.
-        return guarded([&] { pic = m_impl->loadPhotoFile(m_services, path); });
+        return guarded([&] { pic = loadPhotoFile(services, path); });
     } catch (const std::exception&) {
     }
     return false;

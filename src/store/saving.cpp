@@ -9,40 +9,41 @@ namespace kelvo {
 void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     Impl::WrittenPhotoScope rereadWithoutDecoding(*m_impl);
     // A row without one of its columns would lose that value, the photo above all.
-    if (!guarded([&] { requireConfiguredColumns(photoRows()); })) return;
+    if (!m_impl->guarded([&] { m_impl->requireConfiguredColumns(m_impl->photoRows()); })) return;
     // A replacement edits the current row in place rather than deleting it and adding it
     // anew: the row is never missing, a failed write keeps its old photo, and a table with
     // a unique key on its columns accepts it. Without a current row it is added instead.
     bool editing = false;
     if (!bNewRecord) {
-        editing = guarded([&] {
-            Recordset& rs = photoRows();
+        editing = m_impl->guarded([&] {
+            Recordset& rs = m_impl->photoRows();
             if (rs.BOF() || rs.EOF()) throw Error("there is no current photo row to replace");
             rs.GetBookmark();
         });
     }
     // The photo file is named by the values as the row holds them.
-    const std::string code = StoredText(m_sPhotoCode),
-                      description = StoredText(m_sPhotoDescription),
-                      group = StoredText(m_sPhotosGroup);
+    const std::string code = StoredText(m_impl->photoCode),
+                      description = StoredText(m_impl->photoDescription),
+                      group = StoredText(m_impl->photosGroup);
     if (SaveAsFile && store::TrueQuietly([&] {
-            return takesAnotherRowsFile(editing, code, description, group);
+            return m_impl->takesAnotherRowsFile(editing, code, description, group);
         })) {
-        raiseErrorSavingPhoto("another photo of " + code + " in " + group + " is described '" +
-                              description + "'; its photo file is not replaced");
+        m_impl->raiseErrorSavingPhoto("another photo of " + code + " in " + group +
+                                      " is described '" + description +
+                                      "'; its photo file is not replaced");
         return;
     }
-    if (!editing) guarded([&] { photoRows().AddNew(); });
+    if (!editing) m_impl->guarded([&] { m_impl->photoRows().AddNew(); });
 
     auto write = [this](const std::string& column, const Variant& value) {
         if (column.empty()) return;
-        guarded([&] { photoRows().Fields(column).Value(value); });
+        m_impl->guarded([&] { m_impl->photoRows().Fields(column).Value(value); });
     };
     write(OwnerIDField, code);
     write(OwnerDescField, description);
     write(OwnerGroupField, group);
-    write(OwnerDefaultPhotoField, m_bDefaultPhoto);
-    write(OwnerCommentsField, StoredText(m_sPhotoComments));
+    write(OwnerDefaultPhotoField, m_impl->defaultPhoto);
+    write(OwnerCommentsField, StoredText(m_impl->photoComments));
 
     bool photoStaged = true;
     bool columnWritten = false;  // the whole photo went into the column
@@ -50,36 +51,36 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     if (SaveAsFile && editing) {
         if (!photo->IsEmpty()) {
             // A row whose file could not be written would show no photo: it is not saved.
-            photoStaged = SavePhotoToFile(photo, code, description, group);
+            photoStaged = m_impl->SavePhotoToFile(photo, code, description, group);
             // The edited row's old column would otherwise be read back over the new file.
-            const std::string path = photoFilePath(code, description, group);
-            if (photoStaged && m_services.files->FileExists(path))
+            const std::string path = m_impl->photoFilePath(code, description, group);
+            if (photoStaged && m_impl->services.files->FileExists(path))
                 write(OwnerPhotoField, Variant());
         } else {
-            clearPhotoFile(code, description, group);
+            m_impl->clearPhotoFile(code, description, group);
             write(OwnerPhotoField, Variant());
         }
     } else if (!SaveAsFile && !photo->IsEmpty()) {
         std::unique_ptr<TempFile> bitmap;
-        guarded([&] {
-            bitmap = m_services.files->OpenScratchFile();
-            m_services.pictures->WritePicture(*photo, *bitmap, "temporary photo file");
+        m_impl->guarded([&] {
+            bitmap = m_impl->services.files->OpenScratchFile();
+            m_impl->services.pictures->WritePicture(*photo, *bitmap, "temporary photo file");
         });
         if (m_rsPhotoDetails && bitmap) {
-            const Appended appended = SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
-            if (appended == Appended::Refused) {
+            const Impl::Appended appended = m_impl->SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
+            if (appended == Impl::Appended::Refused) {
                 store::Quietly([&] { m_rsPhotoDetails->CancelUpdate(); });
                 return;
             }
-            photoStaged = appended != Appended::Part;
-            columnWritten = appended == Appended::Whole;
+            photoStaged = appended != Impl::Appended::Part;
+            columnWritten = appended == Impl::Appended::Whole;
         }
     } else if (!SaveAsFile && editing) {
         write(OwnerPhotoField, Variant());  // replaced by no photo
     }
 
-    const bool updated = guarded([&] {
-        Recordset& rs = photoRows();
+    const bool updated = m_impl->guarded([&] {
+        Recordset& rs = m_impl->photoRows();
         try {
             if (!photoStaged)
                 throw Error(SaveAsFile
@@ -92,53 +93,55 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         }
         if (columnWritten)
             store::Quietly([&] {
-                m_impl->rememberWrittenPhoto(*m_services.pictures, *photo, "", rs.RowIdentity());
+                m_impl->rememberWrittenPhoto(*m_impl->services.pictures, *photo, "",
+                                             rs.RowIdentity());
             });
     });
     // A new row's file is written once the row is in: a row that another save inserted
     // first (a unique key) then keeps its file. A file that cannot be written takes the
     // row out again, so no row is left without its photo.
     if (SaveAsFile && !editing && updated && !photo->IsEmpty() &&
-        !SavePhotoToFile(photo, code, description, group))
-        guarded([&] { photoRows().Delete(1); });
+        !m_impl->SavePhotoToFile(photo, code, description, group))
+        m_impl->guarded([&] { m_impl->photoRows().Delete(1); });
 
     if (!bConverting) {
-        guarded([&] { photoRows().Requery(-1); });
-        if (bNewRecord) guarded([&] { LastRecord(); });
+        m_impl->guarded([&] { m_impl->photoRows().Requery(-1); });
+        if (bNewRecord) m_impl->guarded([&] { LastRecord(); });
     }
 }
 
-bool CPicture::takesAnotherRowsFile(bool editing, const std::string& code,
-                                    const std::string& description, const std::string& group) {
+bool CPicture::Impl::takesAnotherRowsFile(bool editing, const std::string& code,
+                                          const std::string& description,
+                                          const std::string& group) {
     const std::int32_t named = rowsNamed(code, description, group);
     if (!editing || named == 0) return named > 0;
     // The row being edited is one of them when it holds these values already.
     Recordset& rs = photoRows();
-    const bool same = store::RowText(rs, OwnerIDField) == code &&
-                      store::RowText(rs, OwnerDescField) == description &&
-                      store::RowText(rs, OwnerGroupField) == group;
+    const bool same = store::RowText(rs, self.OwnerIDField) == code &&
+                      store::RowText(rs, self.OwnerDescField) == description &&
+                      store::RowText(rs, self.OwnerGroupField) == group;
     return named > (same ? 1 : 0);
 }
 
-std::int32_t CPicture::rowsNamed(const std::string& code, const std::string& description,
-                                 const std::string& group) {
+std::int32_t CPicture::Impl::rowsNamed(const std::string& code, const std::string& description,
+                                       const std::string& group) {
     std::vector<Condition> where;
     for (const auto& [column, value] :
-         {std::pair{&OwnerIDField, &code}, std::pair{&OwnerDescField, &description},
-          std::pair{&OwnerGroupField, &group}})
+         {std::pair{&self.OwnerIDField, &code}, std::pair{&self.OwnerDescField, &description},
+          std::pair{&self.OwnerGroupField, &group}})
         if (!column->empty()) where.push_back({*column, *value});
     if (where.empty()) return 0;
     Recordset rs;
-    rs.Open(Selection{TableName, std::move(where), ""}, photoRows().ActiveConnection());
+    rs.Open(Selection{self.TableName, std::move(where), ""}, photoRows().ActiveConnection());
     return rs.RecordCount();
 }
 
-void CPicture::clearPhotoFile(const std::string& code, const std::string& description,
-                              const std::string& group) {
+void CPicture::Impl::clearPhotoFile(const std::string& code, const std::string& description,
+                                    const std::string& group) {
     try {
         ResolvePhotosFolder(false);
         const std::string path = photoFilePath(code, description, group);
-        if (m_services.files->FileExists(path)) m_services.files->DeleteFile(path);
+        if (services.files->FileExists(path)) services.files->DeleteFile(path);
     } catch (const std::exception& e) {
         raiseErrorSavingPhoto(e.what());
     }
@@ -146,11 +149,11 @@ void CPicture::clearPhotoFile(const std::string& code, const std::string& descri
 
 void CPicture::DiscardPhotoFile() {
     if (SaveAsFile)
-        clearPhotoFile(StoredText(m_sPhotoCode), StoredText(m_sPhotoDescription),
-                       StoredText(m_sPhotosGroup));
+        m_impl->clearPhotoFile(StoredText(m_impl->photoCode), StoredText(m_impl->photoDescription),
+                               StoredText(m_impl->photosGroup));
 }
 
-CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
+CPicture::Impl::Appended CPicture::Impl::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
     store::Quietly([&] { connection().Attributes(128); });
     std::unique_ptr<InputFile> in;
     std::int64_t length = 0;
@@ -170,7 +173,7 @@ CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
 
     std::int64_t appended = 0;
     try {
-        Field& column = rs.Fields(OwnerPhotoField);
+        Field& column = rs.Fields(self.OwnerPhotoField);
         store::ForEachChunk(length, [&](std::int64_t size) {
             store::AppendFromFile(*in, size, column, "the temporary photo file ended early");
             appended += size;
@@ -181,8 +184,8 @@ CPicture::Appended CPicture::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
     return appended == length ? Appended::Whole : Appended::Part;
 }
 
-bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
-                               const std::string& description, const std::string& group) {
+bool CPicture::Impl::SavePhotoToFile(const PicturePtr& picture, const std::string& code,
+                                     const std::string& description, const std::string& group) {
     try {
         ResolvePhotosFolder(true);
         const std::string path = photoFilePath(code, description, group);
@@ -190,13 +193,14 @@ bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& cod
         if (!picture || picture->IsEmpty()) return true;
         // The column is cleared only once the file is in place; check the statement can run
         // before the file replaces an earlier one.
-        if (!OwnerPhotoField.empty() && !statementConnection().IsOpen())
+        if (!self.OwnerPhotoField.empty() && !statementConnection().IsOpen())
             throw Error("the database connection is closed");
         writePictureFile(*picture, path);
-        if (!OwnerPhotoField.empty())
-            statementConnection().ExecuteUpdate(
-                TableName, {{OwnerPhotoField, Variant()}},
-                {{OwnerIDField, code}, {OwnerGroupField, group}, {OwnerDescField, description}});
+        if (!self.OwnerPhotoField.empty())
+            statementConnection().ExecuteUpdate(self.TableName, {{self.OwnerPhotoField, Variant()}},
+                                                {{self.OwnerIDField, code},
+                                                 {self.OwnerGroupField, group},
+                                                 {self.OwnerDescField, description}});
         return true;
     } catch (const std::exception& e) {
         raiseErrorSavingPhoto(e.what());
@@ -204,12 +208,12 @@ bool CPicture::SavePhotoToFile(const PicturePtr& picture, const std::string& cod
     }
 }
 
-void CPicture::writePictureFile(const Picture& picture, const std::string& path) {
+void CPicture::Impl::writePictureFile(const Picture& picture, const std::string& path) {
     std::unique_ptr<TempFile> temp =
-        m_services.files->OpenTempFile(FolderOf(path), store::kTempFilePrefix);
-    m_services.pictures->WritePicture(picture, *temp, path);
+        services.files->OpenTempFile(FolderOf(path), store::kTempFilePrefix);
+    services.pictures->WritePicture(picture, *temp, path);
     temp->MoveTo(path);
-    m_impl->rememberWrittenPhoto(*m_services.pictures, picture, path, std::nullopt);
+    rememberWrittenPhoto(*services.pictures, picture, path, std::nullopt);
 }
 
 void CPicture::Impl::rememberWrittenPhoto(PictureService& pictures, const Picture& picture,

@@ -10,7 +10,7 @@
 namespace kelvo {
 
 std::string CPicture::GetTempPixName() {
-    FileSystem& files = *m_services.files;
+    FileSystem& files = *m_impl->services.files;
     std::string name;
     try {
         name = files.CreateTempFile(files.TempFolder(), "Pix");
@@ -25,15 +25,16 @@ std::string CPicture::GetTempPixName() {
 // 60 MB of writing each time it is shown.
 std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
     std::int64_t known = -1;
-    store::Quietly([&] { known = m_services.pictures->SavedLength(Picx); });
+    store::Quietly([&] { known = m_impl->services.pictures->SavedLength(Picx); });
     std::unique_ptr<TempFile> bitmap;
     if (known < 0) {
-        store::Quietly([&] { bitmap = m_services.files->OpenScratchFile(); });
+        store::Quietly([&] { bitmap = m_impl->services.files->OpenScratchFile(); });
         store::Quietly([&] {
-            if (bitmap) m_services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
+            if (bitmap)
+                m_impl->services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
         });
     }
-    store::Quietly([&] { m_services.interaction->DoEvents(); });
+    store::Quietly([&] { m_impl->services.interaction->DoEvents(); });
     double length = 0;
     store::Quietly([&] {
         if (known >= 0) length = static_cast<double>(static_cast<std::int32_t>(known));

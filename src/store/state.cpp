@@ -20,62 +20,146 @@ Services completed(Services services) {
 }  // namespace
 
 CPicture::CPicture(const Services& services)
-    : m_services(completed(services)), m_impl(std::make_unique<Impl>()) {}
+    : m_impl(std::make_unique<Impl>(*this, completed(services))) {}
 
 CPicture::~CPicture() = default;
 
+const Services& CPicture::services() const {
+    return m_impl->services;
+}
+
+const std::string& CPicture::PhotoCode() const {
+    return m_impl->photoCode;
+}
+const std::string& CPicture::PhotoDescription() const {
+    return m_impl->photoDescription;
+}
+const std::string& CPicture::PhotosGroup() const {
+    return m_impl->photosGroup;
+}
+void CPicture::PhotosGroup(const std::string& value) {
+    m_impl->photosGroup = value;
+}
+const std::string& CPicture::PhotosOwnerName() const {
+    return m_impl->ownerName;
+}
+void CPicture::PhotosOwnerName(const std::string& value) {
+    m_impl->ownerName = value;
+}
+const std::string& CPicture::PhotoComments() const {
+    return m_impl->photoComments;
+}
+void CPicture::PhotoComments(const std::string& value) {
+    m_impl->photoComments = value;
+}
+bool CPicture::DefaultPhoto() const {
+    return m_impl->defaultPhoto;
+}
+void CPicture::DefaultPhoto(bool value) {
+    m_impl->defaultPhoto = value;
+}
+
+std::int32_t CPicture::MaxCodeLength() const {
+    return m_impl->maxCodeLength;
+}
+void CPicture::MaxCodeLength(std::int32_t v) {
+    m_impl->maxCodeLength = v;
+}
+std::int32_t CPicture::MaxDescriptionLength() const {
+    return m_impl->maxDescriptionLength;
+}
+void CPicture::MaxDescriptionLength(std::int32_t v) {
+    m_impl->maxDescriptionLength = v;
+}
+std::int32_t CPicture::MaxQualifierLength() const {
+    return m_impl->maxQualifierLength;
+}
+void CPicture::MaxQualifierLength(std::int32_t v) {
+    m_impl->maxQualifierLength = v;
+}
+std::int32_t CPicture::MaxCommentsLength() const {
+    return m_impl->maxCommentsLength;
+}
+void CPicture::MaxCommentsLength(std::int32_t v) {
+    m_impl->maxCommentsLength = v;
+}
+
+bool CPicture::RecordEOF() const {
+    return m_impl->recordEOF;
+}
+void CPicture::RecordEOF(bool v) {
+    m_impl->recordEOF = v;
+}
+bool CPicture::RecordBOF() const {
+    return m_impl->recordBOF;
+}
+void CPicture::RecordBOF(bool v) {
+    m_impl->recordBOF = v;
+}
+
+const std::shared_ptr<Connection>& CPicture::DBConnection() const {
+    return m_impl->dbConnection;
+}
+
+CPicture::PhotosOnDemand::PhotosOnDemand(CPicture& store) : store_(store) {
+    ++store_.m_impl->photosOnDemand;
+}
+CPicture::PhotosOnDemand::~PhotosOnDemand() {
+    --store_.m_impl->photosOnDemand;
+}
+
 PicturePtr CPicture::OwnerPhoto() {
-    if (m_unreadPhotoRow) readUnreadPhoto();
-    if (!m_picOwnerPhoto) m_picOwnerPhoto = EmptyPicture();
-    return m_picOwnerPhoto;
+    if (m_impl->unreadPhotoRow) m_impl->readUnreadPhoto();
+    if (!m_impl->ownerPhoto) m_impl->ownerPhoto = EmptyPicture();
+    return m_impl->ownerPhoto;
 }
 
 void CPicture::OwnerPhoto(PicturePtr picture) {
-    m_unreadPhotoRow.reset();
-    m_picOwnerPhoto = std::move(picture);
+    m_impl->unreadPhotoRow.reset();
+    m_impl->ownerPhoto = std::move(picture);
 }
 
 void CPicture::PhotoCode(const std::string& value) {
-    m_sPhotoCode = value;
-    ValidateData();
+    m_impl->photoCode = value;
+    m_impl->ValidateData();
 }
 
 void CPicture::PhotoDescription(const std::string& value) {
-    m_sPhotoDescription = value;
-    ValidateData();
+    m_impl->photoDescription = value;
+    m_impl->ValidateData();
 }
 
 void CPicture::AddListener(CPictureEvents* listener) {
-    if (listener) m_listeners.push_back(listener);
+    if (listener) m_impl->listeners.push_back(listener);
 }
 
 void CPicture::RemoveListener(CPictureEvents* listener) {
-    std::erase(m_listeners, listener);
+    std::erase(m_impl->listeners, listener);
 }
 
-void CPicture::ValidateData() {
-    bool bValid = !m_sPhotoCode.empty() && !m_sPhotoDescription.empty() && !m_sPhotosGroup.empty();
+void CPicture::Impl::ValidateData() {
+    bool bValid = !photoCode.empty() && !photoDescription.empty() && !photosGroup.empty();
     std::string sMsg;
     raise(&CPictureEvents::DataValidated, bValid, sMsg);
 }
 
-void CPicture::raiseErrorDescrption(const std::string& text) {
+void CPicture::Impl::raiseErrorDescrption(const std::string& text) {
     std::string sErrDescrption = text;
     raise(&CPictureEvents::ErrorDescrption, sErrDescrption);
 }
 
-void CPicture::raiseErrorSavingPhoto(const std::string& text) {
+void CPicture::Impl::raiseErrorSavingPhoto(const std::string& text) {
     std::string sErrMsg = text;
     raise(&CPictureEvents::ErrorSavingPhoto, sErrMsg);
 }
 
-void CPicture::raiseConversionProgress(const std::string& text, std::int32_t pos) {
+void CPicture::Impl::raiseConversionProgress(const std::string& text, std::int32_t pos) {
     std::string msg = text;
     std::int32_t total = photoRows().RecordCount();
     raise(&CPictureEvents::ConversionProgress, msg, pos, total);
 }
 
-bool CPicture::guarded(const std::function<void()>& step) {
+bool CPicture::Impl::guarded(const std::function<void()>& step) {
     try {
         step();
         return true;
@@ -85,68 +169,68 @@ bool CPicture::guarded(const std::function<void()>& step) {
     }
 }
 
-Recordset& CPicture::photoRows() {
-    if (!m_rsPhotoDetails) throw Error("the photo store has no record set; call Init first");
-    return *m_rsPhotoDetails;
+Recordset& CPicture::Impl::photoRows() {
+    if (!self.m_rsPhotoDetails) throw Error("the photo store has no record set; call Init first");
+    return *self.m_rsPhotoDetails;
 }
 
 std::int32_t CPicture::PhotoCount() {
-    return photoRows().RecordCount();
+    return m_impl->photoRows().RecordCount();
 }
 
 void CPicture::RequeryPhotos() {
-    photoRows().Requery(-1);
+    m_impl->photoRows().Requery(-1);
 }
 
-Connection& CPicture::connection() {
-    if (!m_cnDBConnection) throw Error("the photo store has no database connection");
-    return *m_cnDBConnection;
+Connection& CPicture::Impl::connection() {
+    if (!dbConnection) throw Error("the photo store has no database connection");
+    return *dbConnection;
 }
 
-void CPicture::requireConfiguredColumns(Recordset& rs) const {
+void CPicture::Impl::requireConfiguredColumns(Recordset& rs) const {
     for (const std::string* column :
-         {&OwnerIDField, &OwnerDescField, &OwnerGroupField, &OwnerCommentsField,
-          &OwnerDefaultPhotoField, &OwnerPhotoField})
+         {&self.OwnerIDField, &self.OwnerDescField, &self.OwnerGroupField, &self.OwnerCommentsField,
+          &self.OwnerDefaultPhotoField, &self.OwnerPhotoField})
         if (!column->empty()) rs.Fields(*column);
 }
 
-Connection& CPicture::statementConnection() {
-    if (!m_cnDBConnection && m_rsPhotoDetails && m_rsPhotoDetails->ActiveConnection())
-        return *m_rsPhotoDetails->ActiveConnection();
+Connection& CPicture::Impl::statementConnection() {
+    if (!dbConnection && self.m_rsPhotoDetails && self.m_rsPhotoDetails->ActiveConnection())
+        return *self.m_rsPhotoDetails->ActiveConnection();
     return connection();
 }
 
 void CPicture::Init(const std::string& strCode, const std::string& strQualifier,
                     const std::string& strQulifierName, std::shared_ptr<Recordset> rsSource,
                     std::shared_ptr<Connection> cnn) {
-    if (!strCode.empty()) m_sPhotoCode = strCode;
-    if (!strQualifier.empty()) m_sPhotosGroup = strQualifier;
-    if (!strQulifierName.empty()) m_sPhotosOwnerName = strQulifierName;
-    m_picOwnerPhoto.reset();
-    m_unreadPhotoRow.reset();
+    if (!strCode.empty()) m_impl->photoCode = strCode;
+    if (!strQualifier.empty()) m_impl->photosGroup = strQualifier;
+    if (!strQulifierName.empty()) m_impl->ownerName = strQulifierName;
+    m_impl->ownerPhoto.reset();
+    m_impl->unreadPhotoRow.reset();
     try {
         if (rsSource) {
             m_rsPhotoDetails = std::move(rsSource);
         } else {
-            m_cnDBConnection = cnn;
+            m_impl->dbConnection = cnn;
             m_rsPhotoDetails = std::make_shared<Recordset>();
             m_rsPhotoDetails->Open(
                 Selection{TableName,
                           {{OwnerIDField, strCode}, {OwnerGroupField, strQualifier}},
                           OwnerIDField},
-                m_cnDBConnection);
+                m_impl->dbConnection);
         }
         m_impl->initialMaxSize = PhotosMaxSize;
         Recordset& rs = *m_rsPhotoDetails;
         // A mistyped column is found now, not by a save that would leave it out.
-        if (rs.IsOpen()) requireConfiguredColumns(rs);
+        if (rs.IsOpen()) m_impl->requireConfiguredColumns(rs);
         if (rs.RecordCount() > 0) {
             rs.MoveLast();
-            m_lTotalRecords = rs.RecordCount();
+            m_impl->totalRecords = rs.RecordCount();
         }
     } catch (const std::exception& e) {
         std::string sTableError = e.what();
-        raise(&CPictureEvents::TableError, sTableError);
+        m_impl->raise(&CPictureEvents::TableError, sTableError);
     }
 }
 

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/db/database.h"
 #include "platform/files/files.h"
@@ -14,7 +17,88 @@
 
 namespace kelvo {
 
+// The store's state and the helpers its units share. Reaches the host-visible fields and
+// operations through `self`.
 struct CPicture::Impl {
+    Impl(CPicture& store, Services services) : self(store), services(services) {}
+
+    // Raising events to every listener.
+    template <typename Method, typename... Args>
+    void raise(Method method, Args&... args) {
+        for (CPictureEvents* listener : std::vector<CPictureEvents*>(listeners))
+            (listener->*method)(args...);
+    }
+    void raiseErrorDescrption(const std::string& text);
+    void raiseErrorSavingPhoto(const std::string& text);
+    // ConversionProgress of the bulk operations: row `pos` of the store's rows.
+    void raiseConversionProgress(const std::string& text, std::int32_t pos);
+    // Runs `step`; an exception becomes ErrorDescrption and false is returned.
+    bool guarded(const std::function<void()>& step);
+
+    void ValidateData();
+
+    // The store's recordset and connection; throw Error when Init has not provided them.
+    Recordset& photoRows();
+    Connection& connection();
+    // Throws Error naming the first configured column that `rs` lacks.
+    void requireConfiguredColumns(Recordset& rs) const;
+    // Where the store's own statements run: DBConnection, or the recordset's connection
+    // when Init was handed only a recordset. Throws Error when there is neither.
+    Connection& statementConnection();
+    // Filters the rows by `criteria` and raises `event` with whether any row matched.
+    void reportMatches(const std::string& criteria, void (CPictureEvents::*event)(bool&));
+    // Writes `picture` to `path` through a temporary file in the same folder.
+    void writePictureFile(const Picture& picture, const std::string& path);
+
+    // Photo reading and files (photo_reading.cpp, saving.cpp).
+    void ResolvePhotosFolder(bool createGivenFolder);
+    std::string photoFilePath(const std::string& code, const std::string& description,
+                              const std::string& group) const;  // REQUIRES: folder resolved
+    // The current row's column into `photo`, as far as it could be read; how many bytes.
+    std::int64_t ReadPhotoFromBlob(Recordset& rs, PictureReader& photo);
+    bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,
+                           const std::string& sDescription, const std::string& sGroup);
+    enum class Appended { Nothing, Whole, Part, Refused };
+    // How much of the photo went into the column; Refused (and ErrorSavingPhoto raised) for
+    // one too long for it, before any of it went in.
+    Appended SavePhotoToBlob(Recordset& rs, TempFile& bitmap);
+    // False when it failed (and raised ErrorSavingPhoto).
+    bool SavePhotoToFile(const PicturePtr& picture, const std::string& code,
+                         const std::string& description, const std::string& group);
+    // Removes the photo file of these values, for a row whose photo became none.
+    void clearPhotoFile(const std::string& code, const std::string& description,
+                        const std::string& group);
+    // The table's rows holding these values (in the columns that are named); 0 when no
+    // column is named. Throws Error when the table cannot be read.
+    std::int32_t rowsNamed(const std::string& code, const std::string& description,
+                           const std::string& group);
+    // Whether a save of these values would take the photo file of a row other than the
+    // current one (`editing`) or than a new one.
+    bool takesAnotherRowsFile(bool editing, const std::string& code, const std::string& description,
+                              const std::string& group);
+    void readCurrentPhoto();  // the photo step of LoadData
+    // Reads the photo whose reading was put off, standing on its row meanwhile.
+    void readUnreadPhoto();
+
+    // Opens a whole-table recordset as m_rsPhotoDetails (the bulk operations).
+    void openWholeTable(const std::shared_ptr<Connection>& cnn);
+
+    CPicture& self;
+    Services services;
+    std::vector<CPictureEvents*> listeners;
+
+    PicturePtr ownerPhoto;
+    int photosOnDemand = 0;
+    std::optional<Bookmark> unreadPhotoRow;  // the row whose photo OwnerPhoto is to read
+    std::shared_ptr<Connection> dbConnection;
+    std::string photoCode, photoDescription, photosGroup, ownerName, photoComments;
+    bool defaultPhoto = false;
+    std::int32_t maxCodeLength = 0, maxDescriptionLength = 0, maxQualifierLength = 0,
+                 maxCommentsLength = 0;
+    bool recordEOF = false, recordBOF = false;
+    std::int32_t recordPosition = 0;
+    std::int32_t totalRecords = 0;
+
     // While an operation runs, the photo it wrote (a file or a photo column) is remembered,
     // so that the same operation reads it back without decoding it again. Forgotten when the
     // outermost operation ends: another program may change it after that.

@@ -28,8 +28,8 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
     std::map<std::string, Extracted> byFile;
     FileSystem& files = *services().files;
     try {
-        rs.Open(Selection{sTableName, {{OwnerGroupField, sQualifier}}, ""}, m_cnDBConnection);
-        m_cnDBConnection->Attributes(128);
+        rs.Open(Selection{sTableName, {{OwnerGroupField, sQualifier}}, ""}, m_impl->dbConnection);
+        m_impl->dbConnection->Attributes(128);
         if (rs.RecordCount() == 0) return;
         rs.MoveFirst();
         while (!rs.EOF()) {

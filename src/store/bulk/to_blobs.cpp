@@ -21,10 +21,10 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
     FilesMoved moved;
     std::int32_t counter = 0;
     try {
-        openWholeTable(cnn);
+        m_impl->openWholeTable(cnn);
         Recordset& rs = *m_rsPhotoDetails;
         if (rs.RecordCount() <= 0) return true;
-        ResolvePhotosFolder(false);
+        m_impl->ResolvePhotosFolder(false);
         FileSystem& files = *services().files;
         rs.MoveFirst();
         while (!rs.EOF()) {
@@ -35,17 +35,18 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
 
             std::string path;
             try {
-                m_sPhotoCode = store::RowText(rs, OwnerIDField);
-                m_sPhotoDescription = store::RowText(rs, OwnerDescField);
-                m_sPhotosGroup = store::RowText(rs, OwnerGroupField);
-                path = photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                m_impl->photoCode = store::RowText(rs, OwnerIDField);
+                m_impl->photoDescription = store::RowText(rs, OwnerDescField);
+                m_impl->photosGroup = store::RowText(rs, OwnerGroupField);
+                path = m_impl->photoFilePath(m_impl->photoCode, m_impl->photoDescription,
+                                             m_impl->photosGroup);
                 if (files.FileExists(path) && files.FileLength(path) > 0) {
                     moved.try_emplace(path, true);
                     Field& column = rs.Fields(OwnerPhotoField);
                     std::int64_t length = store::AppendFileToColumn(files, path, column);
                     rs.Update();
                     if (column.ActualSize() != length)
-                        throw Error("the photo column of " + m_sPhotoCode +
+                        throw Error("the photo column of " + m_impl->photoCode +
                                     " does not hold the whole photo file " + path);
                 } else {
                     path.clear();
@@ -60,9 +61,9 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                     rs.CancelUpdate();
                 } catch (const std::exception&) {
                 }
-                raiseErrorDescrption(e.what());
+                m_impl->raiseErrorDescrption(e.what());
             }
-            raiseConversionProgress("Adding photos to Database...", ++counter);
+            m_impl->raiseConversionProgress("Adding photos to Database...", ++counter);
             if (!m_impl->nextBookmark) break;
             rs.SetBookmark(*m_impl->nextBookmark);
         }
@@ -72,7 +73,7 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
         for (const auto& [path, stored] : moved) {
             if (!stored) continue;
             files.DeleteFile(path);
-            raiseConversionProgress("Deleting old photo files...", --counter);
+            m_impl->raiseConversionProgress("Deleting old photo files...", --counter);
         }
     } catch (const std::exception&) {
         return false;

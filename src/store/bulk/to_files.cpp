@@ -11,26 +11,27 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
     if (!SaveAsFile) return false;
     bool allWritten = true;
     try {
-        openWholeTable(cnn);
+        m_impl->openWholeTable(cnn);
         Recordset& rs = *m_rsPhotoDetails;
         if (rs.RecordCount() <= 0) return true;
-        ResolvePhotosFolder(true);
+        m_impl->ResolvePhotosFolder(true);
         std::int32_t counter = 0;
         rs.MoveFirst();
         while (!rs.EOF()) {
             try {
-                m_sPhotoCode = store::RowText(rs, OwnerIDField);
-                m_sPhotoDescription = store::RowText(rs, OwnerDescField);
-                m_sPhotosGroup = store::RowText(rs, OwnerGroupField);
+                m_impl->photoCode = store::RowText(rs, OwnerIDField);
+                m_impl->photoDescription = store::RowText(rs, OwnerDescField);
+                m_impl->photosGroup = store::RowText(rs, OwnerGroupField);
                 Field& column = rs.Fields(OwnerPhotoField);
                 if (column.ActualSize() > 0) {
-                    const std::string path =
-                        photoFilePath(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup);
+                    const std::string path = m_impl->photoFilePath(
+                        m_impl->photoCode, m_impl->photoDescription, m_impl->photosGroup);
                     // Rows of the same values name one file: the first to reach it keeps it.
                     if (services().files->FileExists(path) &&
-                        rowsNamed(m_sPhotoCode, m_sPhotoDescription, m_sPhotosGroup) > 1)
-                        throw Error("the photo of " + m_sPhotoCode + " described '" +
-                                    m_sPhotoDescription + "' in " + m_sPhotosGroup +
+                        m_impl->rowsNamed(m_impl->photoCode, m_impl->photoDescription,
+                                          m_impl->photosGroup) > 1)
+                        throw Error("the photo of " + m_impl->photoCode + " described '" +
+                                    m_impl->photoDescription + "' in " + m_impl->photosGroup +
                                     " stays in the table: another row of the same values has " +
                                     path);
                     store::CopyColumnToFile(column, *services().files, path);
@@ -43,9 +44,9 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
                     rs.CancelUpdate();
                 } catch (const Error&) {
                 }
-                raiseErrorDescrption(e.what());
+                m_impl->raiseErrorDescrption(e.what());
             }
-            raiseConversionProgress("Converting to Files...", ++counter);
+            m_impl->raiseConversionProgress("Converting to Files...", ++counter);
             rs.MoveNext();
         }
     } catch (const Error&) {
