@@ -1,19 +1,9 @@
-// Small helpers of the window's logic: running a step whose failure is passed over, and the
-// number conversions of the window's arithmetic.
+// Small helpers of the window's logic: the number conversions of the window's arithmetic.
 #pragma once
 
 #include <string>
 
 namespace kelvo {
-
-// Runs `step`; an exception ends the step and is passed over, so the caller goes on.
-template <typename Step>
-void ResumeNext(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
 
 // Rounds halves to even into a 16-bit integer; throws Error("Overflow") out of range.
 int CInt(double value);

@@ -42,7 +42,7 @@ int frmPhoto::MsgBox(const std::string& prompt, int style, const std::string& ti
 }
 
 void frmPhoto::ReportError(const std::string& text) {
-    ResumeNext([&] { MsgBox(text, vbExclamation); });
+    Quietly([&] { MsgBox(text, vbExclamation); });
 }
 
 int frmPhoto::listPosition(const std::string& key) {
@@ -125,21 +125,21 @@ void frmPhoto::Form_Load() {
 }
 
 void frmPhoto::InitForm() {
-    ResumeNext([&] {
+    Quietly([&] {
         if (store().BackColor != 0)
             ctl_.BackColor(Ctl::frmPhoto, static_cast<std::uint32_t>(CLng(store().BackColor)));
     });
-    ResumeNext([&] { ctl_.ListSetup(true, false, false); });
-    ResumeNext([&] {
+    Quietly([&] { ctl_.ListSetup(true, false, false); });
+    Quietly([&] {
         double width = static_cast<float>(ctl_.Width(lvwPicDescription));
         ctl_.ListAddColumn("Description", width / 1.15);
     });
-    ResumeNext([&] { ResetPhotoArea(); });
-    ResumeNext([&] { LoadPhotoList(); });
-    ResumeNext([&] { SetFormCaption(store().PhotosGroup(), "", ""); });
-    ResumeNext([&] { AddModeIfNoPhotos(); });
-    ResumeNext([&] { ctl_.Enabled(cmdSave, false); });
-    ResumeNext([&] {
+    Quietly([&] { ResetPhotoArea(); });
+    Quietly([&] { LoadPhotoList(); });
+    Quietly([&] { SetFormCaption(store().PhotosGroup(), "", ""); });
+    Quietly([&] { AddModeIfNoPhotos(); });
+    Quietly([&] { ctl_.Enabled(cmdSave, false); });
+    Quietly([&] {
         if (ctl_.ListCount() == 0) LockFields();
     });
 }
@@ -332,7 +332,7 @@ void frmPhoto::chkDefault_Click() {
 
 void frmPhoto::cmdSave_Click() {
     if (bPhotoTooBig) {
-        ResumeNext([&] {
+        Quietly([&] {
             MsgBox("Photo too big!!! Maximum size allowed: " + NumberText(store().PhotosMaxSize) +
                        " KB in bitmap format",
                    vbExclamation);
@@ -353,16 +353,16 @@ void frmPhoto::cmdSave_Click() {
     sDescription = text;
     if (bAddMode) {
         bStoreOnShownRow_ = false;  // the check's filter moves the store to its first row
-        ResumeNext([&] { store().CheckIfDescriptionExists(sDescription); });
+        Quietly([&] { store().CheckIfDescriptionExists(sDescription); });
         if (bDescriptionExists) {
             MsgBox("Descrition exists. Please enter a unique description", vbExclamation,
                    "Description Exist");
             ctl_.SetFocus(txtDescription);
             return;
         }
-        ResumeNext([&] { SavePhoto(); });
-        ResumeNext([&] { UpdatePhotoList(sDescription, ""); });
-        ResumeNext([&] { SetFormCaption(sCaptionBase, "Photo And Details Added", ""); });
+        Quietly([&] { SavePhoto(); });
+        Quietly([&] { UpdatePhotoList(sDescription, ""); });
+        Quietly([&] { SetFormCaption(sCaptionBase, "Photo And Details Added", ""); });
         bAddMode = false;
         bDescriptionExists = false;
         sSelectedKey = ctl_.ListSelectedKey();
@@ -376,8 +376,8 @@ void frmPhoto::cmdSave_Click() {
                 return;
             }
         }
-        ResumeNext([&] { SavePhoto(); });
-        ResumeNext([&] { UpdatePhotoList(sDescription, sSelectedKey); });
+        Quietly([&] { SavePhoto(); });
+        Quietly([&] { UpdatePhotoList(sDescription, sSelectedKey); });
     }
     ctl_.Enabled(cmdSave, false);
 }
@@ -418,25 +418,25 @@ void frmPhoto::SavePhoto() {
 
 void frmPhoto::DeleteCurrentPhoto() {
     if (ctl_.ListCount() == 0) {
-        ResumeNext([&] { MsgBox("There are no Photos to delete", vbExclamation, "No Photos"); });
+        Quietly([&] { MsgBox("There are no Photos to delete", vbExclamation, "No Photos"); });
     } else {
         int answer = MsgBox("Delete Photo and it's details?", vbYesNoCancel | vbQuestion,
                             "Photo Delete Confirm");
         if (answer != vbYes) return;
         // Only the row of the photo shown is deleted; with none shown nothing is.
         bool shownRowFound = false;
-        ResumeNext([&] { shownRowFound = researchShownPhoto(); });
+        Quietly([&] { shownRowFound = researchShownPhoto(); });
         if (shownRowFound) {
             bStoreOnShownRow_ = false;
-            ResumeNext([&] { store().DeleteRecord(); });
-            ResumeNext([&] { ctl_.Enabled(cmdSave, false); });
-            ResumeNext([&] { ctl_.ListRemove(sSelectedKey); });
+            Quietly([&] { store().DeleteRecord(); });
+            Quietly([&] { ctl_.Enabled(cmdSave, false); });
+            Quietly([&] { ctl_.ListRemove(sSelectedKey); });
             sSelectedKey = "";
-            ResumeNext([&] { SetFormCaption(sCaptionBase, "Photo And Details Deleted", ""); });
-            ResumeNext([&] { AddModeIfNoPhotos(); });
+            Quietly([&] { SetFormCaption(sCaptionBase, "Photo And Details Deleted", ""); });
+            Quietly([&] { AddModeIfNoPhotos(); });
         }
     }
-    ResumeNext([&] { ClearFields(); });
+    Quietly([&] { ClearFields(); });
 }
 
 void frmPhoto::cmdClose_Click() {

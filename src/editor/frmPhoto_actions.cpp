@@ -45,7 +45,7 @@ void frmPhoto::chkAction_Click() {
     struct MenuClosed {
         frmPhoto& form;
         ~MenuClosed() {
-            ResumeNext([&] { form.setValue(chkAction, 0); });
+            Quietly([&] { form.setValue(chkAction, 0); });
             form.bMenuShowing = false;
         }
     } menuClosed{*this};

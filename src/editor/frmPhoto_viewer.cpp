@@ -34,7 +34,7 @@ void frmPhoto::MeasurePhoto() {
 
 void frmPhoto::LayoutPhoto() {
     bool fitted = true;
-    ResumeNext([&] { fitted = ctl_.Value(optFit) == 1; });
+    Quietly([&] { fitted = ctl_.Value(optFit) == 1; });
     if (fitted)
         layoutFitted();
     else
@@ -53,9 +53,9 @@ double Divided(double numerator, double denominator) {
 
 void frmPhoto::layoutFitted() {
     for (Ctl hidden : {VSctopSet, HScLeftSet, fraHideBackGround0, fraHideBackGround1, imgMainPhoto})
-        ResumeNext([&] { ctl_.Visible(hidden, false); });
-    ResumeNext([&] { ctl_.Stretch(imgMainPhoto, true); });
-    ResumeNext([&] {
+        Quietly([&] { ctl_.Visible(hidden, false); });
+    Quietly([&] { ctl_.Stretch(imgMainPhoto, true); });
+    Quietly([&] {
         double W = ctl_.Width(imgMainPhoto), H = ctl_.Height(imgMainPhoto);
         if (W > ctl_.ScaleWidth(picPhotoFrame) || H > ctl_.ScaleHeight(picPhotoFrame)) {
             if (W > H) {
@@ -73,17 +73,17 @@ void frmPhoto::layoutFitted() {
             }
         }
     });
-    ResumeNext([&] {
+    Quietly([&] {
         ctl_.Left(imgMainPhoto, Single((ctl_.Width(picPhotoFrame) - ctl_.Width(imgMainPhoto)) / 2));
     });
-    ResumeNext([&] {
+    Quietly([&] {
         ctl_.Top(imgMainPhoto,
                  Single((ctl_.Height(picPhotoFrame) - ctl_.Height(imgMainPhoto)) / 2));
     });
 }
 
 void frmPhoto::layoutActualSize() {
-    ResumeNext([&] { ctl_.Stretch(imgMainPhoto, false); });
+    Quietly([&] { ctl_.Stretch(imgMainPhoto, false); });
     layoutActualSizeAlong({Dim::Height, Dim::Top, fraHideBackGround0, VSctopSet, HScLeftSet});
     layoutActualSizeAlong({Dim::Width, Dim::Left, fraHideBackGround1, HScLeftSet, VSctopSet});
 }
@@ -94,22 +94,22 @@ void frmPhoto::layoutActualSizeAlong(const ViewAxis& axis) {
     auto extent = [&](Ctl c) { return ctl_.Get(c, axis.extent); };
     bool overflows = false;
     // An empty picture keeps the frame's size but has nothing to scroll.
-    ResumeNext([&] { overflows = photoShown() && extent(imgMainPhoto) >= extent(picPhotoFrame); });
+    Quietly([&] { overflows = photoShown() && extent(imgMainPhoto) >= extent(picPhotoFrame); });
     if (overflows) {
-        ResumeNext([&] { ctl_.Set(imgMainPhoto, axis.position, 0); });
-        ResumeNext([&] { ctl_.Visible(axis.cover, true); });
-        ResumeNext([&] { ctl_.Visible(axis.bar, true); });
-        ResumeNext([&] {
+        Quietly([&] { ctl_.Set(imgMainPhoto, axis.position, 0); });
+        Quietly([&] { ctl_.Visible(axis.cover, true); });
+        Quietly([&] { ctl_.Visible(axis.bar, true); });
+        Quietly([&] {
             setMax(axis.bar, CInt(extent(imgMainPhoto) - extent(picPhotoFrame) +
                                   extent(axis.otherBar) + 100));
         });
-        ResumeNext([&] { ctl_.SmallChange(axis.bar, 200); });
-        ResumeNext([&] { ctl_.LargeChange(axis.bar, 200); });
-        ResumeNext([&] { setValue(axis.otherBar, 0); });
+        Quietly([&] { ctl_.SmallChange(axis.bar, 200); });
+        Quietly([&] { ctl_.LargeChange(axis.bar, 200); });
+        Quietly([&] { setValue(axis.otherBar, 0); });
     } else {
-        ResumeNext([&] { ctl_.Visible(axis.cover, false); });
-        ResumeNext([&] { ctl_.Visible(axis.bar, false); });
-        ResumeNext([&] {
+        Quietly([&] { ctl_.Visible(axis.cover, false); });
+        Quietly([&] { ctl_.Visible(axis.bar, false); });
+        Quietly([&] {
             ctl_.Set(imgMainPhoto, axis.position,
                      Single((extent(picPhotoFrame) - extent(imgMainPhoto)) / 2));
         });
@@ -117,21 +117,21 @@ void frmPhoto::layoutActualSizeAlong(const ViewAxis& axis) {
 }
 
 void frmPhoto::applyPhotoInfoAndLimit() {
-    ResumeNext([&] { ctl_.Visible(imgMainPhoto, true); });
+    Quietly([&] { ctl_.Visible(imgMainPhoto, true); });
     double kb = 0;
     bool bSizeOver = false;
-    ResumeNext([&] {
+    Quietly([&] {
         bool over = false;
         std::string size = store().VerifyPhotoSize(*ctl_.Picture(imgMainPhoto), &over);
         bSizeOver = over;
         kb = CDbl(size);
     });
-    ResumeNext([&] {
+    Quietly([&] {
         ctl_.Caption(fraDetails, "Photo - " + NumberText(std::nearbyint(dPixelWidth)) + " x " +
                                      NumberText(std::nearbyint(dPixelHeight)) + " Pixels (" +
                                      NumberText(kb) + " KB)");
     });
-    ResumeNext([&] {
+    Quietly([&] {
         double maxSize = store().PhotosMaxSize;
         if (maxSize > 0 && kb > maxSize) {
             ctl_.Enabled(cmdSave, !bSizeOver);

@@ -13,4 +13,13 @@ class KELVO_API Error : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Runs `step` and passes over any failure: for steps whose failure the caller may ignore.
+template <typename Step>
+void Quietly(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace kelvo

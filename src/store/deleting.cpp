@@ -34,7 +34,7 @@ void CPicture::DeleteRecord() {
                 if (rs.RecordCount() > 0) {
                     for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext()) {
                         stillUsed = true;  // unless the row reads as naming another file
-                        store::Quietly([&] {
+                        Quietly([&] {
                             stillUsed =
                                 m_impl->photoFilePath(store::RowText(rs, OwnerIDField),
                                                       store::RowText(rs, OwnerDescField),
@@ -58,7 +58,7 @@ void CPicture::DeleteRecord() {
 }
 
 void CPicture::DeletePhotos() {
-    store::Quietly([&] {
+    Quietly([&] {
         m_impl->connection().ExecuteDelete(
             TableName, {{OwnerGroupField, m_impl->ownerName}, {"PhotoCode", m_impl->photoCode}});
     });

@@ -26,42 +26,42 @@ void CPicture::ResizePhoto(ImageControl& imgCtrl, double MaxWidth, double MaxHei
     const double boxHeight = MaxHeight - kFrameMargin;
     double naturalWidth = 0, naturalHeight = 0;
 
-    store::Quietly([&] { imgCtrl.SetProperty("Visible", Variant(false)); });
-    store::Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(false)); });
-    store::Quietly([&] { naturalWidth = number(imgCtrl, "Width"); });
-    store::Quietly([&] { naturalHeight = number(imgCtrl, "Height"); });
-    store::Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(true)); });
+    Quietly([&] { imgCtrl.SetProperty("Visible", Variant(false)); });
+    Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(false)); });
+    Quietly([&] { naturalWidth = number(imgCtrl, "Width"); });
+    Quietly([&] { naturalHeight = number(imgCtrl, "Height"); });
+    Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(true)); });
 
     bool tooLarge = false;
-    store::Quietly([&] {
+    Quietly([&] {
         tooLarge = number(imgCtrl, "Width") > boxWidth || number(imgCtrl, "Height") > boxHeight;
     });
     if (tooLarge) {
         bool wider = false;
-        store::Quietly([&] { wider = number(imgCtrl, "Width") > number(imgCtrl, "Height"); });
+        Quietly([&] { wider = number(imgCtrl, "Width") > number(imgCtrl, "Height"); });
         if (wider) {
-            store::Quietly([&] { imgCtrl.SetProperty("Width", Variant(boxWidth)); });
-            store::Quietly([&] {
+            Quietly([&] { imgCtrl.SetProperty("Width", Variant(boxWidth)); });
+            Quietly([&] {
                 const double height = shrunk(naturalHeight, naturalWidth, number(imgCtrl, "Width"));
                 imgCtrl.SetProperty("Height", Variant(height));
             });
         } else {
-            store::Quietly([&] { imgCtrl.SetProperty("Height", Variant(boxHeight)); });
-            store::Quietly([&] {
+            Quietly([&] { imgCtrl.SetProperty("Height", Variant(boxHeight)); });
+            Quietly([&] {
                 const double width = shrunk(naturalWidth, naturalHeight, number(imgCtrl, "Height"));
                 imgCtrl.SetProperty("Width", Variant(width));
             });
         }
     } else {
-        store::Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(false)); });
+        Quietly([&] { imgCtrl.SetProperty("Stretch", Variant(false)); });
     }
 
-    store::Quietly(
+    Quietly(
         [&] { imgCtrl.SetProperty("Left", Variant((boxWidth - number(imgCtrl, "Width")) / 2)); });
-    store::Quietly(
+    Quietly(
         [&] { imgCtrl.SetProperty("Top", Variant((boxHeight - number(imgCtrl, "Height")) / 2)); });
-    store::Quietly([&] { imgCtrl.SetProperty("Visible", Variant(true)); });
-    store::Quietly([&] { imgCtrl.SetProperty("BorderStyle", Variant(0)); });
+    Quietly([&] { imgCtrl.SetProperty("Visible", Variant(true)); });
+    Quietly([&] { imgCtrl.SetProperty("BorderStyle", Variant(0)); });
 }
 
 }  // namespace kelvo

@@ -49,7 +49,7 @@ std::string CPicture::Impl::photoFilePath(const std::string& code, const std::st
 void CPicture::Impl::readCurrentPhoto() {
     unreadPhotoRow.reset();
     if (photosOnDemand > 0 && !self.SaveAsFile && self.m_rsPhotoDetails) {
-        store::Quietly([&] { unreadPhotoRow = self.m_rsPhotoDetails->GetBookmark(); });
+        Quietly([&] { unreadPhotoRow = self.m_rsPhotoDetails->GetBookmark(); });
         if (unreadPhotoRow) {
             ownerPhoto.reset();
             return;
@@ -58,7 +58,8 @@ void CPicture::Impl::readCurrentPhoto() {
     Impl::WrittenPhotoScope rereadWithoutDecoding(*this);
     const auto& written = writtenPhoto;
     if (!self.SaveAsFile && written && written->row && self.m_rsPhotoDetails &&
-        store::TrueQuietly([&] { return self.m_rsPhotoDetails->RowIdentity() == *written->row; })) {
+        store::AnswerOrFalse(
+            [&] { return self.m_rsPhotoDetails->RowIdentity() == *written->row; })) {
         ownerPhoto = std::make_shared<Picture>(written->image);
         return;
     }
@@ -92,7 +93,7 @@ void CPicture::Impl::readUnreadPhoto() {
     Recordset& rs = *self.m_rsPhotoDetails;
     std::optional<Bookmark> here;
     bool afterLast = false;
-    store::Quietly([&] {
+    Quietly([&] {
         afterLast = rs.EOF();
         if (!afterLast && !rs.BOF()) here = rs.GetBookmark();
     });
@@ -103,7 +104,7 @@ void CPicture::Impl::readUnreadPhoto() {
     });
     photosOnDemand = onDemand;
     // The recordset goes back to where the host left it.
-    store::Quietly([&] {
+    Quietly([&] {
         if (here) {
             rs.SetBookmark(*here);
         } else if (afterLast) {

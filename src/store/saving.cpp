@@ -25,7 +25,7 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
     const std::string code = StoredText(m_impl->photoCode),
                       description = StoredText(m_impl->photoDescription),
                       group = StoredText(m_impl->photosGroup);
-    if (SaveAsFile && store::TrueQuietly([&] {
+    if (SaveAsFile && store::AnswerOrFalse([&] {
             return m_impl->takesAnotherRowsFile(editing, code, description, group);
         })) {
         m_impl->raiseErrorSavingPhoto("another photo of " + code + " in " + group +
@@ -69,7 +69,7 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
         if (m_rsPhotoDetails && bitmap) {
             const Impl::Appended appended = m_impl->SavePhotoToBlob(*m_rsPhotoDetails, *bitmap);
             if (appended == Impl::Appended::Refused) {
-                store::Quietly([&] { m_rsPhotoDetails->CancelUpdate(); });
+                Quietly([&] { m_rsPhotoDetails->CancelUpdate(); });
                 return;
             }
             photoStaged = appended != Impl::Appended::Part;
@@ -88,11 +88,11 @@ void CPicture::SavePhotoDetails(bool bNewRecord, bool bConverting) {
                                 : "the photo could not be stored whole; the row is not saved");
             rs.Update();
         } catch (const std::exception&) {
-            store::Quietly([&] { rs.CancelUpdate(); });
+            Quietly([&] { rs.CancelUpdate(); });
             throw;
         }
         if (columnWritten)
-            store::Quietly([&] {
+            Quietly([&] {
                 m_impl->rememberWrittenPhoto(*m_impl->services.pictures, *photo, "",
                                              rs.RowIdentity());
             });
@@ -154,7 +154,7 @@ void CPicture::DiscardPhotoFile() {
 }
 
 CPicture::Impl::Appended CPicture::Impl::SavePhotoToBlob(Recordset& rs, TempFile& bitmap) {
-    store::Quietly([&] { connection().Attributes(128); });
+    Quietly([&] { connection().Attributes(128); });
     std::unique_ptr<InputFile> in;
     std::int64_t length = 0;
     try {

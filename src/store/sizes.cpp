@@ -17,7 +17,7 @@ std::string CPicture::GetTempPixName() {
     } catch (const std::exception&) {
         return "";
     }
-    store::Quietly([&] { files.DeleteFile(name); });
+    Quietly([&] { files.DeleteFile(name); });
     return name;
 }
 
@@ -25,18 +25,18 @@ std::string CPicture::GetTempPixName() {
 // 60 MB of writing each time it is shown.
 std::string CPicture::CheckPicDiskSize(const Picture& Picx, double* dSize) {
     std::int64_t known = -1;
-    store::Quietly([&] { known = m_impl->services.pictures->SavedLength(Picx); });
+    Quietly([&] { known = m_impl->services.pictures->SavedLength(Picx); });
     std::unique_ptr<TempFile> bitmap;
     if (known < 0) {
-        store::Quietly([&] { bitmap = m_impl->services.files->OpenScratchFile(); });
-        store::Quietly([&] {
+        Quietly([&] { bitmap = m_impl->services.files->OpenScratchFile(); });
+        Quietly([&] {
             if (bitmap)
                 m_impl->services.pictures->WritePicture(Picx, *bitmap, "temporary photo file");
         });
     }
-    store::Quietly([&] { m_impl->services.interaction->DoEvents(); });
+    Quietly([&] { m_impl->services.interaction->DoEvents(); });
     double length = 0;
-    store::Quietly([&] {
+    Quietly([&] {
         if (known >= 0) length = static_cast<double>(static_cast<std::int32_t>(known));
         if (bitmap) length = static_cast<double>(static_cast<std::int32_t>(bitmap->Length()));
     });

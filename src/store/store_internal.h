@@ -190,18 +190,9 @@ inline std::string RowText(Recordset& rs, const std::string& column) {
     return value.isNull() ? "" : value.toText();
 }
 
-// Runs `step`, passing over any failure: for the steps whose failure the store ignores.
-template <typename Step>
-void Quietly(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-    }
-}
-
 // The answer of `test`, or false when it fails.
 template <typename Test>
-bool TrueQuietly(Test&& test) {
+bool AnswerOrFalse(Test&& test) {
     try {
         return test();
     } catch (const std::exception&) {

@@ -40,11 +40,11 @@ double TwipsPerPixel(bool horizontal) {
     return kTwipsPerInch / (dpi > 0 ? dpi : 96.0);
 }
 
-QString Q(const std::string& text) {
+QString toQString(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-std::string S(const QString& text) {
+std::string fromQString(const QString& text) {
     return text.toStdString();
 }
 
@@ -69,7 +69,7 @@ QFont WindowFont() {
 
 // "desc|patterns|desc|patterns" into Qt's "desc (pattern pattern)" entries.
 QStringList NameFilters(const std::string& filter) {
-    QStringList parts = Q(filter).split(QLatin1Char('|'));
+    QStringList parts = toQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
@@ -322,7 +322,7 @@ void QtPhotoWindow::run(const std::function<void(frmPhoto&)>& handler) {
 
 void QtPhotoWindow::showListItem(QTreeWidgetItem* item) {
     if (!item) return;
-    std::string key = S(item->data(0, Qt::UserRole).toString());
+    std::string key = fromQString(item->data(0, Qt::UserRole).toString());
     run([&](frmPhoto& f) { f.lvwPicDescription_ItemClick(key); });
 }
 
@@ -353,33 +353,33 @@ QAction* QtPhotoWindow::action(MenuItem item) const {
 // ---------------------------------------------------------------- captions and texts
 
 std::string QtPhotoWindow::Caption(Ctl c) {
-    if (c == Ctl::frmPhoto) return S(windowTitle());
-    if (c == Ctl::fraDetails) return S(fraDetails_->title());
+    if (c == Ctl::frmPhoto) return fromQString(windowTitle());
+    if (c == Ctl::fraDetails) return fromQString(fraDetails_->title());
     NotThatControl("Caption");
 }
 
 void QtPhotoWindow::Caption(Ctl c, const std::string& text) {
     if (c == Ctl::frmPhoto)
-        setWindowTitle(Q(text));
+        setWindowTitle(toQString(text));
     else if (c == Ctl::fraDetails)
-        fraDetails_->setTitle(Q(text));
+        fraDetails_->setTitle(toQString(text));
     else
         NotThatControl("Caption");
 }
 
 std::string QtPhotoWindow::Text(Ctl c) {
-    if (c == Ctl::txtDescription) return S(txtDescription_->text());
-    if (c == Ctl::txtComments) return S(txtComments_->toPlainText());
+    if (c == Ctl::txtDescription) return fromQString(txtDescription_->text());
+    if (c == Ctl::txtComments) return fromQString(txtComments_->toPlainText());
     NotThatControl("Text");
 }
 
 void QtPhotoWindow::Text(Ctl c, const std::string& text) {
     if (c == Ctl::txtDescription) {
         QSignalBlocker blocker(txtDescription_);
-        txtDescription_->setText(Q(text));
+        txtDescription_->setText(toQString(text));
     } else if (c == Ctl::txtComments) {
         QSignalBlocker blocker(txtComments_);
-        txtComments_->setPlainText(Q(text));
+        txtComments_->setPlainText(toQString(text));
     } else {
         NotThatControl("Text");
     }
@@ -589,12 +589,12 @@ void QtPhotoWindow::ListSetup(bool reportView, bool hideSelection, bool hideColu
 void QtPhotoWindow::ListAddColumn(const std::string& text, double widthTwips) {
     int column = lvwPicDescription_->columnCount();
     lvwPicDescription_->setColumnCount(column + 1);
-    lvwPicDescription_->headerItem()->setText(column, Q(text));
+    lvwPicDescription_->headerItem()->setText(column, toQString(text));
     lvwPicDescription_->setColumnWidth(column, toPixelsX(widthTwips));
 }
 
 QTreeWidgetItem* QtPhotoWindow::itemByKey(const std::string& key) const {
-    QString wanted = Q(key);
+    QString wanted = toQString(key);
     for (int i = 0, n = lvwPicDescription_->topLevelItemCount(); i < n; ++i) {
         QTreeWidgetItem* item = lvwPicDescription_->topLevelItem(i);
         if (item->data(0, Qt::UserRole).toString() == wanted) return item;
@@ -620,8 +620,8 @@ void QtPhotoWindow::ListAdd(const std::string& key, const std::string& text) {
 void QtPhotoWindow::ListInsert(int position, const std::string& key, const std::string& text) {
     if (itemByKey(key)) throw Error("Key is not unique in collection");
     if (position < 1 || position > ListCount() + 1) throw Error("Index out of bounds");
-    auto* item = new QTreeWidgetItem(QStringList{Q(text)});
-    item->setData(0, Qt::UserRole, Q(key));
+    auto* item = new QTreeWidgetItem(QStringList{toQString(text)});
+    item->setData(0, Qt::UserRole, toQString(key));
     QSignalBlocker blocker(lvwPicDescription_);
     lvwPicDescription_->insertTopLevelItem(position - 1, item);
 }
@@ -643,17 +643,17 @@ int QtPhotoWindow::ListCount() {
 }
 
 std::string QtPhotoWindow::ListKey(int position) {
-    return S(itemAt(position)->data(0, Qt::UserRole).toString());
+    return fromQString(itemAt(position)->data(0, Qt::UserRole).toString());
 }
 
 std::string QtPhotoWindow::ListText(int position) {
-    return S(itemAt(position)->text(0));
+    return fromQString(itemAt(position)->text(0));
 }
 
 void QtPhotoWindow::ListSetText(const std::string& key, const std::string& text) {
     QTreeWidgetItem* item = itemByKey(key);
     if (!item) throw Error("Element not found");
-    item->setText(0, Q(text));
+    item->setText(0, toQString(text));
 }
 
 void QtPhotoWindow::ListSelect(const std::string& key) {
@@ -666,7 +666,8 @@ void QtPhotoWindow::ListSelect(const std::string& key) {
 
 std::string QtPhotoWindow::ListSelectedKey() {
     QList<QTreeWidgetItem*> selected = lvwPicDescription_->selectedItems();
-    return selected.isEmpty() ? "" : S(selected.first()->data(0, Qt::UserRole).toString());
+    return selected.isEmpty() ? ""
+                              : fromQString(selected.first()->data(0, Qt::UserRole).toString());
 }
 
 void QtPhotoWindow::ListSelectNone() {
@@ -707,7 +708,7 @@ OpenFileResult QtPhotoWindow::ShowOpen(long flags, const std::string& filter) {
     dialog.setNameFilters(NameFilters(filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     QString path = dialog.selectedFiles().first();
-    return {S(path), S(QFileInfo(path).fileName())};
+    return {fromQString(path), fromQString(QFileInfo(path).fileName())};
 }
 
 void QtPhotoWindow::SetFocus(Ctl c) {

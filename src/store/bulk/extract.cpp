@@ -54,7 +54,7 @@ void CPicture::ExtractToFiles(const std::string& sTableName, const std::string& 
         // Rows already written are still checked and deleted below; the others stay.
     }
     for (const auto& entry : byFile) {
-        store::Quietly([&] {
+        Quietly([&] {
             const auto& [target, extracted] = entry;
             if (files.FileLength(target) != extracted.length) return;
             rs.SetBookmark(extracted.row);
