@@ -29,10 +29,7 @@ void CPicture::LoadData(bool bDefaultPhoto, bool bConverting) {
             Recordset& rs = m_impl->photoRows();
             const Connection::ReadsTogether together(rs.ActiveConnection().get());
             rs.MoveFirst();
-            if (!OwnerDefaultPhotoField.empty()) {
-                rs.FindFirst(OwnerDefaultPhotoField,
-                             [](const Variant& flag) { return !flag.isNull() && flag.toBool(); });
-            }
+            if (!OwnerDefaultPhotoField.empty()) rs.FindFirstTrue(OwnerDefaultPhotoField);
             if (rs.EOF() || rs.BOF()) rs.MoveFirst();
         });
     }

@@ -2,6 +2,8 @@
 #include "platform/db/cursor.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 
 namespace kelvo {
 namespace {
@@ -33,10 +35,28 @@ void Cursor::recount() {
     for (std::int64_t i = 0; i < size(); ++i) count_ += visible(i) ? 1 : 0;
 }
 
-std::int64_t Cursor::Find(Backend& engine, const ColumnInfo& column,
-                          const std::function<bool(const Variant&)>& test) const {
+std::int64_t Cursor::findStart() const {
     std::int64_t start = pos_ < 0 ? 0 : pos_;
     if (start < size() && deleted_[start]) ++start;
+    return start;
+}
+
+std::int64_t Cursor::FindTrue(Backend& engine, const ColumnInfo& column) const {
+    const auto readsTrue = [](const Variant& value) { return !value.isNull() && value.toBool(); };
+    // The engine names the few rows that may qualify, so the keyset is not read column-wise.
+    const auto candidates = engine.RowsNotFalse(table_, where_, column);
+    if (!candidates) return Find(engine, column, readsTrue);
+    std::set<std::string> trueKeys;
+    for (const auto& [key, value] : *candidates)
+        if (readsTrue(value)) trueKeys.insert(key.toText());
+    for (std::int64_t i = findStart(); i < size() && !trueKeys.empty(); ++i)
+        if (visible(i) && trueKeys.count(keys_[i].toText())) return i;
+    return size();
+}
+
+std::int64_t Cursor::Find(Backend& engine, const ColumnInfo& column,
+                          const std::function<bool(const Variant&)>& test) const {
+    const std::int64_t start = findStart();
     for (std::int64_t from = start; from < size(); from += kFindBatch) {
         std::vector<std::int64_t> rows;
         std::vector<RowKey> keys;

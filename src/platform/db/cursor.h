@@ -36,6 +36,9 @@ class Cursor : public KeyWatcher {
     std::int64_t previousRow() const { return previousVisible(pos_ - 1); }
     // The first visible row from the current one on whose `column` passes `test`; size()
     // when none does. Reads the column in batches, so a near match reads few rows.
+    // The first visible row from the current one whose `column` reads as true (not Null, not
+    // zero or false); size() when there is none.
+    std::int64_t FindTrue(Backend& engine, const ColumnInfo& column) const;
     std::int64_t Find(Backend& engine, const ColumnInfo& column,
                       const std::function<bool(const Variant&)>& test) const;
     void StandOn(std::int64_t pos);
@@ -72,6 +75,7 @@ class Cursor : public KeyWatcher {
 
   private:
     std::int64_t nextVisible(std::int64_t from) const;
+    std::int64_t findStart() const;  // where a search from the current row begins
     std::int64_t previousVisible(std::int64_t from) const;
     void recount();
     std::vector<std::int64_t> pageAround(std::int64_t pos) const;

@@ -438,6 +438,30 @@ class PostgresBackend : public Backend {
         return values;
     }
 
+    std::optional<std::vector<std::pair<RowKey, Variant>>> RowsNotFalse(
+        const TableInfo& table, const std::vector<BoundValue>& where,
+        const ColumnInfo& column) override {
+        const std::string name = QuoteIdentifier(column.name);
+        std::string notFalse;
+        if (column.kind == ColumnKind::Boolean)
+            notFalse = name + " IS TRUE";
+        else if (column.kind == ColumnKind::Integer || column.kind == ColumnKind::Real)
+            notFalse = name + " <> 0";
+        else
+            return std::nullopt;  // text reads as true in too many spellings to say in SQL
+        const RowIdentity& id = identity(table);
+        std::string sql = "SELECT " + id.select() + ", " + name + " FROM " +
+                          QuoteTableName(table.name) + " WHERE ";
+        if (!where.empty()) sql += EqualityList(where, " AND ", dollar, 1) + " AND ";
+        Params params;
+        params.addAll(where);
+        Result result = run(sql + notFalse, params);
+        std::vector<std::pair<RowKey, Variant>> rows;
+        for (int i = 0; i < result.rows(); ++i)
+            rows.emplace_back(RowKey(result.text(i, 0)), result.value(i, 1));
+        return rows;
+    }
+
     RowKey InsertRow(const TableInfo& table, const std::vector<BoundValue>& values,
                      const std::vector<BlobWrite>& blobs) override {
         Transaction transaction(conn_);

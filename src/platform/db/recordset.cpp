@@ -129,6 +129,13 @@ void Recordset::FindFirst(const std::string& columnName,
     moveTo(*this, cursor, cursor.Find(engine, column, test));
 }
 
+void Recordset::FindFirstTrue(const std::string& columnName) {
+    Cursor& cursor = this->cursor();
+    Backend& engine = this->engine();
+    const ColumnInfo& column = cursor.table().Column(columnName);
+    moveTo(*this, cursor, cursor.FindTrue(engine, column));
+}
+
 void Recordset::Filter(const std::string& criteria) {
     Cursor& cursor = this->cursor();
     std::optional<Criterion> criterion;

@@ -80,6 +80,10 @@ class KELVO_API Recordset {
     // The same for the first row whose `column` satisfies `test`. Reads only that column,
     // many rows at a time, so it is the cheap way to walk far for one value.
     void FindFirst(const std::string& column, const std::function<bool(const Variant&)>& test);
+    // The same for the first row whose `column` reads as true (not Null, not zero or false),
+    // the way a default flag is found: the engine names the few such rows, so an owner of
+    // thousands of rows is not read row by row.
+    void FindFirstTrue(const std::string& column);
 
     // Restricts RecordCount and movement to matching rows (same grammar as Find); ""
     // clears. Setting or clearing moves to the first row.

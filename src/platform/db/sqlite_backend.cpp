@@ -260,6 +260,23 @@ class SqliteBackend : public Backend {
         return values;
     }
 
+    // Any stored type: a value equal to 0 is numeric zero or the text "0" in a text column,
+    // and neither reads as true.
+    std::optional<std::vector<std::pair<RowKey, Variant>>> RowsNotFalse(
+        const TableInfo& table, const std::vector<BoundValue>& where,
+        const ColumnInfo& column) override {
+        if (column.kind == ColumnKind::Binary) return std::nullopt;
+        const std::string name = QuoteIdentifier(column.name);
+        std::string sql =
+            "SELECT rowid, " + name + " FROM " + QuoteTableName(table.name) + " WHERE ";
+        if (!where.empty()) sql += EqualityList(where, " AND ", numbered, 1) + " AND ";
+        Statement select = prepared(sql + name + " IS NOT NULL AND " + name + " <> 0");
+        select.bindAll(where, 1);
+        std::vector<std::pair<RowKey, Variant>> rows;
+        while (select.step()) rows.emplace_back(select.column(0), select.column(1));
+        return rows;
+    }
+
     RowKey InsertRow(const TableInfo& table, const std::vector<BoundValue>& values,
                      const std::vector<BlobWrite>& blobs) override {
         return inSavepoint([&] {
