@@ -85,7 +85,7 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     seed("Side", false, 40, 30, 0x445566);
     seed("Top", true, 40, 30, 0x778899);
     seed("Zoom", true, 40, 30, 0xAABBCC);
-    FaultPictures counted(*DefaultServices().pictures);
+    CountingPictures counted(*DefaultServices().pictures);
     services.pictures = &counted;
     Open();
     EXPECT_EQ(counted.loads, 1) << "only the photo shown is decoded";

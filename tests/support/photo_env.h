@@ -118,7 +118,7 @@ class PhotoEnv {
     std::string tmp;      // TMPDIR while the test runs
     FaultFileSystem files;
     std::unique_ptr<PictureService> qtPictures;
-    FaultPictures pictures;
+    CountingPictures pictures;
     ScriptedInteraction interaction;
     MemoryClipboard clipboard;
     Services services;
