@@ -21,18 +21,22 @@
 #include <QTreeWidget>
 
 #include <cstdlib>
+#include <deque>
 #include <functional>
 
 #include "app/sample_pictures.h"
 #include "editor/frmPhoto.h"
 #include "editor/qt/photo_editor_launcher.h"
 #include "editor/qt/photo_window.h"
+#include "platform/files/files.h"
 #include "platform/pictures/qt_picture.h"
 #include "support/photo_env.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
+
+using enum Ctl;
 
 // One widgets application for the whole test program.
 class QtApplicationEnvironment : public testing::Environment {
@@ -60,6 +64,7 @@ W* Widget(QtPhotoWindow& window, Ctl c) {
 // Replaces what a text box holds by typing `text` key by key, letters beyond ASCII too.
 void TypeInto(QWidget* widget, const QString& text) {
     QTest::keySequence(widget, QKeySequence::SelectAll);
+    if (text.isEmpty()) QTest::keyClick(widget, Qt::Key_Delete);
     for (QChar ch : text) QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, ch, {});
 }
 
@@ -189,13 +194,20 @@ class QtWindowTest : public PhotoTest {
     }
 };
 
+// The photo lies centred across its frame.
+void ExpectCentred(QtPhotoWindow& window) {
+    EXPECT_LE(std::abs(window.widget(imgMainPhoto)->geometry().center().x() -
+                       window.widget(picPhotoFrame)->rect().center().x()),
+              2);
+}
+
 // The fitted photo lies inside its frame, centred, its aspect kept.
 void ExpectFitted(QtPhotoWindow& window, int width, int height) {
     QRect photo = window.widget(Ctl::imgMainPhoto)->geometry();
     QRect frame = window.widget(Ctl::picPhotoFrame)->rect();
     EXPECT_TRUE(frame.contains(photo)) << photo.width() << "x" << photo.height();
     EXPECT_NEAR(photo.width() * height, photo.height() * width, width + height);
-    EXPECT_LE(std::abs(photo.center().x() - frame.center().x()), 2);
+    ExpectCentred(window);
     EXPECT_LE(std::abs(photo.center().y() - frame.center().y()), 2);
 }
 
@@ -466,6 +478,409 @@ TEST_P(QtWindowTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
     });
 }
 
+// The window's logic on a window shown without its modal loop, driven case by case.
+class FrmPhotoTest : public QtWindowTest {
+  protected:
+    void Open(double maxSize = 0, double backColor = 0) {
+        form.reset();
+        window = std::make_unique<QtPhotoWindow>();
+        window->openFileHook = [this](long flags, const std::string& filter) {
+            dialogs.push_back({flags, filter});
+            if (files.empty()) return OpenFileResult{};
+            std::string path = files.front();
+            files.pop_front();
+            return OpenFileResult{path, path.substr(path.rfind('/') + 1)};
+        };
+        store = newStore();
+        store->PhotosMaxSize = maxSize;
+        store->BackColor = backColor;
+        store->Init("A1", "CUST", "Alice", nullptr, db->connection());
+        form = std::make_unique<kelvo::frmPhoto>(*window);
+        window->attach(form.get());
+        form->objcPhoto(store.get());
+        form->Form_Load();
+        window->show();
+    }
+    void Type(Ctl box, const char* text) { TypeInto(window->widget(box), QString::fromUtf8(text)); }
+    void Click(Ctl c) { QTest::mouseClick(window->widget(c), Qt::LeftButton); }
+    void ClickRow(int row) {
+        auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(row)).center());
+    }
+    Lines ListTexts() {
+        Lines texts;
+        for (int i = 1; i <= window->ListCount(); ++i) texts.push_back(window->ListText(i));
+        return texts;
+    }
+    // Which of add from file, add from clipboard, copy and delete the menu offers.
+    std::vector<bool> Offered() {
+        std::vector<bool> offered;
+        for (MenuItem m : {MenuItem::mnuAddFromFile, MenuItem::mnuAddFromClipBoard,
+                           MenuItem::mnuCopyToClipboard, MenuItem::mnuDeleteCurrentPhoto})
+            offered.push_back(window->action(m)->isEnabled());
+        return offered;
+    }
+    bool SaveEnabled() { return window->widget(cmdSave)->isEnabled(); }
+    void ExpectAsked(const std::string& prompt, const std::string& title, int style) {
+        EXPECT_EQ(lastMessage().prompt, prompt);
+        EXPECT_EQ(lastMessage().title, title);
+        EXPECT_EQ(lastMessage().style, style);
+    }
+
+    std::unique_ptr<CPicture> store;
+    std::unique_ptr<QtPhotoWindow> window;
+    std::unique_ptr<kelvo::frmPhoto> form;
+    std::deque<std::string> files;  // the open-file dialog's next answers; cancelled when none
+    std::vector<std::pair<long, std::string>> dialogs;  // flags and filter of each shown
+};
+
+TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
+    Open();
+    auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
+    EXPECT_EQ(window->ListCount(), 0);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_FALSE(window->widget(chkDefault)->isEnabled());
+    EXPECT_EQ(window->BackColor(txtComments), kColorButtonFace);
+    Type(txtDescription, "typed");
+    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
+    // The design colour stays with no store colour; the list has one titled column.
+    EXPECT_EQ(window->BackColor(frmPhoto), kColorButtonFace);
+    ASSERT_EQ(list->columnCount(), 1);
+    EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Description");
+
+    // The first add unlocks the fields.
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_FALSE(window->Locked(txtDescription));
+    EXPECT_EQ(window->BackColor(txtDescription), kColorWindowBackground);
+    EXPECT_TRUE(window->widget(chkDefault)->isEnabled());
+
+    Open(0, 255.5);  // halves round to even
+    EXPECT_EQ(window->BackColor(frmPhoto), 256u);
+}
+
+TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
+    seed("Front", false, 40, 30, 0x112233);
+    seed("Side", false, 40, 30, 0x445566);
+    seed("Top", true, 40, 30, 0x778899);
+    seed("Zoom", true, 40, 30, 0xAABBCC);
+    CountingPictures counted(*DefaultServices().pictures);
+    services.pictures = &counted;
+    Open();
+    EXPECT_EQ(counted.loads, 1) << "only the photo shown is decoded";
+    EXPECT_EQ(ListTexts(), (Lines{"Front", "Side", "Top", "Zoom"}));
+    EXPECT_EQ(form->sSelectedKey, "ItemKeyTop2");
+    EXPECT_EQ(window->ListSelectedKey(), "ItemKeyTop2");
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");  // start-up writes it last
+    EXPECT_EQ(window->Text(txtDescription), "Top");
+    EXPECT_EQ(window->Text(txtComments), "seeded");
+    EXPECT_EQ(window->Value(chkDefault), 1);
+    EXPECT_EQ(PixelAt(*window->Picture(imgMainPhoto), 20, 15), 0x778899u);
+    // A small photo is shown at its natural size, centred.
+    EXPECT_EQ(window->widget(imgMainPhoto)->size(), QSize(40, 30));
+    ExpectCentred(*window);
+    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 40 x 30 Pixels (", 0), 0u);
+
+    // Saving the default photo unchanged reports no duplicate and keeps it the default.
+    Click(optFit);
+    ASSERT_TRUE(SaveEnabled());
+    Click(cmdSave);
+    EXPECT_TRUE(interaction.shown.empty());
+    std::vector<StoredPhoto> rows = stored();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_TRUE(rows[2].isDefault);
+    EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
+    EXPECT_EQ(rows[2].centre, 0x778899u);
+
+    // Without a default the first photo is shown. (Rewritten rows may come back in another
+    // order on PostgreSQL, which keeps no order of its own.)
+    db->connection()->Execute("UPDATE PHOTOS SET DEF = ?", {Variant(false)});
+    Open();
+    ASSERT_EQ(window->ListCount(), 4);
+    EXPECT_EQ(form->sSelectedKey, window->ListKey(1));
+    EXPECT_EQ(window->Text(txtDescription), window->ListText(1));
+}
+
+TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
+    seed("Front", false);
+    seed("Side", false);
+    Open();
+    // Edit mode: comments and the default box enable Save; only texts mark a change.
+    Click(chkDefault);
+    EXPECT_TRUE(SaveEnabled());
+    EXPECT_FALSE(form->bChanged);
+    Type(txtComments, "new words");
+    EXPECT_TRUE(form->bChanged);
+
+    // Adding asks to save first, and Cancel stays on the photo.
+    interaction.answers = {vbCancel};
+    Choose(*window, MenuItem::mnuAddFromFile, [&](QMenu& menu) {
+        EXPECT_EQ(menu.defaultAction(), window->action(MenuItem::mnuAddFromFile));
+        EXPECT_EQ(Offered(), (std::vector<bool>{true, false, true, true}));  // no clipboard
+    });
+    ExpectAsked("Save changes?", "Changes Not Saved", 35);
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_TRUE(dialogs.empty());
+    EXPECT_EQ(window->Text(txtComments), "new words");
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(window->Value(chkAction), 0);
+    EXPECT_FALSE(form->bMenuShowing);
+
+    // The dialog was cancelled: add mode with empty fields; only a description enables Save.
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_EQ(form->sSelectedKey, "");
+    EXPECT_EQ(window->Caption(frmPhoto), "[Add Photo] - CUST - [A1  Alice]");
+    EXPECT_EQ(window->focusWidget(), window->widget(txtDescription));
+    Type(txtComments, "only comments");
+    EXPECT_FALSE(SaveEnabled());
+    Type(txtDescription, "named");
+    EXPECT_TRUE(SaveEnabled());
+    Click(cmdSave);
+    ExpectAsked("No photo to save!", "No photo", 48);
+    Choose(*window, MenuItem::None, [&](QMenu&) {
+        EXPECT_EQ(Offered(), (std::vector<bool>{true, true, false, false}));
+    });
+
+    // A list click drops the pending add without a question and enters edit mode.
+    std::size_t asked = interaction.shown.size();
+    ClickRow(1);
+    EXPECT_EQ(interaction.shown.size(), asked);
+    EXPECT_TRUE(form->bEditMode);
+    EXPECT_EQ(window->Text(txtDescription), "Side");
+    EXPECT_EQ(window->Caption(frmPhoto), "[Edit Photo] - CUST - [A1  Alice]");
+    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(storedDescriptions(), (Lines{"Front", "Side"}));
+}
+
+TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
+    seed("Front", true);
+    Open();
+    clipboard.SetData(*MakePicture(64, 48, 0x00AA00));
+    Choose(*window, MenuItem::mnuAddFromClipBoard);
+    ASSERT_TRUE(form->bAddMode);
+    EXPECT_EQ(window->Picture(imgMainPhoto)->PixelWidth(), 64);
+    EXPECT_TRUE(SaveEnabled());
+    Click(cmdSave);
+    ExpectAsked("Enter a description for the photo!", "Decription Not Entered", 48);
+    Type(txtDescription, "front");  // the store compares without case
+    Click(cmdSave);
+    ExpectAsked("Descrition exists. Please enter a unique description", "Description Exist", 48);
+    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+    EXPECT_TRUE(SaveEnabled());
+
+    std::size_t shown = interaction.shown.size();
+    Type(txtDescription, "Garden it's");
+    Type(txtComments, "from the clipboard");
+    Click(chkDefault);
+    Click(cmdSave);
+    EXPECT_EQ(interaction.shown.size(), shown);
+    std::vector<StoredPhoto> rows = stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_FALSE(rows[0].isDefault);
+    EXPECT_EQ(rows[1].description, "Garden it's");
+    EXPECT_EQ(rows[1].comments, "from the clipboard");
+    EXPECT_TRUE(rows[1].isDefault);
+    EXPECT_EQ(rows[1].centre, 0x00AA00u);
+
+    // The new item is on top and selected; the window is in the saved-new state.
+    EXPECT_EQ(ListTexts(), (Lines{"Garden it's", "Front"}));
+    EXPECT_EQ(window->ListSelectedKey(), "ItemKey2");
+    EXPECT_EQ(form->sSelectedKey, "ItemKey2");
+    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");
+    EXPECT_FALSE(form->bAddMode || form->bEditMode);
+    Type(txtDescription, "again");
+    EXPECT_FALSE(SaveEnabled());
+}
+
+TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
+    seed("Front", false, 40, 30, 0x111111);
+    seed("Side", false, 40, 30, 0x222222);
+    Open();
+    ClickRow(1);
+    Type(txtDescription, "FRONT");
+    Click(cmdSave);
+    ExpectAsked("Description already exists. Enter a unique one!", "Decription Already Exists", 48);
+
+    Type(txtDescription, "Profile");
+    Click(cmdSave);
+    EXPECT_EQ(ListTexts(), (Lines{"Front", "Profile"}));
+    EXPECT_FALSE(SaveEnabled());
+    // A second save without showing the photo again still replaces the same row.
+    Type(txtComments, "second save");
+    Click(cmdSave);
+    std::vector<StoredPhoto> rows = stored();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].description, "Front");
+    EXPECT_EQ(rows[0].centre, 0x111111u);
+    EXPECT_EQ(rows[1].description, "Profile");
+    EXPECT_EQ(rows[1].comments, "second save");
+    EXPECT_EQ(rows[1].centre, 0x222222u);
+
+    // And a delete after it removes that row.
+    interaction.answers = {vbYes};
+    Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
+    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+    EXPECT_EQ(ListTexts(), Lines{"Front"});
+}
+
+TEST_P(FrmPhotoTest, OversizedPhotoIsRefused) {
+    seed("Front", false);
+    files = {WriteImageFile(scratch, "large.bmp", "bmp", 100, 100)};
+    Open(1.5);
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(lastMessage().prompt.rfind(
+                  "This Photo is bigger than the maximum photo size: 1.5KB, Photo size: ", 0),
+              0u)
+        << lastMessage().prompt;
+    EXPECT_TRUE(form->bPhotoTooBig);
+    EXPECT_FALSE(SaveEnabled());
+
+    Type(txtDescription, "too big");
+    Click(cmdSave);
+    ExpectAsked("Photo too big!!! Maximum size allowed: 1.5 KB in bitmap format", "", 48);
+    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+}
+
+TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
+    seed("Only", true);
+    Open();
+    for (int answer : {vbNo, vbCancel}) {
+        interaction.answers = {answer};
+        Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
+        ExpectAsked("Delete Photo and it's details?", "Photo Delete Confirm", 35);
+        EXPECT_EQ(storedDescriptions(), Lines{"Only"});
+        EXPECT_EQ(window->Text(txtDescription), "Only");
+    }
+    interaction.answers = {vbYes};
+    Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
+    EXPECT_TRUE(stored().empty());
+    EXPECT_EQ(window->ListCount(), 0);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(form->sSelectedKey, "");
+    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
+
+    form->mnuDeleteCurrentPhoto_Click();
+    ExpectAsked("There are no Photos to delete", "No Photos", 48);
+}
+
+// Closing asks only about typed text; Cancel keeps the window, Yes saves what is typed.
+TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
+    seed("Front", false);
+    const struct {
+        const char* typed;  // null: only the default box is clicked
+        int answer;
+        const char* asked;
+        bool unloaded;
+        const char* stored;
+    } cases[] = {
+        {nullptr, vbCancel, "", true, "Front"},
+        {"Renamed", vbCancel, "Save changes?", false, "Front"},
+        {"Renamed", vbNo, "Save changes?", true, "Front"},
+        {"", vbYes, "Enter a description for the photo!", true, "Front"},
+        {"Renamed", vbYes, "Save changes?", true, "Renamed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.typed ? c.typed : "(default box)") + " " + c.asked);
+        Open();
+        interaction.shown.clear();
+        interaction.answers = {c.answer};
+        if (c.typed)
+            Type(txtDescription, c.typed);
+        else
+            Click(chkDefault);
+        Click(cmdClose);
+        EXPECT_EQ(lastMessage().prompt, c.asked);
+        EXPECT_EQ(window->unloaded(), c.unloaded);
+        EXPECT_EQ(storedDescriptions(), Lines{c.stored});
+    }
+    EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
+}
+
+TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
+    std::string broken = scratch + "broken.jpg";
+    LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
+    files = {broken, WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633)};
+    Open();
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(lastMessage().style, 48);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
+
+    Choose(*window, MenuItem::mnuAddFromFile);
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_EQ(dialogs[1].first, 4096 + 8 + 4);
+    EXPECT_EQ(dialogs[1].second, kelvo::frmPhoto::kPhotoFileFilter);
+    EXPECT_EQ(window->Text(txtDescription), "sunset.png");
+    EXPECT_TRUE(form->bChanged);
+    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
+
+    Click(cmdSave);
+    std::vector<StoredPhoto> rows = stored();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].description, "sunset.png");
+    EXPECT_EQ(rows[0].height, 48);
+    EXPECT_EQ(rows[0].centre, 0xCC6633u);
+
+    // Copy puts the shown photo on the clipboard; the menu then offers pasting.
+    Choose(*window, MenuItem::mnuCopyToClipboard);
+    ASSERT_TRUE(clipboard.held);
+    EXPECT_EQ(clipboard.held->Handle(), window->Picture(imgMainPhoto)->Handle());
+    Choose(*window, MenuItem::None, [&](QMenu&) { EXPECT_TRUE(Offered()[1]); });
+}
+
+TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
+    seed("Wide", false, 400, 300);
+    seed("Tall", false, 100, 265);
+    seed("Long", false, 2500, 20);
+    Open();
+    auto expectFitted = [&] {
+        EXPECT_TRUE(window->Stretch(imgMainPhoto));
+        ExpectFitted(*window, 4, 3);
+        EXPECT_FALSE(window->Visible(HScLeftSet));
+        EXPECT_FALSE(window->Visible(VSctopSet));
+    };
+    expectFitted();
+
+    // At actual size the bars reach the photo's far edges.
+    Click(optActualsize);
+    EXPECT_FALSE(window->Stretch(imgMainPhoto));
+    EXPECT_EQ(window->Width(imgMainPhoto), 400 * 15);
+    ASSERT_TRUE(window->Visible(HScLeftSet));
+    EXPECT_TRUE(window->Visible(VSctopSet));
+    EXPECT_TRUE(window->Visible(fraHideBackGround0));
+    const int wideMax = window->Max(HScLeftSet);
+    EXPECT_GE(wideMax, window->Width(imgMainPhoto) - window->ScaleWidth(picPhotoFrame));
+    EXPECT_GE(window->Max(VSctopSet),
+              window->Height(imgMainPhoto) - window->ScaleHeight(picPhotoFrame));
+    EXPECT_TRUE(SaveEnabled());  // choosing a view enables Save within the limit
+    Widget<QScrollBar>(*window, HScLeftSet)->setValue(700);
+    EXPECT_EQ(window->Left(imgMainPhoto), -700);
+
+    // A photo exactly as high as the area overflows; a range past 32767 keeps the old one.
+    ClickRow(1);
+    EXPECT_TRUE(window->Visible(VSctopSet));
+    EXPECT_GT(window->Max(VSctopSet), 0);
+    EXPECT_FALSE(window->Visible(HScLeftSet));
+    ExpectCentred(*window);
+    ClickRow(2);
+    EXPECT_TRUE(window->Visible(HScLeftSet));
+    EXPECT_EQ(window->Max(HScLeftSet), wideMax);
+
+    // Back to fitted: the bars go, the photo is fitted again.
+    ClickRow(0);
+    Click(optFit);
+    expectFitted();
+}
+
 TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
     QtPhotoWindow window;
     std::string path = WriteImageFile(TempFolder(), "pier.jpg", "jpg", 20, 20);
@@ -477,7 +892,7 @@ TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
         dialog->selectFile(QString::fromStdString(path));
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    OpenFileResult chosen = window.ShowOpen(4108, frmPhoto::kPhotoFileFilter);
+    OpenFileResult chosen = window.ShowOpen(4108, kelvo::frmPhoto::kPhotoFileFilter);
     EXPECT_EQ(chosen.FileName, path);
     EXPECT_EQ(chosen.FileTitle, "pier.jpg");
     ASSERT_EQ(offered.size(), 10);
@@ -500,7 +915,7 @@ TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
 // and writes nothing to the log.
 TEST(QtPhotoWindowWidgets, HandlerErrorsAreShownNotLogged) {
     QtPhotoWindow window;
-    frmPhoto form(window);
+    kelvo::frmPhoto form(window);
     window.attach(&form);
     window.show();
     static QStringList logged;
@@ -520,6 +935,7 @@ TEST(QtPhotoWindowWidgets, HandlerErrorsAreShownNotLogged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, QtWindowTest, testing::ValuesIn(TestBackends()), BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, FrmPhotoTest, testing::ValuesIn(TestBackends()), BackendName);
 
 }  // namespace
 }  // namespace kelvo::test
