@@ -1,11 +1,10 @@
-// The Qt editor window, offscreen, opened through EditPhoto on a seeded database and driven
+// The editor window on Qt, offscreen, over a real store on SQLite and PostgreSQL, driven
 // through its real widgets with QTest's keys and clicks; each state a user sees is left as a
 // screenshot in the artifacts folder.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -145,55 +144,6 @@ void WhenWindowOpens(const std::function<void(QtPhotoWindow&)>& act, int triesLe
     });
 }
 
-class QtWindowTest : public PhotoTest {
-  protected:
-    void SetUp() override {
-        PhotoTest::SetUp();
-        InstallQtPhotoEditor();
-    }
-
-    PicturePtr Edit(const std::function<void(QtPhotoWindow&)>& act) {
-        auto store = newStore();
-        bool acted = false;
-        WhenWindowOpens([&](QtPhotoWindow& window) {
-            acted = true;
-            act(window);
-        });
-        PicturePtr result = store->EditPhoto("CUST", "A1", "Alice", db->connection());
-        EXPECT_TRUE(acted);
-        return result;
-    }
-
-    // A PNG photo file: fine noise, which shows at once whether it was drawn blurred, or a
-    // captioned sample photo.
-    std::string PhotoFile(int width, int height, const char* caption = nullptr) {
-        QImage image(width, height, QImage::Format_RGB32);
-        if (caption) {
-            image = ImageOf(*MakeSamplePicture(width, height, caption));
-        } else {
-            QRandomGenerator noise(19);
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    image.setPixel(x, y, noise.generate() | 0xFF000000u);
-        }
-        std::string path = scratch + (caption ? caption : "noise") + ".png";
-        EXPECT_TRUE(image.save(QString::fromStdString(path)));
-        return path;
-    }
-
-    // Adds the photo file `path` through the action menu and the open-file dialog.
-    static void AddFromFile(QtPhotoWindow& window, const std::string& path) {
-        window.openFileHook = [path](long, const std::string&) {
-            return path.empty()
-                       ? OpenFileResult{}
-                       : OpenFileResult{
-                             path,
-                             QFileInfo(QString::fromStdString(path)).fileName().toStdString()};
-        };
-        Choose(window, MenuItem::mnuAddFromFile);
-    }
-};
-
 // The photo lies centred across its frame.
 void ExpectCentred(QtPhotoWindow& window) {
     EXPECT_LE(std::abs(window.widget(imgMainPhoto)->geometry().center().x() -
@@ -203,284 +153,27 @@ void ExpectCentred(QtPhotoWindow& window) {
 
 // The fitted photo lies inside its frame, centred, its aspect kept.
 void ExpectFitted(QtPhotoWindow& window, int width, int height) {
-    QRect photo = window.widget(Ctl::imgMainPhoto)->geometry();
-    QRect frame = window.widget(Ctl::picPhotoFrame)->rect();
+    QRect photo = window.widget(imgMainPhoto)->geometry();
+    QRect frame = window.widget(picPhotoFrame)->rect();
     EXPECT_TRUE(frame.contains(photo)) << photo.width() << "x" << photo.height();
     EXPECT_NEAR(photo.width() * height, photo.height() * width, width + height);
     ExpectCentred(window);
     EXPECT_LE(std::abs(photo.center().y() - frame.center().y()), 2);
 }
 
-TEST_P(QtWindowTest, EditsThroughTheRealWidgets) {
-    seed("Front", false, 40, 30, 0x2244AA);
-    seed("Garden", true, 300, 200, 0x33AA55);
-    std::string added = WriteImageFile(scratch, "harbour.png", "png", 120, 90, 0xAA3322);
-
-    PicturePtr result = Edit([&](QtPhotoWindow& window) {
-        auto* list = Widget<QTreeWidget>(window, Ctl::lvwPicDescription);
-        auto* description = Widget<QLineEdit>(window, Ctl::txtDescription);
-        auto* save = Widget<QPushButton>(window, Ctl::cmdSave);
-        EXPECT_EQ(window.windowTitle().toStdString(), "CUST - [A1  Alice]");
-        ASSERT_EQ(list->topLevelItemCount(), 2);
-        EXPECT_TRUE(list->topLevelItem(1)->isSelected());
-        EXPECT_EQ(description->text().toStdString(), "Garden");
-        EXPECT_FALSE(save->isEnabled());
-        ExpectFitted(window, 300, 200);
-        EXPECT_EQ(window.Caption(Ctl::fraDetails).rfind("Photo - 300 x 200 Pixels (", 0), 0u);
-        SaveShot(window, "fitted");
-
-        // Typing and Save rename the shown photo.
-        TypeInto(description, QStringLiteral("Garden path"));
-        EXPECT_TRUE(save->isEnabled());
-        QTest::mouseClick(save, Qt::LeftButton);
-        EXPECT_FALSE(save->isEnabled());
-        EXPECT_EQ(list->topLevelItem(1)->text(0).toStdString(), "Garden path");
-
-        // The action menu adds a photo from the file the dialog gives back; no item is
-        // highlighted for it yet.
-        AddFromFile(window, added);
-        EXPECT_FALSE(Widget<QPushButton>(window, Ctl::chkAction)->isChecked());
-        EXPECT_EQ(description->text().toStdString(), "harbour.png");
-        EXPECT_EQ(window.windowTitle().toStdString(), "[Add Photo] - CUST - [A1  Alice]");
-        EXPECT_TRUE(list->selectedItems().isEmpty());
-        EXPECT_EQ(list->currentItem(), nullptr);
-        ExpectFitted(window, 120, 90);
-        SaveShot(window, "add-mode");
-        TypeInto(window.widget(Ctl::txtComments), QStringLiteral("by the sea"));
-        QTest::mouseClick(window.widget(Ctl::chkDefault), Qt::LeftButton);
-        QTest::mouseClick(save, Qt::LeftButton);
-        ASSERT_EQ(list->topLevelItemCount(), 3);
-        EXPECT_EQ(list->topLevelItem(0)->text(0).toStdString(), "harbour.png");
-
-        QTest::mouseClick(window.widget(Ctl::cmdClose), Qt::LeftButton);
-        EXPECT_TRUE(window.unloaded());
-    });
-    EXPECT_EQ(result->PixelWidth(), 120);
-
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[1].description, "Garden path");
-    EXPECT_EQ(rows[1].centre, 0x33AA55u);
-    EXPECT_FALSE(rows[1].isDefault);
-    EXPECT_EQ(rows[2].description, "harbour.png");
-    EXPECT_EQ(rows[2].comments, "by the sea");
-    EXPECT_TRUE(rows[2].isDefault);
-    EXPECT_EQ(rows[2].centre, 0xAA3322u);
+void ClickRow(QtPhotoWindow& window, int row) {
+    auto* list = Widget<QTreeWidget>(window, lvwPicDescription);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(row)).center());
 }
 
-TEST_P(QtWindowTest, EachCallGetsAFreshWindowOnTheCallingStore) {
-    auto store = newStore();
-    int opened = 0;
-    for (int call = 0; call < 2; ++call) {
-        WhenWindowOpens([&](QtPhotoWindow& window) {
-            EXPECT_EQ(window.form()->objcPhoto(), store.get());
-            EXPECT_FALSE(window.unloaded());
-            ++opened;
-            // An owner without photos: the fields read-only, Save disabled, no bars.
-            EXPECT_TRUE(Widget<QLineEdit>(window, Ctl::txtDescription)->isReadOnly());
-            EXPECT_TRUE(Widget<QPlainTextEdit>(window, Ctl::txtComments)->isReadOnly());
-            EXPECT_FALSE(window.widget(Ctl::chkDefault)->isEnabled());
-            EXPECT_FALSE(window.widget(Ctl::cmdSave)->isEnabled());
-            EXPECT_FALSE(window.widget(Ctl::HScLeftSet)->isVisible());
-            EXPECT_FALSE(window.widget(Ctl::VSctopSet)->isVisible());
-            SaveShot(window, "empty-owner");
-            // Nothing pending: one Escape closes the window.
-            QTest::keyClick(&window, Qt::Key_Escape);
-            EXPECT_TRUE(window.unloaded());
-        });
-        EXPECT_TRUE(store->EditPhoto("CUST", "A1", "Alice", db->connection())->IsEmpty());
-    }
-    EXPECT_EQ(opened, 2);
-    EXPECT_TRUE(interaction.shown.empty());
-    EXPECT_TRUE(stored().empty());
-}
-
-TEST_P(QtWindowTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
-    const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
-    for (int i = 0; i < 5; ++i)
-        seed(names[i], false, 40 + 10 * i, 30, 0x102030u * (i + 1),
-             std::string("about ") + names[i]);
-    Edit([&](QtPhotoWindow& window) {
-        auto* list = Widget<QTreeWidget>(window, Ctl::lvwPicDescription);
-        auto shows = [&](int index) {
-            SCOPED_TRACE(names[index]);
-            EXPECT_EQ(window.Text(Ctl::txtDescription), names[index]);
-            EXPECT_EQ(window.Text(Ctl::txtComments), std::string("about ") + names[index]);
-            EXPECT_EQ(window.Picture(Ctl::imgMainPhoto)->PixelWidth(), 40 + 10 * index);
-            ASSERT_NE(list->currentItem(), nullptr);
-            EXPECT_EQ(list->currentItem()->text(0).toStdString(), names[index]);
-            EXPECT_FALSE(window.widget(Ctl::cmdSave)->isEnabled());
-        };
-        list->setFocus();
-        const std::pair<Qt::Key, int> moves[] = {
-            {Qt::Key_Down, 1},   {Qt::Key_End, 4}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 4},
-            {Qt::Key_PageUp, 0}, {Qt::Key_D, 3},   {Qt::Key_Up, 2}};
-        for (auto [key, index] : moves) {
-            if (key == Qt::Key_D)
-                QTest::keyClicks(list, "d");
-            else
-                QTest::keyClick(list, key);
-            shows(index);
-        }
-        // Save acts on the photo the keyboard showed; a click shows an item as the keys do.
-        TypeInto(window.widget(Ctl::txtComments), QStringLiteral("über den Dächern"));
-        QTest::mouseClick(window.widget(Ctl::cmdSave), Qt::LeftButton);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(1)).center());
-        shows(1);
-
-        interaction.answers = {vbYes};
-        Choose(window, MenuItem::mnuDeleteCurrentPhoto,
-               [&](QMenu& menu) { SaveShot(window, "action-menu", &menu); });
-        EXPECT_EQ(lastMessage().prompt, "Delete Photo and it's details?");
-        EXPECT_EQ(list->topLevelItemCount(), 4);
-        EXPECT_TRUE(list->selectedItems().isEmpty());
-        EXPECT_EQ(list->currentItem(), nullptr);
-        EXPECT_TRUE(window.Picture(Ctl::imgMainPhoto)->IsEmpty());
-        // With no photo shown nothing offers to act on one.
-        Choose(window, MenuItem::None, [&](QMenu&) {
-            EXPECT_FALSE(window.action(MenuItem::mnuDeleteCurrentPhoto)->isEnabled());
-            EXPECT_FALSE(window.action(MenuItem::mnuCopyToClipboard)->isEnabled());
-        });
-        QTest::keyClick(list, Qt::Key_Down);
-        shows(0);
-        QTest::mouseClick(window.widget(Ctl::cmdClose), Qt::LeftButton);
-    });
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[1].description, "Charlie");
-    EXPECT_EQ(rows[1].comments, "über den Dächern");
-    for (const StoredPhoto& row : rows) EXPECT_NE(row.description, "Bravo");
-}
-
-TEST_P(QtWindowTest, EscapeAndTheCloseBoxOfferToSave) {
-    seed("Front", true);
-    std::string added = WriteImageFile(scratch, "harbour.jpg", "jpg", 120, 90, 0xAA3322);
-    services.interaction = DefaultServices().interaction;  // real message boxes
-    Edit([&](QtPhotoWindow& window) {
-        AddFromFile(window, added);
-        auto* description = Widget<QLineEdit>(window, Ctl::txtDescription);
-        TypeInto(description, QStringLiteral("Hafen bei Dämmerung"));
-        QString asked;
-        AnswerMessageBox(QMessageBox::Cancel, &asked, &window, "message-box");
-        QTest::keyClick(description, Qt::Key_Escape);
-        EXPECT_EQ(asked.toStdString(), "Save changes?");
-        asked.clear();
-        AnswerMessageBox(QMessageBox::Cancel, &asked);
-        window.close();  // as the title-bar close box does
-        EXPECT_EQ(asked.toStdString(), "Save changes?");
-        ASSERT_TRUE(window.isVisible());
-        EXPECT_EQ(description->text().toStdString(), "Hafen bei Dämmerung");
-        AnswerMessageBox(QMessageBox::Yes, &asked);
-        window.close();
-        EXPECT_TRUE(window.unloaded());
-    });
-    EXPECT_EQ(storedDescriptions(), (std::vector<std::string>{"Front", "Hafen bei Dämmerung"}));
-}
-
-TEST_P(QtWindowTest, ScrollBarsShowOnlyWithAPhotoToScroll) {
-    seed("Front", true);
-    std::string large = PhotoFile(900, 700, "Harbour at noon");
-    Edit([&](QtPhotoWindow& window) {
-        auto* horizontal = Widget<QScrollBar>(window, Ctl::HScLeftSet);
-        auto* vertical = Widget<QScrollBar>(window, Ctl::VSctopSet);
-        QWidget* photo = window.widget(Ctl::imgMainPhoto);
-        QWidget* frame = window.widget(Ctl::picPhotoFrame);
-        QTest::mouseClick(window.widget(Ctl::optActualsize), Qt::LeftButton);
-        EXPECT_FALSE(horizontal->isVisible());  // the 40 x 30 photo fits
-        AddFromFile(window, large);
-        ASSERT_TRUE(horizontal->isVisible());
-        ASSERT_TRUE(vertical->isVisible());
-        EXPECT_EQ(photo->width(), window.toPixelsX(900 * 15));
-        // The bars move the photo; at their ends its far edges come into the frame.
-        QTest::keyClick(horizontal, Qt::Key_End);
-        QTest::keyClick(vertical, Qt::Key_End);
-        EXPECT_EQ(window.Left(Ctl::imgMainPhoto), -horizontal->value());
-        EXPECT_EQ(window.Top(Ctl::imgMainPhoto), -vertical->value());
-        EXPECT_GT(photo->geometry().right(), frame->width() / 2);
-        EXPECT_LE(photo->geometry().right(), frame->width());
-        EXPECT_LE(photo->geometry().bottom(), frame->height());
-        // Scrolled to the caption in the photo's middle.
-        for (int page = 0; page < 25; ++page) QTest::keyClick(horizontal, Qt::Key_PageUp);
-        QTest::keyClick(vertical, Qt::Key_Home);
-        for (int page = 0; page < 18; ++page) QTest::keyClick(vertical, Qt::Key_PageDown);
-        EXPECT_EQ(window.Top(Ctl::imgMainPhoto), -3600);  // a page is 200 twips
-        SaveShot(window, "actual-size-scrolled");
-
-        // Add mode again, the dialog cancelled: no photo, no bars.
-        interaction.answers = {vbNo};
-        AddFromFile(window, "");
-        EXPECT_EQ(lastMessage().prompt, "Save changes?");
-        EXPECT_TRUE(window.form()->bAddMode);
-        EXPECT_FALSE(horizontal->isVisible());
-        EXPECT_FALSE(vertical->isVisible());
-        QTest::mouseClick(window.widget(Ctl::cmdClose), Qt::LeftButton);
-    });
-    EXPECT_EQ(storedDescriptions(), std::vector<std::string>{"Front"});
-}
-
-// At twice the resolution every control stays inside the window and its text fits, and the
-// fitted photo is drawn from the screen's own pixels, not blown up.
-TEST_P(QtWindowTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
-    if (qApp->devicePixelRatio() < 2) {
-        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=%1.%2")
-                         .arg(QString::fromUtf8(test->test_suite_name()),
-                              QString::fromUtf8(test->name()))});
-        ASSERT_TRUE(child.waitForFinished(120000));
-        EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
-        return;
-    }
-    std::string noisy = PhotoFile(600, 400);
-    Edit([&](QtPhotoWindow& window) {
-        AddFromFile(window, noisy);
-        ExpectFitted(window, 600, 400);
-        for (QWidget* w : window.findChildren<QWidget*>()) {
-            if (!w->isVisible() || w->parentWidget() != &window) continue;
-            EXPECT_TRUE(window.rect().contains(w->geometry())) << w->metaObject()->className();
-            bool text = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w);
-            if (!text) continue;
-            EXPECT_LE(w->sizeHint().width(), w->width()) << w->metaObject()->className();
-            EXPECT_LE(w->fontMetrics().height(), w->height()) << w->metaObject()->className();
-        }
-        // A blown-up copy repeats each pixel in a 2 x 2 block; a sharp one seldom does.
-        QImage drawn = window.widget(Ctl::imgMainPhoto)->grab().toImage();
-        ASSERT_EQ(drawn.width(), 2 * window.widget(Ctl::imgMainPhoto)->width());
-        int blocks = 0, repeated = 0;
-        for (int y = 0; y + 1 < drawn.height(); y += 2)
-            for (int x = 0; x + 1 < drawn.width(); x += 2, ++blocks) {
-                QRgb p = drawn.pixel(x, y);
-                repeated += p == drawn.pixel(x + 1, y) && p == drawn.pixel(x, y + 1) &&
-                            p == drawn.pixel(x + 1, y + 1);
-            }
-        EXPECT_LT(repeated, blocks / 10);
-
-        // At actual size each photo pixel covers 2 x 2 screen pixels, unblurred.
-        QTest::mouseClick(window.widget(Ctl::optActualsize), Qt::LeftButton);
-        drawn = window.widget(Ctl::imgMainPhoto)->grab().toImage();
-        QImage photo(QString::fromStdString(noisy));
-        for (QPoint p : {QPoint(0, 0), QPoint(101, 57), QPoint(220, 199)})
-            EXPECT_EQ(drawn.pixel(2 * p.x() + 1, 2 * p.y() + 1), photo.pixel(p)) << p.x();
-        QTest::mouseClick(window.widget(Ctl::optFit), Qt::LeftButton);
-        interaction.answers = {vbNo};
-        AddFromFile(window, PhotoFile(640, 480, "Quay at dusk"));
-        SaveShot(window, "hidpi-2x");
-        interaction.answers = {vbNo};
-        QTest::keyClick(&window, Qt::Key_Escape);
-        EXPECT_EQ(lastMessage().prompt, "Save changes?");
-        EXPECT_TRUE(window.unloaded());
-    });
-}
-
-// The window's logic on a window shown without its modal loop, driven case by case.
-class FrmPhotoTest : public QtWindowTest {
+// Most cases show the window without its modal loop, as the launcher does but for exec.
+class FrmPhotoTest : public PhotoTest {
   protected:
+    void SetUp() override {
+        PhotoTest::SetUp();
+        InstallQtPhotoEditor();
+    }
     void Open(double maxSize = 0, double backColor = 0) {
         form.reset();
         window = std::make_unique<QtPhotoWindow>();
@@ -503,11 +196,6 @@ class FrmPhotoTest : public QtWindowTest {
     }
     void Type(Ctl box, const char* text) { TypeInto(window->widget(box), QString::fromUtf8(text)); }
     void Click(Ctl c) { QTest::mouseClick(window->widget(c), Qt::LeftButton); }
-    void ClickRow(int row) {
-        auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->topLevelItem(row)).center());
-    }
     Lines ListTexts() {
         Lines texts;
         for (int i = 1; i <= window->ListCount(); ++i) texts.push_back(window->ListText(i));
@@ -527,6 +215,22 @@ class FrmPhotoTest : public QtWindowTest {
         EXPECT_EQ(lastMessage().title, title);
         EXPECT_EQ(lastMessage().style, style);
     }
+    // A PNG photo file: fine noise, which shows at once whether it was drawn blurred, or a
+    // captioned sample photo.
+    std::string PhotoFile(int width, int height, const char* caption = nullptr) {
+        QImage image(width, height, QImage::Format_RGB32);
+        if (caption) {
+            image = ImageOf(*MakeSamplePicture(width, height, caption));
+        } else {
+            QRandomGenerator noise(19);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    image.setPixel(x, y, noise.generate() | 0xFF000000u);
+        }
+        std::string path = scratch + (caption ? caption : "noise") + ".png";
+        EXPECT_TRUE(image.save(QString::fromStdString(path)));
+        return path;
+    }
 
     std::unique_ptr<CPicture> store;
     std::unique_ptr<QtPhotoWindow> window;
@@ -543,14 +247,16 @@ TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
     EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");
     EXPECT_FALSE(SaveEnabled());
     EXPECT_FALSE(window->widget(chkDefault)->isEnabled());
+    EXPECT_FALSE(window->widget(HScLeftSet)->isVisible() || window->widget(VSctopSet)->isVisible());
+    EXPECT_TRUE(Widget<QPlainTextEdit>(*window, txtComments)->isReadOnly());
     EXPECT_EQ(window->BackColor(txtComments), kColorButtonFace);
     Type(txtDescription, "typed");
     EXPECT_EQ(window->Text(txtDescription), "");
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
-    // The design colour stays with no store colour; the list has one titled column.
-    EXPECT_EQ(window->BackColor(frmPhoto), kColorButtonFace);
+    EXPECT_EQ(window->BackColor(frmPhoto), kColorButtonFace);  // no store colour
     ASSERT_EQ(list->columnCount(), 1);
     EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Description");
+    SaveShot(*window, "empty-owner");
 
     // The first add unlocks the fields.
     Choose(*window, MenuItem::mnuAddFromFile);
@@ -560,6 +266,33 @@ TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
 
     Open(0, 255.5);  // halves round to even
     EXPECT_EQ(window->BackColor(frmPhoto), 256u);
+}
+
+// Each EditPhoto call shows a fresh window on the calling store and gives back the owner's
+// photo as the window left it.
+TEST_P(FrmPhotoTest, EditPhotoShowsAFreshWindowOnTheCallingStore) {
+    auto store = newStore();
+    for (int call = 0; call < 2; ++call) {
+        bool opened = false;
+        WhenWindowOpens([&](QtPhotoWindow& window) {
+            opened = true;
+            EXPECT_EQ(window.form()->objcPhoto(), store.get());
+            EXPECT_FALSE(window.unloaded());
+            if (call == 1) {
+                ClickRow(window, 1);
+                QTest::mouseClick(window.widget(chkDefault), Qt::LeftButton);
+                QTest::mouseClick(window.widget(cmdSave), Qt::LeftButton);
+            }
+            QTest::keyClick(&window, Qt::Key_Escape);  // nothing pending: it closes
+            EXPECT_TRUE(window.unloaded());
+        });
+        PicturePtr back = store->EditPhoto("CUST", "A1", "Alice", db->connection());
+        EXPECT_TRUE(opened);
+        EXPECT_EQ(back->PixelWidth(), call == 0 ? 0 : 120);
+        seed("Front", true);
+        seed("Side", false, 120, 90);
+    }
+    EXPECT_TRUE(interaction.shown.empty());
 }
 
 TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
@@ -581,8 +314,7 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     EXPECT_EQ(window->Text(txtComments), "seeded");
     EXPECT_EQ(window->Value(chkDefault), 1);
     EXPECT_EQ(PixelAt(*window->Picture(imgMainPhoto), 20, 15), 0x778899u);
-    // A small photo is shown at its natural size, centred.
-    EXPECT_EQ(window->widget(imgMainPhoto)->size(), QSize(40, 30));
+    EXPECT_EQ(window->widget(imgMainPhoto)->size(), QSize(40, 30));  // a small photo as it is
     ExpectCentred(*window);
     EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 40 x 30 Pixels (", 0), 0u);
 
@@ -632,10 +364,12 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     EXPECT_EQ(window->Value(chkAction), 0);
     EXPECT_FALSE(form->bMenuShowing);
 
-    // The dialog was cancelled: add mode with empty fields; only a description enables Save.
+    // The dialog was cancelled: add mode with empty fields and no item highlighted; only a
+    // description enables Save.
     EXPECT_TRUE(form->bAddMode);
     EXPECT_EQ(window->Text(txtDescription), "");
     EXPECT_EQ(form->sSelectedKey, "");
+    EXPECT_EQ(Widget<QTreeWidget>(*window, lvwPicDescription)->currentItem(), nullptr);
     EXPECT_EQ(window->Caption(frmPhoto), "[Add Photo] - CUST - [A1  Alice]");
     EXPECT_EQ(window->focusWidget(), window->widget(txtDescription));
     Type(txtComments, "only comments");
@@ -650,7 +384,7 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
 
     // A list click drops the pending add without a question and enters edit mode.
     std::size_t asked = interaction.shown.size();
-    ClickRow(1);
+    ClickRow(*window, 1);
     EXPECT_EQ(interaction.shown.size(), asked);
     EXPECT_TRUE(form->bEditMode);
     EXPECT_EQ(window->Text(txtDescription), "Side");
@@ -699,15 +433,14 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     EXPECT_FALSE(SaveEnabled());
 }
 
-TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
+// Edits replace the shown photo's row only; deleting asks, and the last photo leaves add mode.
+TEST_P(FrmPhotoTest, EditsAndDeletesActOnTheShownPhoto) {
     seed("Front", false, 40, 30, 0x111111);
-    seed("Side", false, 40, 30, 0x222222);
+    seed("Side", true, 40, 30, 0x222222);
     Open();
-    ClickRow(1);
     Type(txtDescription, "FRONT");
     Click(cmdSave);
     ExpectAsked("Description already exists. Enter a unique one!", "Decription Already Exists", 48);
-
     Type(txtDescription, "Profile");
     Click(cmdSave);
     EXPECT_EQ(ListTexts(), (Lines{"Front", "Profile"}));
@@ -723,41 +456,14 @@ TEST_P(FrmPhotoTest, EditSavesReplaceTheShownPhotoOnly) {
     EXPECT_EQ(rows[1].comments, "second save");
     EXPECT_EQ(rows[1].centre, 0x222222u);
 
-    // And a delete after it removes that row.
-    interaction.answers = {vbYes};
-    Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
-    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
-    EXPECT_EQ(ListTexts(), Lines{"Front"});
-}
-
-TEST_P(FrmPhotoTest, OversizedPhotoIsRefused) {
-    seed("Front", false);
-    files = {WriteImageFile(scratch, "large.bmp", "bmp", 100, 100)};
-    Open(1.5);
-    Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(lastMessage().prompt.rfind(
-                  "This Photo is bigger than the maximum photo size: 1.5KB, Photo size: ", 0),
-              0u)
-        << lastMessage().prompt;
-    EXPECT_TRUE(form->bPhotoTooBig);
-    EXPECT_FALSE(SaveEnabled());
-
-    Type(txtDescription, "too big");
-    Click(cmdSave);
-    ExpectAsked("Photo too big!!! Maximum size allowed: 1.5 KB in bitmap format", "", 48);
-    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
-}
-
-TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
-    seed("Only", true);
-    Open();
-    for (int answer : {vbNo, vbCancel}) {
+    for (int answer : {vbNo, vbCancel, vbYes}) {
         interaction.answers = {answer};
         Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
         ExpectAsked("Delete Photo and it's details?", "Photo Delete Confirm", 35);
-        EXPECT_EQ(storedDescriptions(), Lines{"Only"});
-        EXPECT_EQ(window->Text(txtDescription), "Only");
     }
+    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+    EXPECT_EQ(ListTexts(), Lines{"Front"});
+    ClickRow(*window, 0);
     interaction.answers = {vbYes};
     Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
     EXPECT_TRUE(stored().empty());
@@ -766,7 +472,6 @@ TEST_P(FrmPhotoTest, DeletingAsksAndTheLastPhotoLeavesAddMode) {
     EXPECT_EQ(form->sSelectedKey, "");
     EXPECT_EQ(window->Text(txtDescription), "");
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
-
     form->mnuDeleteCurrentPhoto_Click();
     ExpectAsked("There are no Photos to delete", "No Photos", 48);
 }
@@ -804,11 +509,14 @@ TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
     EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
 }
 
+// A file that cannot be read or is over the size limit is refused; a good one is added, and
+// copying puts the shown photo on the clipboard.
 TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
     std::string broken = scratch + "broken.jpg";
     LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
-    files = {broken, WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633)};
-    Open();
+    files = {broken, WriteImageFile(scratch, "large.bmp", "bmp", 100, 100),
+             WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633)};
+    Open(10);
     Choose(*window, MenuItem::mnuAddFromFile);
     EXPECT_EQ(lastMessage().style, 48);
     EXPECT_TRUE(form->bAddMode);
@@ -816,13 +524,26 @@ TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
 
     Choose(*window, MenuItem::mnuAddFromFile);
-    ASSERT_EQ(dialogs.size(), 2u);
-    EXPECT_EQ(dialogs[1].first, 4096 + 8 + 4);
-    EXPECT_EQ(dialogs[1].second, kelvo::frmPhoto::kPhotoFileFilter);
+    EXPECT_EQ(lastMessage().prompt.rfind(
+                  "This Photo is bigger than the maximum photo size: 10KB, Photo size: ", 0),
+              0u)
+        << lastMessage().prompt;
+    EXPECT_TRUE(form->bPhotoTooBig);
+    EXPECT_FALSE(SaveEnabled());
+    Type(txtDescription, "too big");
+    Click(cmdSave);
+    ExpectAsked("Photo too big!!! Maximum size allowed: 10 KB in bitmap format", "", 48);
+    EXPECT_TRUE(stored().empty());
+
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[2].first, 4096 + 8 + 4);
+    EXPECT_EQ(dialogs[2].second, kelvo::frmPhoto::kPhotoFileFilter);
     EXPECT_EQ(window->Text(txtDescription), "sunset.png");
     EXPECT_TRUE(form->bChanged);
     EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
-
+    SaveShot(*window, "add-mode");
     Click(cmdSave);
     std::vector<StoredPhoto> rows = stored();
     ASSERT_EQ(rows.size(), 1u);
@@ -830,7 +551,6 @@ TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
     EXPECT_EQ(rows[0].height, 48);
     EXPECT_EQ(rows[0].centre, 0xCC6633u);
 
-    // Copy puts the shown photo on the clipboard; the menu then offers pasting.
     Choose(*window, MenuItem::mnuCopyToClipboard);
     ASSERT_TRUE(clipboard.held);
     EXPECT_EQ(clipboard.held->Handle(), window->Picture(imgMainPhoto)->Handle());
@@ -842,43 +562,195 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     seed("Tall", false, 100, 265);
     seed("Long", false, 2500, 20);
     Open();
+    auto* horizontal = Widget<QScrollBar>(*window, HScLeftSet);
+    auto* vertical = Widget<QScrollBar>(*window, VSctopSet);
     auto expectFitted = [&] {
         EXPECT_TRUE(window->Stretch(imgMainPhoto));
         ExpectFitted(*window, 4, 3);
-        EXPECT_FALSE(window->Visible(HScLeftSet));
-        EXPECT_FALSE(window->Visible(VSctopSet));
+        EXPECT_FALSE(horizontal->isVisible() || vertical->isVisible());
     };
     expectFitted();
+    SaveShot(*window, "fitted");
 
     // At actual size the bars reach the photo's far edges.
     Click(optActualsize);
     EXPECT_FALSE(window->Stretch(imgMainPhoto));
     EXPECT_EQ(window->Width(imgMainPhoto), 400 * 15);
-    ASSERT_TRUE(window->Visible(HScLeftSet));
-    EXPECT_TRUE(window->Visible(VSctopSet));
+    ASSERT_TRUE(horizontal->isVisible() && vertical->isVisible());
     EXPECT_TRUE(window->Visible(fraHideBackGround0));
     const int wideMax = window->Max(HScLeftSet);
     EXPECT_GE(wideMax, window->Width(imgMainPhoto) - window->ScaleWidth(picPhotoFrame));
     EXPECT_GE(window->Max(VSctopSet),
               window->Height(imgMainPhoto) - window->ScaleHeight(picPhotoFrame));
     EXPECT_TRUE(SaveEnabled());  // choosing a view enables Save within the limit
-    Widget<QScrollBar>(*window, HScLeftSet)->setValue(700);
+    horizontal->setValue(700);
     EXPECT_EQ(window->Left(imgMainPhoto), -700);
 
     // A photo exactly as high as the area overflows; a range past 32767 keeps the old one.
-    ClickRow(1);
-    EXPECT_TRUE(window->Visible(VSctopSet));
+    ClickRow(*window, 1);
+    EXPECT_TRUE(vertical->isVisible());
     EXPECT_GT(window->Max(VSctopSet), 0);
-    EXPECT_FALSE(window->Visible(HScLeftSet));
+    EXPECT_FALSE(horizontal->isVisible());
     ExpectCentred(*window);
-    ClickRow(2);
-    EXPECT_TRUE(window->Visible(HScLeftSet));
+    ClickRow(*window, 2);
+    EXPECT_TRUE(horizontal->isVisible());
     EXPECT_EQ(window->Max(HScLeftSet), wideMax);
 
-    // Back to fitted: the bars go, the photo is fitted again.
-    ClickRow(0);
+    // The keys move the bars; at their ends the photo's far edges come into the frame.
+    files = {PhotoFile(900, 700, "Harbour at noon")};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    QWidget* photo = window->widget(imgMainPhoto);
+    QWidget* frame = window->widget(picPhotoFrame);
+    EXPECT_EQ(photo->width(), window->toPixelsX(900 * 15));
+    QTest::keyClick(horizontal, Qt::Key_End);
+    QTest::keyClick(vertical, Qt::Key_End);
+    EXPECT_EQ(window->Left(imgMainPhoto), -horizontal->value());
+    EXPECT_EQ(window->Top(imgMainPhoto), -vertical->value());
+    EXPECT_GT(photo->geometry().right(), frame->width() / 2);
+    EXPECT_LE(photo->geometry().right(), frame->width());
+    EXPECT_LE(photo->geometry().bottom(), frame->height());
+    for (int page = 0; page < 25; ++page) QTest::keyClick(horizontal, Qt::Key_PageUp);
+    QTest::keyClick(vertical, Qt::Key_Home);
+    for (int page = 0; page < 18; ++page) QTest::keyClick(vertical, Qt::Key_PageDown);
+    EXPECT_EQ(window->Top(imgMainPhoto), -3600);  // a page is 200 twips
+    SaveShot(*window, "actual-size-scrolled");
+
+    // Add mode again, the dialog cancelled: no photo, no bars. Back to fitted on a photo.
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(lastMessage().prompt, "Save changes?");
+    EXPECT_FALSE(horizontal->isVisible() || vertical->isVisible());
+    ClickRow(*window, 0);
     Click(optFit);
     expectFitted();
+}
+
+TEST_P(FrmPhotoTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
+    const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
+    for (int i = 0; i < 5; ++i)
+        seed(names[i], false, 40 + 10 * i, 30, 0x102030u * (i + 1),
+             std::string("about ") + names[i]);
+    Open();
+    auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
+    auto shows = [&](int index) {
+        SCOPED_TRACE(names[index]);
+        EXPECT_EQ(window->Text(txtDescription), names[index]);
+        EXPECT_EQ(window->Text(txtComments), std::string("about ") + names[index]);
+        EXPECT_EQ(window->Picture(imgMainPhoto)->PixelWidth(), 40 + 10 * index);
+        ASSERT_NE(list->currentItem(), nullptr);
+        EXPECT_EQ(list->currentItem()->text(0).toStdString(), names[index]);
+        EXPECT_FALSE(SaveEnabled());
+    };
+    list->setFocus();
+    const std::pair<Qt::Key, int> moves[] = {
+        {Qt::Key_Down, 1},   {Qt::Key_End, 4}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 4},
+        {Qt::Key_PageUp, 0}, {Qt::Key_D, 3},   {Qt::Key_Up, 2}};
+    for (auto [key, index] : moves) {
+        if (key == Qt::Key_D)
+            QTest::keyClicks(list, "d");
+        else
+            QTest::keyClick(list, key);
+        shows(index);
+    }
+    // Save acts on the photo the keyboard showed; a click shows an item as the keys do.
+    Type(txtComments, "über den Dächern");
+    Click(cmdSave);
+    ClickRow(*window, 1);
+    shows(1);
+
+    interaction.answers = {vbYes};
+    Choose(*window, MenuItem::mnuDeleteCurrentPhoto,
+           [&](QMenu& menu) { SaveShot(*window, "action-menu", &menu); });
+    EXPECT_EQ(list->topLevelItemCount(), 4);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->currentItem(), nullptr);
+    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
+    Choose(*window, MenuItem::None, [&](QMenu&) { EXPECT_FALSE(Offered()[2] || Offered()[3]); });
+    QTest::keyClick(list, Qt::Key_Down);
+    shows(0);
+    std::vector<StoredPhoto> rows = stored();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1].description, "Charlie");
+    EXPECT_EQ(rows[1].comments, "über den Dächern");
+    for (const StoredPhoto& row : rows) EXPECT_NE(row.description, "Bravo");
+}
+
+TEST_P(FrmPhotoTest, EscapeAndTheCloseBoxOfferToSave) {
+    seed("Front", true);
+    files = {WriteImageFile(scratch, "harbour.jpg", "jpg", 120, 90, 0xAA3322)};
+    services.interaction = DefaultServices().interaction;  // real message boxes
+    Open();
+    Choose(*window, MenuItem::mnuAddFromFile);
+    auto* description = Widget<QLineEdit>(*window, txtDescription);
+    TypeInto(description, QStringLiteral("Hafen bei Dämmerung"));
+    QString asked;
+    AnswerMessageBox(QMessageBox::Cancel, &asked, window.get(), "message-box");
+    QTest::keyClick(description, Qt::Key_Escape);
+    EXPECT_EQ(asked.toStdString(), "Save changes?");
+    asked.clear();
+    AnswerMessageBox(QMessageBox::Cancel, &asked);
+    window->close();  // as the title-bar close box does
+    EXPECT_EQ(asked.toStdString(), "Save changes?");
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(description->text().toStdString(), "Hafen bei Dämmerung");
+    AnswerMessageBox(QMessageBox::Yes, &asked);
+    window->close();
+    EXPECT_TRUE(window->unloaded());
+    EXPECT_EQ(storedDescriptions(), (Lines{"Front", "Hafen bei Dämmerung"}));
+}
+
+// At twice the resolution every control stays inside the window and its text fits, and the
+// fitted photo is drawn from the screen's own pixels, not blown up.
+TEST_P(FrmPhotoTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
+    if (qApp->devicePixelRatio() < 2) {
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=%1.%2")
+                         .arg(QString::fromUtf8(test->test_suite_name()),
+                              QString::fromUtf8(test->name()))});
+        ASSERT_TRUE(child.waitForFinished(120000));
+        EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+        return;
+    }
+    std::string noisy = PhotoFile(600, 400);
+    files = {noisy, PhotoFile(640, 480, "Quay at dusk")};
+    Open();
+    Choose(*window, MenuItem::mnuAddFromFile);
+    ExpectFitted(*window, 600, 400);
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->parentWidget() != window.get()) continue;
+        EXPECT_TRUE(window->rect().contains(w->geometry())) << w->metaObject()->className();
+        if (!qobject_cast<QLabel*>(w) && !qobject_cast<QAbstractButton*>(w)) continue;
+        EXPECT_LE(w->sizeHint().width(), w->width()) << w->metaObject()->className();
+        EXPECT_LE(w->fontMetrics().height(), w->height()) << w->metaObject()->className();
+    }
+    // A blown-up copy repeats each pixel in a 2 x 2 block; a sharp one seldom does.
+    QImage drawn = window->widget(imgMainPhoto)->grab().toImage();
+    ASSERT_EQ(drawn.width(), 2 * window->widget(imgMainPhoto)->width());
+    int blocks = 0, repeated = 0;
+    for (int y = 0; y + 1 < drawn.height(); y += 2)
+        for (int x = 0; x + 1 < drawn.width(); x += 2, ++blocks) {
+            QRgb p = drawn.pixel(x, y);
+            repeated += p == drawn.pixel(x + 1, y) && p == drawn.pixel(x, y + 1) &&
+                        p == drawn.pixel(x + 1, y + 1);
+        }
+    EXPECT_LT(repeated, blocks / 10);
+
+    // At actual size each photo pixel covers 2 x 2 screen pixels, unblurred.
+    Click(optActualsize);
+    drawn = window->widget(imgMainPhoto)->grab().toImage();
+    QImage photo(QString::fromStdString(noisy));
+    for (QPoint p : {QPoint(0, 0), QPoint(101, 57), QPoint(220, 199)})
+        EXPECT_EQ(drawn.pixel(2 * p.x() + 1, 2 * p.y() + 1), photo.pixel(p)) << p.x();
+    Click(optFit);
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    SaveShot(*window, "hidpi-2x");
 }
 
 TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
@@ -934,7 +806,6 @@ TEST(QtPhotoWindowWidgets, HandlerErrorsAreShownNotLogged) {
     window.attach(nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Db, QtWindowTest, testing::ValuesIn(TestBackends()), BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, FrmPhotoTest, testing::ValuesIn(TestBackends()), BackendName);
 
 }  // namespace
