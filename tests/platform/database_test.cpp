@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 
 #include "platform/db/database.h"
@@ -17,7 +16,7 @@ constexpr std::int64_t kChunk = 16384;
 
 struct Photo {
     std::string code, descr, grp;
-    bool def = false;
+    Variant def = false;
 };
 
 class DatabaseTest : public testing::TestWithParam<std::string> {
@@ -54,13 +53,15 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
     }
 
     template <typename F>
-    static std::string errorOf(F&& f) {
+    static testing::AssertionResult failsSaying(const std::string& part, F&& f) {
         try {
             f();
         } catch (const Error& error) {
-            return error.what();
+            if (std::string(error.what()).find(part) != std::string::npos)
+                return testing::AssertionSuccess();
+            return testing::AssertionFailure() << "the error says: " << error.what();
         }
-        return "(no error)";
+        return testing::AssertionFailure() << "no error";
     }
 
     std::unique_ptr<TestDatabase> db_;
@@ -69,21 +70,17 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
 TEST_P(DatabaseTest, CountsAndMovementOnEmptyOneAndManyRows) {
     auto empty = open();
     EXPECT_EQ(empty->RecordCount(), 0);
-    EXPECT_TRUE(empty->BOF());
-    EXPECT_TRUE(empty->EOF());
+    EXPECT_TRUE(empty->BOF() && empty->EOF());
     EXPECT_THROW(empty->MoveNext(), Error);
     EXPECT_THROW(empty->MoveFirst(), Error);
 
     add({"A1", "Front", "CUST"});
     auto one = open();
     EXPECT_EQ(one->RecordCount(), 1);
-    EXPECT_FALSE(one->BOF());
-    EXPECT_FALSE(one->EOF());
-    EXPECT_EQ(descr(*one), "Front");
+    EXPECT_FALSE(one->BOF() || one->EOF());
     EXPECT_TRUE(one->Fields("COMMENTS").Value().isNull());
     one->MoveNext();
-    EXPECT_TRUE(one->EOF());
-    EXPECT_FALSE(one->BOF());
+    EXPECT_TRUE(one->EOF() && !one->BOF());
     EXPECT_THROW(one->MoveNext(), Error);
 
     add({"A1", "Back", "CUST", true});
@@ -93,7 +90,6 @@ TEST_P(DatabaseTest, CountsAndMovementOnEmptyOneAndManyRows) {
     auto many = open({{"CODE", "A1"}, {"GRP", "CUST"}}, "DESCR");
     EXPECT_EQ(many->RecordCount(), 3);
     EXPECT_EQ(walk(*many), (std::vector<std::string>{"Back", "Front", "Side"}));
-    EXPECT_TRUE(many->EOF());
     many->MovePrevious();
     EXPECT_EQ(descr(*many), "Side");
     many->MovePrevious();
@@ -113,11 +109,8 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
         add({"123", d, "CUST"});
     add({"X9", "Front", "CUST"});
     add({"U1", "été à Genève", "CUST"});
-    auto rs = open({}, "");
-    ASSERT_EQ(rs->RecordCount(), 7);
-
+    auto rs = open();
     rs->Find("DESCR='BACK'");
-    ASSERT_FALSE(rs->EOF());
     EXPECT_EQ(descr(*rs), "Back");
     rs->Find("DESCR='back'");  // the current row itself matches
     EXPECT_EQ(descr(*rs), "Back");
@@ -129,20 +122,16 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     rs->Find("DESCR='NOWHERE'");
     EXPECT_TRUE(rs->EOF());
 
-    rs->MoveFirst();
-    rs->Find("DESCR='ÉTÉ À GENÈVE'");
-    ASSERT_FALSE(rs->EOF());
-    EXPECT_EQ(rs->Fields("CODE").Value().toText(), "U1");
-    rs->MoveFirst();
-    for (const char* quoted : {"DESCR='O'BRIEN'S CAR'", "DESCR = 'o''Brien''s car'"}) {
-        rs->MoveFirst();
-        rs->Find(quoted);
-        ASSERT_FALSE(rs->EOF()) << quoted;
-        EXPECT_EQ(descr(*rs), "O'Brien's car");
-        rs->Filter(quoted);
-        EXPECT_EQ(rs->RecordCount(), 1) << quoted;
+    // Quotes inside a text value come plain or doubled.
+    for (auto [criterion, found] : {std::pair{"DESCR='O'BRIEN'S CAR'", "O'Brien's car"},
+                                    {"DESCR = 'o''Brien''s car'", "O'Brien's car"},
+                                    {"DESCR='ÉTÉ À GENÈVE'", "été à Genève"}}) {
+        rs->Filter("");
+        rs->Find(criterion);
+        EXPECT_EQ(rs->EOF() ? "EOF" : descr(*rs), found);
+        rs->Filter(criterion);
+        EXPECT_EQ(rs->RecordCount(), 1) << criterion;
     }
-
     rs->Filter("CODE=123");
     EXPECT_EQ(rs->RecordCount(), 5);
     EXPECT_EQ(rs->Filter(), "CODE=123");
@@ -153,21 +142,18 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
     EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_TRUE(rs->BOF() && rs->EOF());
     rs->Filter("");
-    EXPECT_EQ(rs->RecordCount(), 7);
     EXPECT_EQ(walk(*rs).size(), 7u);
-
     for (const char* bad : {"CODE=A1", "DESCR='Front", "DESCR", "NOPE='x'", "=1", "DESCR=''x"}) {
         EXPECT_THROW(rs->Filter(bad), Error) << bad;
         EXPECT_THROW(rs->Find(bad), Error) << bad;
     }
-    EXPECT_NE(errorOf([&] { rs->Filter("CODE=A1"); }).find("CODE=A1"), std::string::npos);
-    EXPECT_NE(errorOf([&] { rs->Find("NOPE='x'"); }).find("NOPE"), std::string::npos);
+    EXPECT_TRUE(failsSaying("CODE=A1", [&] { rs->Filter("CODE=A1"); }));
+    EXPECT_TRUE(failsSaying("NOPE", [&] { rs->Find("NOPE='x'"); }));
     EXPECT_EQ(rs->RecordCount(), 7);  // a refused filter leaves the set as it was
 }
 
 TEST_P(DatabaseTest, FindFirstTrueLandsOnTheNextFlaggedRowOfTheSet) {
-    for (const char* d : {"a", "b", "c", "d", "e"})
-        add({"1", d, "CUST", std::string(d) == "b" || std::string(d) == "d"});
+    for (const char* d : {"a", "b", "c", "d", "e"}) add({"1", d, "CUST", *d == 'b' || *d == 'd'});
     add({"2", "0", "CUST", true});  // another owner's flag is outside the set
     auto rs = open({{"CODE", "1"}}, "DESCR");
     const auto next = [&] {
@@ -181,20 +167,14 @@ TEST_P(DatabaseTest, FindFirstTrueLandsOnTheNextFlaggedRowOfTheSet) {
     rs->MoveNext();
     EXPECT_EQ(next(), "EOF");
 
-    // Flags written after Open count; rows outside the filter are passed over.
     rs->MoveFirst();
     rs->MoveNext();
-    rs->Fields("DEF").Value(false);
-    rs->Update();
-    rs->MoveLast();
-    rs->Fields("DEF").Value(true);
+    rs->Fields("DEF").Value(false);  // a flag written after Open counts
     rs->Update();
     rs->MoveFirst();
     EXPECT_EQ(next(), "d");
     rs->Filter("DEF=0");  // a number matches itself only, not the greater true
-    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"a", "b", "c"}));
-    rs->Filter("DESCR='e'");
-    EXPECT_EQ(next(), "e");
+    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"a", "b", "c", "e"}));
 }
 
 TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
@@ -216,7 +196,6 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
     rs->MoveNext();
     EXPECT_TRUE(rs->EOF());  // and last
-
     rs->MoveFirst();
     EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "edited");
 
@@ -226,22 +205,15 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     EXPECT_FALSE(rs->EOF());  // stays current until a move
     rs->MoveNext();
     EXPECT_EQ(descr(*rs), "Third");
-
     same->MoveFirst();  // rewritten rows are followed on the same connection
     EXPECT_EQ(same->Fields("COMMENTS").Value().toText(), "edited");
     for (Recordset* seen : {same.get(), other.get()}) {
         EXPECT_EQ(seen->RecordCount(), 2);  // keys taken before the changes
         seen->Requery(-1);
-        EXPECT_EQ(seen->RecordCount(), 2);
         EXPECT_EQ(walk(*seen), (std::vector<std::string>{"First", "Third"}));
         seen->MoveFirst();
         EXPECT_EQ(seen->Fields("COMMENTS").Value().toText(), "edited");
     }
-    rs->Requery(-1);
-    EXPECT_EQ(rs->RecordCount(), 2);
-    EXPECT_FALSE(rs->BOF());
-    EXPECT_EQ(descr(*rs), "First");
-
     // A row read together with an earlier one is read again once another connection changed
     // it. (On PostgreSQL a row of a table without a key gets a new identity instead.)
     if (GetParam() != "sqlite") return;
@@ -262,7 +234,7 @@ TEST_P(DatabaseTest, GroupedReadsEndCleanlyAndLeaveTheHostsTransactionOpen) {
         const Connection::ReadsTogether inner(db_->connection().get());
         EXPECT_EQ(walk(*rs), (std::vector<std::string>{"First", "Second"}));
     }
-    // Another connection can write at once (no lock kept), and the change is read.
+    // No lock is kept: another connection writes at once, and the change is read.
     db_->OpenAnother()->Execute("UPDATE PHOTOS SET COMMENTS = ?", {"elsewhere"});
     if (GetParam() == "sqlite") {
         rs->MoveFirst();
@@ -280,7 +252,6 @@ TEST_P(DatabaseTest, GroupedReadsEndCleanlyAndLeaveTheHostsTransactionOpen) {
     db_->connection()->Execute("ROLLBACK");
     rs->Requery();
     EXPECT_EQ(rs->RecordCount(), 2);
-
     // A connection closed while its reads are grouped, or none at all, is harmless.
     auto closing = db_->OpenAnother();
     {
@@ -293,78 +264,52 @@ TEST_P(DatabaseTest, GroupedReadsEndCleanlyAndLeaveTheHostsTransactionOpen) {
     add({"B2", "Later", "CUST"});
 }
 
-TEST_P(DatabaseTest, RowIdentitiesSurviveChangesInTheMiddleOfTheSet) {
-    // The photo table has no primary key, and the same values twice.
-    for (int i = 0; i < 6; ++i) add({"A1", "row" + std::to_string(i), "CUST"});
-    add({"A1", "row2", "CUST"});
-    auto rs = open({{"GRP", "CUST"}});
-    ASSERT_EQ(rs->RecordCount(), 7);
-
-    rs->MoveFirst();
-    rs->MoveNext();
-    rs->MoveNext();
-    const Bookmark third = rs->GetBookmark();
-    rs->Fields("DESCR").Value("changed");
-    rs->Update();
-    rs->MoveNext();
-    rs->Fields("COMMENTS").Value("c3");
-    rs->Update();
-    rs->MoveNext();
-    rs->Delete();
-    // The host's own statement rewrites rows behind the recordset's back.
-    db_->connection()->ExecuteUpdate("PHOTOS", {{"DEF", true}}, {{"DESCR", "row5"}});
-
-    EXPECT_EQ(walk(*rs),
-              (std::vector<std::string>{"row0", "row1", "changed", "row3", "row5", "row2"}));
-    rs->SetBookmark(third);
-    EXPECT_EQ(descr(*rs), "changed");
-    rs->MoveNext();
-    EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "c3");
-    rs->MoveNext();
-    EXPECT_EQ(descr(*rs), "row5");
-    EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
-    rs->Delete();
-    rs->Requery();
-    // Without an ORDER BY the engine's own order may change; the rows must not.
-    std::vector<std::string> left = walk(*rs);
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"changed", "row0", "row1", "row2", "row3"}));
-    EXPECT_THROW(rs->GetBookmark(), Error);             // at EOF
-    EXPECT_THROW(rs->SetBookmark(Bookmark{5}), Error);  // one past the last row
-}
-
-TEST_P(DatabaseTest, KeyedRowsAreFoundAfterAnotherConnectionChangesThem) {
-    // A primary key, and a unique key of two non-null columns whose text needs quoting.
+TEST_P(DatabaseTest, RowIdentitiesSurviveChangesWithOrWithoutAKey) {
+    // No key, a primary key, and a unique key of two non-null columns whose text needs quoting.
     const std::string rest = ", DESCR text, COMMENTS text, PIC " +
                              std::string(GetParam() == "postgresql" ? "bytea" : "BLOB");
-    db_->connection()->Execute("CREATE TABLE KEYED (ID integer PRIMARY KEY" + rest + ")");
-    db_->connection()->Execute("CREATE TABLE PAIRED (PART text NOT NULL, SEQ integer NOT NULL" +
-                               rest + ", UNIQUE (PART, SEQ))");
-    for (const std::string table : {"KEYED", "PAIRED"}) {
-        for (int i = 0; i < 4; ++i)
+    db_->connection()->Execute("CREATE TABLE LOOSE (N integer" + rest + ")");
+    db_->connection()->Execute("CREATE TABLE KEYED (N integer PRIMARY KEY" + rest + ")");
+    db_->connection()->Execute("CREATE TABLE PAIRED (P text NOT NULL, N integer NOT NULL" + rest +
+                               ", UNIQUE (P, N))");
+    for (const std::string table : {"LOOSE", "KEYED", "PAIRED"}) {
+        SCOPED_TRACE(table);
+        for (int i = 0; i < 7; ++i)  // the same values twice
             db_->connection()->Execute(
-                table == "KEYED"
-                    ? "INSERT INTO KEYED (ID, DESCR) VALUES (?, ?)"
-                    : "INSERT INTO PAIRED (PART, SEQ, DESCR) VALUES ('a\"{b,c}\\', ?, ?)",
-                {Variant(std::int64_t{i}), "row" + std::to_string(i)});
+                table == "PAIRED" ? "INSERT INTO PAIRED (P, N, DESCR) VALUES ('a\"{b,c}\\', ?, ?)"
+                                  : "INSERT INTO " + table + " (N, DESCR) VALUES (?, ?)",
+                {Variant(std::int64_t{i}), "row" + std::to_string(i == 6 ? 2 : i)});
         auto rs = open({}, "", nullptr, table);
-        rs->MoveFirst();
         rs->MoveNext();
-        const Bookmark second = rs->GetBookmark();
-        db_->OpenAnother()->Execute("UPDATE " + table + " SET COMMENTS = ?", {"elsewhere"});
-
-        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"row0", "row1", "row2", "row3"})) << table;
-        rs->SetBookmark(second);
-        EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "elsewhere") << table;
-        rs->MoveFirst();
-        rs->Find("DESCR = 'row2'");
-        ASSERT_FALSE(rs->EOF()) << table;
+        rs->MoveNext();
+        const Bookmark third = rs->GetBookmark();
+        rs->Fields("DESCR").Value("changed");
+        rs->Update();
+        rs->MoveNext();
         rs->Fields("PIC").Value(Variant(Bytes{7, 8}));
         rs->Update();
-        EXPECT_EQ(rs->Fields("PIC").Value(), Variant(Bytes{7, 8})) << table;
+        rs->MoveNext();
+        rs->Delete();
+        // Rows rewritten behind the recordset's back: by the host on its own connection, or
+        // where a key names them (on PostgreSQL a keyless row gets a new identity) by another.
+        (table == "LOOSE" && GetParam() == "postgresql" ? db_->connection() : db_->OpenAnother())
+            ->ExecuteUpdate(table, {{"COMMENTS", "elsewhere"}}, {{"DESCR", "row5"}});
+        EXPECT_EQ(walk(*rs),
+                  (std::vector<std::string>{"row0", "row1", "changed", "row3", "row5", "row2"}));
+        rs->SetBookmark(third);
+        EXPECT_EQ(descr(*rs), "changed");
+        rs->MoveNext();
+        EXPECT_EQ(rs->Fields("PIC").Value(), Variant(Bytes{7, 8}));
+        rs->MoveNext();
+        EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "elsewhere");
         rs->Delete();
         rs->Requery();
-        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"row0", "row1", "row3"})) << table;
+        // Without an ORDER BY the engine's own order may change; the rows must not.
+        std::vector<std::string> left = walk(*rs);
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"changed", "row0", "row1", "row2", "row3"}));
+        EXPECT_THROW(rs->GetBookmark(), Error);             // at EOF
+        EXPECT_THROW(rs->SetBookmark(Bookmark{5}), Error);  // one past the last row
     }
 }
 
@@ -385,27 +330,18 @@ TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
     for (auto at = photo.begin() + remainder; at != photo.end(); at += kChunk)
         pic.AppendChunk(Bytes(at, at + kChunk));
     rs->Update();
-
     auto reader = open({}, "", db_->OpenAnother());
     Field& stored = reader->Fields("PIC");
-    ASSERT_EQ(stored.ActualSize(), static_cast<std::int64_t>(photo.size()));
-    Bytes back = stored.GetChunk(remainder);
-    EXPECT_EQ(static_cast<std::int64_t>(back.size()), remainder);
-    for (std::int64_t i = 0; i < stored.ActualSize() / kChunk; ++i) {
-        const Bytes chunk = stored.GetChunk(kChunk);
-        ASSERT_EQ(static_cast<std::int64_t>(chunk.size()), kChunk);
+    EXPECT_EQ(stored.ActualSize(), static_cast<std::int64_t>(photo.size()));
+    Bytes back;
+    for (Bytes chunk; !(chunk = stored.GetChunk(kChunk)).empty();)
         back.insert(back.end(), chunk.begin(), chunk.end());
-    }
-    EXPECT_TRUE(stored.GetChunk(kChunk).empty());
     EXPECT_TRUE(back == photo);
-
-    // A value read partway holds the engine's read lock only until the reader's next
-    // statement, so the writer below is not kept waiting.
+    // A value read partway holds its read lock only until the reader's next statement, so the
+    // writer replacing and then clearing the photo below is not kept waiting.
     reader->Requery();
     EXPECT_EQ(static_cast<std::int64_t>(reader->Fields("PIC").GetChunk(kChunk).size()), kChunk);
     reader->Requery();
-
-    // Replacing the photo of the current row in place, then clearing it.
     rs->Fields("PIC").AppendChunk(Bytes{1, 2, 3});
     rs->Update();
     reader->Requery();
@@ -415,17 +351,14 @@ TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
     reader->Requery();
     EXPECT_EQ(reader->Fields("PIC").ActualSize(), 0);
     EXPECT_TRUE(reader->Fields("PIC").Value().isNull());
-    EXPECT_TRUE(reader->Fields("PIC").GetChunk(kChunk).empty());
-    EXPECT_EQ(reader->Fields("DESCR").Value().toText(), "Big");
 }
 
 // A host's audit trigger sees only the rows an update changes, not every row it matched.
 TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
     add({"A1", "default", "CUST", true});
     add({"A1", "plain", "CUST", false});
-    add({"A1", "unset", "CUST", false});
+    add({"A1", "unset", "CUST", Variant()});
     auto connection = db_->connection();
-    connection->Execute("UPDATE PHOTOS SET DEF = NULL WHERE DESCR = 'unset'");
     connection->Execute("CREATE TABLE AUDIT (DESCR text)");
     if (GetParam() == "sqlite") {
         connection->Execute(
@@ -439,16 +372,7 @@ TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
             "CREATE TRIGGER photos_audit AFTER UPDATE ON photos "
             "FOR EACH ROW EXECUTE FUNCTION photos_audit()");
     }
-    auto audited = [&] {
-        std::vector<std::string> seen;
-        auto rs = std::make_unique<Recordset>();
-        rs->ActiveConnection(connection);
-        rs->Source(Selection{"AUDIT", {}, "DESCR"});
-        rs->Open();
-        for (; !rs->EOF(); rs->MoveNext()) seen.push_back(rs->Fields("DESCR").Value().toText());
-        return seen;
-    };
-
+    const auto audited = [&] { return walk(*open({}, "DESCR", nullptr, "AUDIT")); };
     // Null counts as a value of its own: the unset flag is written, the false one is not.
     connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
     EXPECT_EQ(audited(), (std::vector<std::string>{"default", "unset"}));
@@ -462,137 +386,90 @@ TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
     EXPECT_FALSE(open({{"DESCR", "unset"}})->Fields("DEF").Value().toBool());
 }
 
-TEST_P(DatabaseTest, WritesTogetherLandOnCommitOnly) {
-    add({"A1", "Front", "CUST", true});
-    auto connection = db_->connection();
-    {
-        Connection::WritesTogether writes(*connection);
-        connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
-        add({"A1", "Side", "CUST", true});
-    }  // ended without Commit
-    auto rs = open({}, "DESCR");
-    EXPECT_EQ(walk(*rs), std::vector<std::string>{"Front"});
-    rs->MoveFirst();
-    EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
-    {
-        Connection::WritesTogether writes(*connection);
-        connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
-        add({"A1", "Side", "CUST", true});
-        writes.Commit();
-    }
-    rs->Requery();
-    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Front", "Side"}));
-    rs->MoveFirst();
-    EXPECT_FALSE(rs->Fields("DEF").Value().toBool());
-}
-
-TEST_P(DatabaseTest, StatementsBindValuesOfEveryKind) {
-    add({"A1", "x", "CUST", true});
+TEST_P(DatabaseTest, StatementsBindEveryKindOfValueAndWritesTogetherLandOnCommitOnly) {
     add({"O'Neil", "it's \"quoted\"", "CUST", true});
     auto connection = db_->connection();
     connection->ExecuteUpdate("photos", {{"def", "0"}, {"COMMENTS", "a 'b' ?c"}},
                               {{"CODE", "O'Neil"}, {"GRP", "CUST"}});
-    connection->ExecuteUpdate("PHOTOS", {{"DEF", -1}}, {{"CODE", "A1"}});
-    EXPECT_TRUE(open({{"CODE", "A1"}})->Fields("DEF").Value().toBool());
-    connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
+    for (bool commit : {false, true}) {
+        Connection::WritesTogether writes(*connection);
+        add({"A1", "x", "CUST", false});
+        connection->ExecuteUpdate("PHOTOS", {{"DEF", -1}}, {{"CODE", "A1"}});
+        if (commit) writes.Commit();
+    }
     connection->Execute("UPDATE PHOTOS SET COMMENTS = 'what?' WHERE CODE = ?", {"A1"});
-
+    auto a1 = open({{"CODE", "A1"}});
+    EXPECT_EQ(a1->RecordCount(), 1);  // the writes not committed are gone
+    EXPECT_TRUE(a1->Fields("DEF").Value().toBool());
+    EXPECT_EQ(a1->Fields("COMMENTS").Value().toText(), "what?");
     auto rs = open({{"CODE", "O'Neil"}});
-    ASSERT_EQ(rs->RecordCount(), 1);
     EXPECT_EQ(descr(*rs), "it's \"quoted\"");
     EXPECT_FALSE(rs->Fields("DEF").Value().toBool());
     EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "a 'b' ?c");
-    auto a1 = open({{"CODE", "A1"}});
-    EXPECT_FALSE(a1->Fields("DEF").Value().toBool());
-    EXPECT_EQ(a1->Fields("COMMENTS").Value().toText(), "what?");
-
     connection->ExecuteDelete("PHOTOS", {{"CODE", "O'Neil"}});
     rs->Requery();
     EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_EQ(connection->Engine(), GetParam());
 }
 
-TEST_P(DatabaseTest, BadInputGivesClearErrorsAndLosesNothing) {
+TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothing) {
     add({"A1", "Keep me", "CUST"});
     auto connection = db_->connection();
-
     auto missing = std::make_unique<Recordset>();
     missing->ActiveConnection(connection);
     for (auto [selection, named] : {std::pair{Selection{"NO_SUCH_TABLE", {}, ""}, "NO_SUCH_TABLE"},
                                     {Selection{"PHOTOS", {{"NO_COL", "x"}}, ""}, "NO_COL"},
                                     {Selection{"PHOTOS", {}, "NO_ORDER"}, "NO_ORDER"}}) {
         missing->Source(selection);
-        EXPECT_NE(errorOf([&] { missing->Open(); }).find(named), std::string::npos) << named;
+        EXPECT_TRUE(failsSaying(named, [&] { missing->Open(); }));
     }
     EXPECT_THROW(missing->RecordCount(), Error);
-    for (auto [statement, named] : std::vector<std::pair<std::function<void()>, std::string>>{
-             {[&] {
-                  connection->ExecuteUpdate("PHOTOS; DROP TABLE PHOTOS", {{"DEF", 0}}, {});
-              },
-              "invalid table name"},
-             {[&] {
-                  connection->ExecuteDelete("PHOTOS", {{"CODE' OR '1'='1", "x"}});
-              },
-              "invalid column name"},
-             {[&] {
-                  connection->ExecuteUpdate("PHOTOS", {{"NOPE", 1}}, {});
-              },
-              "NOPE"},
-             {[&] { connection->Execute("SELECT * FROM nowhere_at_all"); }, ""}}) {
-        const std::string said = errorOf(statement);
-        EXPECT_NE(said, "(no error)") << named;
-        EXPECT_NE(said.find(named), std::string::npos) << said;
-    }
+    EXPECT_TRUE(failsSaying("invalid table name", [&] {
+        connection->ExecuteUpdate("PHOTOS; DROP TABLE PHOTOS", {{"DEF", 0}}, {});
+    }));
+    EXPECT_TRUE(failsSaying("invalid column name", [&] {
+        connection->ExecuteDelete("PHOTOS", {{"CODE' OR '1'='1", "x"}});
+    }));
+    EXPECT_TRUE(failsSaying("NOPE", [&] {
+        connection->ExecuteUpdate("PHOTOS", {{"NOPE", 1}}, {});
+    }));
+    EXPECT_THROW(connection->Execute("SELECT * FROM nowhere_at_all"), Error);
 
     auto rs = open();
-    EXPECT_NE(errorOf([&] { rs->Fields("MISSING"); }).find("MISSING"), std::string::npos);
+    EXPECT_TRUE(failsSaying("MISSING", [&] { rs->Fields("MISSING"); }));
     EXPECT_THROW(rs->Open(), Error);  // already open
     rs->MoveNext();
     EXPECT_THROW(rs->Fields("DESCR").Value(), Error);  // no current row at EOF
     EXPECT_THROW(rs->Delete(), Error);
-
-    auto reader = open();
-    EXPECT_EQ(descr(*reader), "Keep me");
+    EXPECT_THROW(Recordset().Open(), Error);  // no connection
 
     auto closing = db_->OpenAnother();
     auto onClosed = open({}, "", closing);
     closing->Close();
     EXPECT_FALSE(closing->IsOpen());
-    EXPECT_NE(errorOf([&] { closing->Execute("DELETE FROM PHOTOS"); }).find("closed"),
-              std::string::npos);
-    EXPECT_NE(errorOf([&] { onClosed->Requery(); }).find("closed"), std::string::npos);
+    EXPECT_TRUE(failsSaying("closed", [&] { closing->Execute("DELETE FROM PHOTOS"); }));
+    EXPECT_TRUE(failsSaying("closed", [&] { onClosed->Requery(); }));
     EXPECT_THROW(onClosed->Fields("DESCR").Value(), Error);
-    EXPECT_THROW(Recordset().Open(), Error);  // no connection
-
-    reader->Requery();
-    EXPECT_EQ(reader->RecordCount(), 1);
-    EXPECT_EQ(descr(*reader), "Keep me");
-}
-
-TEST_P(DatabaseTest, UnreachableDatabasesAndLocksGiveErrorsNotHangs) {
     EXPECT_THROW(Connection::Open("/nonexistent-folder/sub/photos.db"), Error);
-    EXPECT_NE(errorOf([] {
-                  Connection::Open("postgresql://127.0.0.1:1/nowhere?connect_timeout=5");
-              }).find("cannot connect"),
-              std::string::npos);
+    EXPECT_TRUE(failsSaying("cannot connect", [] {
+        Connection::Open("postgresql://127.0.0.1:1/nowhere?connect_timeout=5");
+    }));
+    rs->Requery();
+    EXPECT_EQ(walk(*rs), std::vector<std::string>{"Keep me"});
     if (GetParam() != "sqlite") return;
 
     // A write refused by another writer's lock keeps what was staged for a retry.
-    add({"A1", "Locked", "CUST"});
-    auto rs = open();
     rs->AddNew();
     rs->Fields("DESCR").Value("Staged");
     rs->Fields("PIC").AppendChunk(Bytes(100000, 7));
     auto holder = db_->OpenAnother();
     holder->Execute("BEGIN EXCLUSIVE");
-    EXPECT_NE(errorOf([&] { rs->Update(); }).find("locked"), std::string::npos);
+    EXPECT_TRUE(failsSaying("locked", [&] { rs->Update(); }));
     holder->Execute("ROLLBACK");
     rs->Update();
-    EXPECT_EQ(rs->RecordCount(), 2);
     EXPECT_EQ(descr(*rs), "Staged");
     EXPECT_EQ(rs->Fields("PIC").Value(), Variant(Bytes(100000, 7)));
-    rs->MoveFirst();
-    EXPECT_EQ(descr(*rs), "Locked");
+    EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Keep me", "Staged"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBackends()),
