@@ -195,6 +195,14 @@ void PhotoTest::TearDown() {
     db.reset();
 }
 
+std::unique_ptr<CPicture> PhotoTest::initStore(bool saveAsFile, const std::string& code,
+                                               const std::string& group) {
+    auto store = newStore(saveAsFile);
+    store->Init(code, group, "", nullptr, db->connection());
+    events.clear();
+    return store;
+}
+
 void PhotoTest::addRow(const std::string& code, const std::string& description,
                        const std::string& group, const Variant& isDefault, const Variant& photo,
                        const std::string& comments) {

@@ -135,6 +135,9 @@ class PhotoTest : public testing::TestWithParam<std::string>, public PhotoEnv {
     void SetUp() override;
     void TearDown() override;
 
+    // A store on the owner `code` of `group`, its Init's events cleared.
+    std::unique_ptr<CPicture> initStore(bool saveAsFile = false, const std::string& code = "A1",
+                                        const std::string& group = "CUST");
     void addRow(const std::string& code, const std::string& description, const std::string& group,
                 const Variant& isDefault = false, const Variant& photo = Variant(),
                 const std::string& comments = "c");
