@@ -2,7 +2,6 @@
 // names, the application folder, and no descriptor left open.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -37,19 +36,6 @@ int ModeOf(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
 
-int CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<int>(mask);
-}
-
-int OpenDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 class ScopedEnv {
   public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
@@ -72,46 +58,32 @@ TEST(Files, ExistenceAndWildcardLookUps) {
     Files().CreateFolder(folder + "KelvPhotos");
 
     EXPECT_TRUE(Files().FileExists(folder + "7_Back_G.qzr"));
-    EXPECT_FALSE(Files().FileExists(folder + "KelvPhotos"));
-    EXPECT_FALSE(Files().FileExists(folder + "none"));
-    EXPECT_TRUE(Files().FolderExists(folder + "KelvPhotos"));
+    EXPECT_FALSE(Files().FileExists(folder + "KelvPhotos") || Files().FileExists(folder + "none"));
     EXPECT_TRUE(Files().FolderExists(folder + "KelvPhotos/"));
     EXPECT_FALSE(Files().FolderExists(folder + "7_Back_G.qzr"));
-
     EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Back_G.qzr");  // sorted: first by name
     EXPECT_EQ(Files().Dir(folder + "?_Side_G.qzr"), "8_Side_G.qzr");
     EXPECT_EQ(Files().Dir(folder + "*"), "7_Back_G.qzr");
     EXPECT_EQ(Files().Dir(folder + "7_Front_G.qzr"), "7_Front_G.qzr");
-    EXPECT_EQ(Files().Dir(folder + "9_*"), "");
-    EXPECT_EQ(Files().Dir(folder + "??_Side_G.qzr"), "");
-    EXPECT_EQ(Files().Dir(folder + "Kelv*"), "");
+    for (const char* none : {"9_*", "??_Side_G.qzr", "Kelv*", "missing/*"})
+        EXPECT_EQ(Files().Dir(folder + none), "") << none;
     EXPECT_EQ(Files().Dir(folder + "Kelv*", DirKind::Folders), "KelvPhotos");
-    EXPECT_EQ(Files().Dir(folder + "KelvPhotos", DirKind::Folders), "KelvPhotos");
     EXPECT_EQ(Files().Dir(folder + "7*", DirKind::Folders), "");
-    EXPECT_EQ(Files().Dir(folder + "missing/*"), "");
-
     EXPECT_EQ(Files().FileLength(folder + "7_Back_G.qzr"), 2);
     EXPECT_EQ(Files().FileLength(folder + "8_Side_G.qzr"), 0);
     EXPECT_THROW(Files().FileLength(folder + "none"), Error);
-}
 
-// A folder left alone long enough is listed once; every later change to it is still seen.
-TEST(Files, WildcardLookUpsFollowChangesToASettledFolder) {
-    std::string folder = test::TempFolder();
-    Files().WriteAll(folder + "A1_Side_G.qzr", Bytes{1});
-    Files().WriteAll(folder + "B2_Front_G.qzr", Bytes{1});
+    // A folder left alone long enough is listed once; every later change to it is still seen.
     std::this_thread::sleep_for(std::chrono::milliseconds(3100));
-    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Side_G.qzr");
-
-    Files().WriteAll(folder + "A1_Back_G.qzr", Bytes{1});
-    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Back_G.qzr");
-    Files().Rename(folder + "A1_Back_G.qzr", folder + "A1_Top_G.qzr");
-    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Side_G.qzr");
-    Files().DeleteFile(folder + "A1_Side_G.qzr");
-    Files().CreateFolder(folder + "A1_Side_G.qzr");  // same name, now a folder
-    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr"), "A1_Top_G.qzr");
-    EXPECT_EQ(Files().Dir(folder + "A1_*.qzr", DirKind::Folders), "A1_Side_G.qzr");
-    EXPECT_EQ(Files().Dir(folder + "B?_*"), "B2_Front_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Back_G.qzr");
+    Files().WriteAll(folder + "7_Aft_G.qzr", Bytes{1});
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Aft_G.qzr");
+    Files().Rename(folder + "7_Aft_G.qzr", folder + "7_Top_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Back_G.qzr");
+    Files().DeleteFile(folder + "7_Back_G.qzr");
+    Files().CreateFolder(folder + "7_Back_G.qzr");  // same name, now a folder
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr"), "7_Front_G.qzr");
+    EXPECT_EQ(Files().Dir(folder + "7_*_G.qzr", DirKind::Folders), "7_Back_G.qzr");
 }
 
 TEST(Files, ChangesAndTheirErrors) {
@@ -126,10 +98,8 @@ TEST(Files, ChangesAndTheirErrors) {
               std::string::npos);
 
     Files().DeleteFile(b);
-    EXPECT_FALSE(Files().FileExists(b));
     EXPECT_EQ(ErrorText([&] { Files().DeleteFile(b); }),
               "cannot delete file " + b + ": No such file or directory");
-
     Files().CreateFolder(folder + "one");
     EXPECT_NE(ErrorText([&] { Files().CreateFolder(folder + "one"); }).find("File exists"),
               std::string::npos);
@@ -142,7 +112,6 @@ TEST(Files, ChangesAndTheirErrors) {
               "cannot open file " + a + ": No such file or directory");
     EXPECT_NE(ErrorText([&] { Files().OpenRead(folder + "one"); }), "");
     EXPECT_NE(ErrorText([&] { Files().OpenWrite(folder + "x/y.bin"); }), "");
-
     // A full disk shows up at the latest when the file is closed.
     EXPECT_NE(ErrorText([&] {
                   auto file = Files().OpenWrite("/dev/full");
@@ -155,14 +124,13 @@ TEST(Files, ChangesAndTheirErrors) {
     Bytes big(200000);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 31);
     Files().WriteAll(a, big);
-    auto input = Files().OpenRead(a);
-    EXPECT_EQ(input->Length(), 200000);
+    EXPECT_EQ(Files().OpenRead(a)->Length(), 200000);
     EXPECT_EQ(Files().ReadAll(a), big);
     Files().WriteAll(a, Bytes{5});  // truncates
     EXPECT_EQ(Files().FileLength(a), 1);
 }
 
-TEST(Files, TemporaryNames) {
+TEST(Files, TemporaryNamesAndTheApplicationFolder) {
     std::string folder = test::TempFolder();
     {
         ScopedEnv tmpdir("TMPDIR", folder.substr(0, folder.size() - 1).c_str());
@@ -172,18 +140,25 @@ TEST(Files, TemporaryNames) {
         ScopedEnv tmpdir("TMPDIR", nullptr);
         EXPECT_EQ(Files().TempFolder(), "/tmp/");
     }
-    std::string first = Files().CreateTempFile(folder, "Pix");
-    std::string second = Files().CreateTempFile(folder, "Pix");
-    EXPECT_NE(first, second);
-    for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind(folder + "Pix", 0), 0u) << name;
-        EXPECT_EQ(name.size(), folder.size() + 3 + 6 + 4);
-        EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
-        EXPECT_TRUE(Files().FileExists(name));
-        EXPECT_EQ(Files().FileLength(name), 0);
-        EXPECT_EQ(ModeOf(name), 0600);
-    }
+    const std::string first = Files().CreateTempFile(folder, "Pix");
+    EXPECT_NE(Files().CreateTempFile(folder, "Pix"), first);
+    EXPECT_EQ(first.rfind(folder + "Pix", 0), 0u) << first;
+    EXPECT_EQ(first.substr(folder.size() + 9), ".tmp");  // six letters between
+    EXPECT_EQ(Files().FileLength(first), 0);
+    EXPECT_EQ(ModeOf(first), 0600);
     EXPECT_THROW(Files().CreateTempFile(folder + "missing/", "Pix"), Error);
+
+    {
+        ScopedEnv data("XDG_DATA_HOME", "/srv/data/");
+        EXPECT_EQ(AppPath(), "/srv/data/kelvophotos");
+    }
+    ScopedEnv data("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", "/home/ann");
+    EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
+    SetAppPath("/opt/host/");
+    EXPECT_EQ(AppPath(), "/opt/host");
+    SetAppPath("");
+    EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
 }
 
 // Temporary files are written and read through their descriptor, and moved into place only
@@ -207,37 +182,21 @@ TEST(Files, TemporaryFilesOnlyThisProcessReaches) {
     EXPECT_EQ(ModeOf(file->Name()), 0600);
     file->MoveTo(folder + "photo.qzr");
     EXPECT_EQ(Files().ReadAll(folder + "photo.qzr"), data);
-    EXPECT_EQ(ModeOf(folder + "photo.qzr"), 0666 & ~CurrentUmask());
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    EXPECT_EQ(ModeOf(folder + "photo.qzr"), 0666 & ~umask);
 
-    struct Attack {
-        const char* what;
-        std::function<void(const std::string& temp, const std::string& target)> plant;
-        const char* error;
-    };
-    const Attack attacks[] = {
-        {"temporary name swapped for a link",
-         [&](const std::string& temp, const std::string&) {
-             ::unlink(temp.c_str());
-             ASSERT_EQ(::symlink(outside.c_str(), temp.c_str()), 0);
-         },
-         "was replaced by another"},
-        {"target is a link",
-         [&](const std::string&, const std::string& target) {
-             ASSERT_EQ(::symlink(outside.c_str(), target.c_str()), 0);
-         },
-         "it is a symbolic link"},
-        {"target is a folder",
-         [&](const std::string&, const std::string& target) { Files().CreateFolder(target); },
-         "it is not a regular file"},
-    };
-    int n = 0;
-    for (const Attack& attack : attacks) {
-        SCOPED_TRACE(attack.what);
-        const std::string target = folder + "t" + std::to_string(++n);
+    // The temporary name swapped for a link, the target a link, the target a folder.
+    for (auto [plant, error] : {std::pair{0, "was replaced by another"},
+                                {1, "it is a symbolic link"},
+                                {2, "it is not a regular file"}}) {
+        const std::string target = folder + "t" + std::to_string(plant);
         auto temp = Files().OpenTempFile(folder, ".kelvo-");
         write(*temp);
-        attack.plant(temp->Name(), target);
-        EXPECT_NE(ErrorText([&] { temp->MoveTo(target); }).find(attack.error), std::string::npos);
+        if (plant == 0) ::unlink(temp->Name().c_str());
+        if (plant < 2) ::symlink(outside.c_str(), (plant == 0 ? temp->Name() : target).c_str());
+        if (plant == 2) Files().CreateFolder(target);
+        EXPECT_NE(ErrorText([&] { temp->MoveTo(target); }).find(error), std::string::npos) << error;
         EXPECT_EQ(Files().ReadAll(outside), Bytes{42});
     }
     // Dropped unmoved, a temporary file is gone; a link in its place is not touched.
@@ -269,36 +228,23 @@ TEST(Files, LeftoversOfAKilledRunGoTheNextTimeTheFolderIsWritten) {
         return folder + name;
     };
     const std::string killed = make(".kelvo-abcdef.tmp", true);
-    const std::string fresh = make(".kelvo-ghijkl.tmp", false);
-    const std::string other = make(".kelvo-photo.qzr", true);
     const std::string held = make(".kelvo-mnopqr.tmp", true);
     const int holder = ::open(held.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const std::vector<std::string> kept = {make(".kelvo-ghijkl.tmp", false),
+                                           make(".kelvo-photo.qzr", true), held};
     auto temp = Files().OpenTempFile(folder, ".kelvo-");
     ::close(holder);
     EXPECT_FALSE(Files().FileExists(killed));
-    for (const std::string& kept : {fresh, other, held}) EXPECT_TRUE(Files().FileExists(kept));
-}
-
-TEST(Files, ApplicationFolder) {
-    {
-        ScopedEnv data("XDG_DATA_HOME", "/srv/data/");
-        EXPECT_EQ(AppPath(), "/srv/data/kelvophotos");
-    }
-    {
-        ScopedEnv data("XDG_DATA_HOME", nullptr);
-        ScopedEnv home("HOME", "/home/ann");
-        EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
-        SetAppPath("/opt/host/");
-        EXPECT_EQ(AppPath(), "/opt/host");
-        SetAppPath("");
-        EXPECT_EQ(AppPath(), "/home/ann/.local/share/kelvophotos");
-    }
+    for (const std::string& name : kept) EXPECT_TRUE(Files().FileExists(name)) << name;
 }
 
 TEST(Files, LeavesNoDescriptorOpen) {
     std::string folder = test::TempFolder();
-    int before = OpenDescriptors();
+    const auto openDescriptors = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+    };
+    const auto before = openDescriptors();
     for (int i = 0; i < 20; ++i) {
         Files().WriteAll(folder + "f.bin", Bytes{1, 2});
         Files().ReadAll(folder + "f.bin");
@@ -312,7 +258,7 @@ TEST(Files, LeavesNoDescriptorOpen) {
         ErrorText([&] { Files().OpenRead(folder); });
         ErrorText([&] { Files().WriteAll("/dev/full", Bytes(100, 1)); });
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace
