@@ -2,26 +2,13 @@
 // through its real widgets with QTest's keys and clicks; each state a user sees is left as a
 // screenshot in the artifacts folder.
 #include <gtest/gtest.h>
-#include <QApplication>
-#include <QDir>
-#include <QFileDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QPainter>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRandomGenerator>
-#include <QScrollBar>
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
+#include <QtWidgets>
 
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <tuple>
 
 #include "app/sample_pictures.h"
 #include "editor/frmPhoto.h"
@@ -39,13 +26,8 @@ using enum Ctl;
 
 // One widgets application for the whole test program.
 class QtApplicationEnvironment : public testing::Environment {
-  public:
-    void SetUp() override {
-        if (!QCoreApplication::instance()) app_ = std::make_unique<QApplication>(argc_, argv_);
-    }
+    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
     void TearDown() override { app_.reset(); }
-
-  private:
     int argc_ = 1;
     char name_[16] = "test_editor";
     char* argv_[2] = {name_, nullptr};
@@ -126,24 +108,6 @@ void AnswerMessageBox(QMessageBox::StandardButton button, QString* shown, QWidge
     });
 }
 
-// Runs `act` on the editor window once it is shown modally (the store's yield to pending
-// events may come first); closes any window left open.
-void WhenWindowOpens(const std::function<void(QtPhotoWindow&)>& act, int triesLeft = 500) {
-    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [act, triesLeft] {
-        auto* window = dynamic_cast<QtPhotoWindow*>(QApplication::activeModalWidget());
-        if (!window) {
-            if (triesLeft > 0) return WhenWindowOpens(act, triesLeft - 1);
-            ADD_FAILURE() << "no editor window was shown";
-            return;
-        }
-        act(*window);
-        if (window->isVisible()) {
-            ADD_FAILURE() << "the window was left open";
-            window->done(QDialog::Rejected);
-        }
-    });
-}
-
 // The photo lies centred across its frame.
 void ExpectCentred(QtPhotoWindow& window) {
     EXPECT_LE(std::abs(window.widget(imgMainPhoto)->geometry().center().x() -
@@ -170,10 +134,6 @@ void ClickRow(QtPhotoWindow& window, int row) {
 // Most cases show the window without its modal loop, as the launcher does but for exec.
 class FrmPhotoTest : public PhotoTest {
   protected:
-    void SetUp() override {
-        PhotoTest::SetUp();
-        InstallQtPhotoEditor();
-    }
     void Open(double maxSize = 0, double backColor = 0) {
         form.reset();
         window = std::make_unique<QtPhotoWindow>();
@@ -204,9 +164,7 @@ class FrmPhotoTest : public PhotoTest {
     // Which of add from file, add from clipboard, copy and delete the menu offers.
     std::vector<bool> Offered() {
         std::vector<bool> offered;
-        for (MenuItem m : {MenuItem::mnuAddFromFile, MenuItem::mnuAddFromClipBoard,
-                           MenuItem::mnuCopyToClipboard, MenuItem::mnuDeleteCurrentPhoto})
-            offered.push_back(window->action(m)->isEnabled());
+        for (int m = 1; m <= 4; ++m) offered.push_back(window->action(MenuItem(m))->isEnabled());
         return offered;
     }
     bool SaveEnabled() { return window->widget(cmdSave)->isEnabled(); }
@@ -218,15 +176,11 @@ class FrmPhotoTest : public PhotoTest {
     // A PNG photo file: fine noise, which shows at once whether it was drawn blurred, or a
     // captioned sample photo.
     std::string PhotoFile(int width, int height, const char* caption = nullptr) {
-        QImage image(width, height, QImage::Format_RGB32);
-        if (caption) {
-            image = ImageOf(*MakeSamplePicture(width, height, caption));
-        } else {
-            QRandomGenerator noise(19);
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    image.setPixel(x, y, noise.generate() | 0xFF000000u);
-        }
+        QImage image = caption ? ImageOf(*MakeSamplePicture(width, height, caption))
+                               : QImage(width, height, QImage::Format_RGB32);
+        QRandomGenerator noise(19);
+        for (int y = 0; !caption && y < height; ++y)
+            for (int x = 0; x < width; ++x) image.setPixel(x, y, noise.generate() | 0xFF000000u);
         std::string path = scratch + (caption ? caption : "noise") + ".png";
         EXPECT_TRUE(image.save(QString::fromStdString(path)));
         return path;
@@ -271,26 +225,28 @@ TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
 // Each EditPhoto call shows a fresh window on the calling store and gives back the owner's
 // photo as the window left it.
 TEST_P(FrmPhotoTest, EditPhotoShowsAFreshWindowOnTheCallingStore) {
+    InstallQtPhotoEditor();
+    seed("Front", true);
+    seed("Side", false, 120, 90);
     auto store = newStore();
-    for (int call = 0; call < 2; ++call) {
+    for (int width : {40, 120}) {
         bool opened = false;
-        WhenWindowOpens([&](QtPhotoWindow& window) {
+        QTimer::singleShot(0, [&] {  // runs in the window's modal loop
+            auto* window = dynamic_cast<QtPhotoWindow*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(window && !window->unloaded());
             opened = true;
-            EXPECT_EQ(window.form()->objcPhoto(), store.get());
-            EXPECT_FALSE(window.unloaded());
-            if (call == 1) {
-                ClickRow(window, 1);
-                QTest::mouseClick(window.widget(chkDefault), Qt::LeftButton);
-                QTest::mouseClick(window.widget(cmdSave), Qt::LeftButton);
+            EXPECT_EQ(window->form()->objcPhoto(), store.get());
+            if (width == 120) {  // Side becomes the default
+                ClickRow(*window, 1);
+                QTest::mouseClick(window->widget(chkDefault), Qt::LeftButton);
+                QTest::mouseClick(window->widget(cmdSave), Qt::LeftButton);
             }
-            QTest::keyClick(&window, Qt::Key_Escape);  // nothing pending: it closes
-            EXPECT_TRUE(window.unloaded());
+            QTest::keyClick(window, Qt::Key_Escape);  // nothing pending: it closes
+            EXPECT_TRUE(window->unloaded());
+            window->done(QDialog::Rejected);
         });
-        PicturePtr back = store->EditPhoto("CUST", "A1", "Alice", db->connection());
+        EXPECT_EQ(store->EditPhoto("CUST", "A1", "Alice", db->connection())->PixelWidth(), width);
         EXPECT_TRUE(opened);
-        EXPECT_EQ(back->PixelWidth(), call == 0 ? 0 : 120);
-        seed("Front", true);
-        seed("Side", false, 120, 90);
     }
     EXPECT_TRUE(interaction.shown.empty());
 }
@@ -316,7 +272,6 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     EXPECT_EQ(PixelAt(*window->Picture(imgMainPhoto), 20, 15), 0x778899u);
     EXPECT_EQ(window->widget(imgMainPhoto)->size(), QSize(40, 30));  // a small photo as it is
     ExpectCentred(*window);
-    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 40 x 30 Pixels (", 0), 0u);
 
     // Saving the default photo unchanged reports no duplicate and keeps it the default.
     Click(optFit);
@@ -329,8 +284,7 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
     EXPECT_EQ(rows[2].centre, 0x778899u);
 
-    // Without a default the first photo is shown. (Rewritten rows may come back in another
-    // order on PostgreSQL, which keeps no order of its own.)
+    // Without a default the first photo is shown (PostgreSQL may list rewritten rows anew).
     db->connection()->Execute("UPDATE PHOTOS SET DEF = ?", {Variant(false)});
     Open();
     ASSERT_EQ(window->ListCount(), 4);
@@ -393,14 +347,19 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     EXPECT_EQ(storedDescriptions(), (Lines{"Front", "Side"}));
 }
 
-TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
+// A new photo needs a description of its own; a file that cannot be read or is over the size
+// limit is refused; copying puts the shown photo on the clipboard.
+TEST_P(FrmPhotoTest, AddingANewPhoto) {
     seed("Front", true);
-    Open();
+    std::string broken = scratch + "broken.jpg";
+    LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
+    files = {broken, WriteImageFile(scratch, "large.bmp", "bmp", 100, 100),
+             WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633)};
+    Open(10);
     clipboard.SetData(*MakePicture(64, 48, 0x00AA00));
     Choose(*window, MenuItem::mnuAddFromClipBoard);
     ASSERT_TRUE(form->bAddMode);
     EXPECT_EQ(window->Picture(imgMainPhoto)->PixelWidth(), 64);
-    EXPECT_TRUE(SaveEnabled());
     Click(cmdSave);
     ExpectAsked("Enter a description for the photo!", "Decription Not Entered", 48);
     Type(txtDescription, "front");  // the store compares without case
@@ -409,9 +368,35 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     EXPECT_EQ(storedDescriptions(), Lines{"Front"});
     EXPECT_TRUE(SaveEnabled());
 
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(lastMessage().style, 48);
+    EXPECT_TRUE(form->bAddMode);
+    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
+    Choose(*window, MenuItem::mnuAddFromFile);
+    EXPECT_EQ(lastMessage().prompt.rfind(
+                  "This Photo is bigger than the maximum photo size: 10KB, Photo size: ", 0),
+              0u)
+        << lastMessage().prompt;
+    EXPECT_TRUE(form->bPhotoTooBig);
+    EXPECT_FALSE(SaveEnabled());
+    Type(txtDescription, "too big");
+    Click(cmdSave);
+    ExpectAsked("Photo too big!!! Maximum size allowed: 10 KB in bitmap format", "", 48);
+
+    interaction.answers = {vbNo};
+    Choose(*window, MenuItem::mnuAddFromFile);
+    ASSERT_EQ(dialogs.size(), 3u);
+    EXPECT_EQ(dialogs[2].first, 4096 + 8 + 4);
+    EXPECT_EQ(dialogs[2].second, kelvo::frmPhoto::kPhotoFileFilter);
+    EXPECT_EQ(window->Text(txtDescription), "sunset.png");
+    EXPECT_TRUE(form->bChanged);
+    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
+    SaveShot(*window, "add-mode");
     std::size_t shown = interaction.shown.size();
     Type(txtDescription, "Garden it's");
-    Type(txtComments, "from the clipboard");
+    Type(txtComments, "from a file");
     Click(chkDefault);
     Click(cmdSave);
     EXPECT_EQ(interaction.shown.size(), shown);
@@ -419,9 +404,10 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_FALSE(rows[0].isDefault);
     EXPECT_EQ(rows[1].description, "Garden it's");
-    EXPECT_EQ(rows[1].comments, "from the clipboard");
+    EXPECT_EQ(rows[1].comments, "from a file");
     EXPECT_TRUE(rows[1].isDefault);
-    EXPECT_EQ(rows[1].centre, 0x00AA00u);
+    EXPECT_EQ(rows[1].height, 48);
+    EXPECT_EQ(rows[1].centre, 0xCC6633u);
 
     // The new item is on top and selected; the window is in the saved-new state.
     EXPECT_EQ(ListTexts(), (Lines{"Garden it's", "Front"}));
@@ -431,6 +417,10 @@ TEST_P(FrmPhotoTest, SavingANewPhotoChecksItsDescription) {
     EXPECT_FALSE(form->bAddMode || form->bEditMode);
     Type(txtDescription, "again");
     EXPECT_FALSE(SaveEnabled());
+
+    Choose(*window, MenuItem::mnuCopyToClipboard);
+    ASSERT_TRUE(clipboard.held);
+    EXPECT_EQ(clipboard.held->Handle(), window->Picture(imgMainPhoto)->Handle());
 }
 
 // Edits replace the shown photo's row only; deleting asks, and the last photo leaves add mode.
@@ -479,82 +469,28 @@ TEST_P(FrmPhotoTest, EditsAndDeletesActOnTheShownPhoto) {
 // Closing asks only about typed text; Cancel keeps the window, Yes saves what is typed.
 TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
     seed("Front", false);
-    const struct {
-        const char* typed;  // null: only the default box is clicked
-        int answer;
-        const char* asked;
-        bool unloaded;
-        const char* stored;
-    } cases[] = {
+    const std::tuple<const char*, int, const char*, bool, const char*> cases[] = {
         {nullptr, vbCancel, "", true, "Front"},
         {"Renamed", vbCancel, "Save changes?", false, "Front"},
         {"Renamed", vbNo, "Save changes?", true, "Front"},
         {"", vbYes, "Enter a description for the photo!", true, "Front"},
         {"Renamed", vbYes, "Save changes?", true, "Renamed"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.typed ? c.typed : "(default box)") + " " + c.asked);
+    for (const auto& [typed, answer, asked, unloaded, kept] : cases) {
+        SCOPED_TRACE(std::string(typed ? typed : "(default box)") + " " + asked);
         Open();
         interaction.shown.clear();
-        interaction.answers = {c.answer};
-        if (c.typed)
-            Type(txtDescription, c.typed);
-        else
+        interaction.answers = {answer};
+        if (typed)
+            Type(txtDescription, typed);
+        else  // no text typed: only the default box clicked
             Click(chkDefault);
         Click(cmdClose);
-        EXPECT_EQ(lastMessage().prompt, c.asked);
-        EXPECT_EQ(window->unloaded(), c.unloaded);
-        EXPECT_EQ(storedDescriptions(), Lines{c.stored});
+        EXPECT_EQ(lastMessage().prompt, asked);
+        EXPECT_EQ(window->unloaded(), unloaded);
+        EXPECT_EQ(storedDescriptions(), Lines{kept});
     }
     EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
-}
-
-// A file that cannot be read or is over the size limit is refused; a good one is added, and
-// copying puts the shown photo on the clipboard.
-TEST_P(FrmPhotoTest, AddsFromAFileAndCopiesToTheClipboard) {
-    std::string broken = scratch + "broken.jpg";
-    LocalFileSystem().WriteAll(broken, Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01});
-    files = {broken, WriteImageFile(scratch, "large.bmp", "bmp", 100, 100),
-             WriteImageFile(scratch, "sunset.png", "png", 64, 48, 0xCC6633)};
-    Open(10);
-    Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(lastMessage().style, 48);
-    EXPECT_TRUE(form->bAddMode);
-    EXPECT_EQ(window->Text(txtDescription), "");
-    EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
-
-    Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(lastMessage().prompt.rfind(
-                  "This Photo is bigger than the maximum photo size: 10KB, Photo size: ", 0),
-              0u)
-        << lastMessage().prompt;
-    EXPECT_TRUE(form->bPhotoTooBig);
-    EXPECT_FALSE(SaveEnabled());
-    Type(txtDescription, "too big");
-    Click(cmdSave);
-    ExpectAsked("Photo too big!!! Maximum size allowed: 10 KB in bitmap format", "", 48);
-    EXPECT_TRUE(stored().empty());
-
-    interaction.answers = {vbNo};
-    Choose(*window, MenuItem::mnuAddFromFile);
-    ASSERT_EQ(dialogs.size(), 3u);
-    EXPECT_EQ(dialogs[2].first, 4096 + 8 + 4);
-    EXPECT_EQ(dialogs[2].second, kelvo::frmPhoto::kPhotoFileFilter);
-    EXPECT_EQ(window->Text(txtDescription), "sunset.png");
-    EXPECT_TRUE(form->bChanged);
-    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
-    SaveShot(*window, "add-mode");
-    Click(cmdSave);
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].description, "sunset.png");
-    EXPECT_EQ(rows[0].height, 48);
-    EXPECT_EQ(rows[0].centre, 0xCC6633u);
-
-    Choose(*window, MenuItem::mnuCopyToClipboard);
-    ASSERT_TRUE(clipboard.held);
-    EXPECT_EQ(clipboard.held->Handle(), window->Picture(imgMainPhoto)->Handle());
-    Choose(*window, MenuItem::None, [&](QMenu&) { EXPECT_TRUE(Offered()[1]); });
 }
 
 TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
@@ -583,8 +519,6 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     EXPECT_GE(window->Max(VSctopSet),
               window->Height(imgMainPhoto) - window->ScaleHeight(picPhotoFrame));
     EXPECT_TRUE(SaveEnabled());  // choosing a view enables Save within the limit
-    horizontal->setValue(700);
-    EXPECT_EQ(window->Left(imgMainPhoto), -700);
 
     // A photo exactly as high as the area overflows; a range past 32767 keeps the old one.
     ClickRow(*window, 1);
@@ -646,10 +580,7 @@ TEST_P(FrmPhotoTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
         {Qt::Key_Down, 1},   {Qt::Key_End, 4}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 4},
         {Qt::Key_PageUp, 0}, {Qt::Key_D, 3},   {Qt::Key_Up, 2}};
     for (auto [key, index] : moves) {
-        if (key == Qt::Key_D)
-            QTest::keyClicks(list, "d");
-        else
-            QTest::keyClick(list, key);
+        QTest::keyClick(list, key);
         shows(index);
     }
     // Save acts on the photo the keyboard showed; a click shows an item as the keys do.
@@ -668,11 +599,8 @@ TEST_P(FrmPhotoTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
     Choose(*window, MenuItem::None, [&](QMenu&) { EXPECT_FALSE(Offered()[2] || Offered()[3]); });
     QTest::keyClick(list, Qt::Key_Down);
     shows(0);
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[1].description, "Charlie");
-    EXPECT_EQ(rows[1].comments, "über den Dächern");
-    for (const StoredPhoto& row : rows) EXPECT_NE(row.description, "Bravo");
+    ASSERT_EQ(storedDescriptions(), (Lines{"Alpha", "Charlie", "Delta", "Echo"}));
+    EXPECT_EQ(stored()[1].comments, "über den Dächern");
 }
 
 TEST_P(FrmPhotoTest, EscapeAndTheCloseBoxOfferToSave) {
@@ -702,17 +630,15 @@ TEST_P(FrmPhotoTest, EscapeAndTheCloseBoxOfferToSave) {
 // At twice the resolution every control stays inside the window and its text fits, and the
 // fitted photo is drawn from the screen's own pixels, not blown up.
 TEST_P(FrmPhotoTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
-    if (qApp->devicePixelRatio() < 2) {
+    if (qApp->devicePixelRatio() < 2) {  // the case runs again in a process at twice the scale
         const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
-        child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
+        qputenv("QT_SCALE_FACTOR", "2");
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_filter=%1.%2")
-                         .arg(QString::fromUtf8(test->test_suite_name()),
-                              QString::fromUtf8(test->name()))});
+                    {QString::fromStdString(std::string("--gtest_filter=") +
+                                            test->test_suite_name() + "." + test->name())});
+        qunsetenv("QT_SCALE_FACTOR");
         ASSERT_TRUE(child.waitForFinished(120000));
         EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
         return;
@@ -753,7 +679,7 @@ TEST_P(FrmPhotoTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
     SaveShot(*window, "hidpi-2x");
 }
 
-TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
+TEST(QtPhotoWindowWidgets, OpenFileDialogOffersThePhotoKinds) {
     QtPhotoWindow window;
     std::string path = WriteImageFile(TempFolder(), "pier.jpg", "jpg", 20, 20);
     QStringList offered;
@@ -772,15 +698,6 @@ TEST(QtPhotoWindowWidgets, OpenFileDialogAndMenuAreTheWindowsOwn) {
     EXPECT_EQ(offered[0].toStdString(),
               "All Photos (*.bmp *.ico *.cur *.rle *.wmf *.emf *.gif *.rle *.jpg)");
     EXPECT_EQ(offered[9].toStdString(), "All Files (*.*) (*.*)");
-
-    // The pop-up menu shows the default item bold; closed unchosen it gives None.
-    QTimer::singleShot(0, [&] {
-        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->defaultAction(), window.action(MenuItem::mnuAddFromFile));
-        menu->close();
-    });
-    EXPECT_EQ(window.PopupMenu(90, 5640, MenuItem::mnuAddFromFile), MenuItem::None);
 }
 
 // A handler that fails (here: a window without its store) tells the user in a message box
