@@ -165,6 +165,10 @@ class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> 
 
 TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     EXPECT_STREQ(kp_header_is_c(), "3.3");
+    unsigned char* data = nullptr;  // no photo yet
+    size_t size = 0;
+    EXPECT_EQ(kp_photo_bytes(store_, &data, &size), KP_FAILED);
+    EXPECT_EQ(kp_photo_file(store_, (folder_ / "none.bmp").c_str()), KP_FAILED);
     add("E-7", "badge", bitmap(5, 4));
     add("E-7", "desk, side \"B\"", bitmap(3, 2));
     ASSERT_TRUE(seen_.errors.empty()) << seen_.errors.front();
@@ -223,10 +227,6 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     const unsigned char corrupt[] = {'B', 'M', 1, 2, 3, 4, 5};
     EXPECT_EQ(kp_set_photo_bytes(store_, corrupt, sizeof corrupt), KP_FAILED);
     EXPECT_STRNE(kp_last_error(), "");
-    unsigned char* data = nullptr;
-    size_t size = 0;
-    EXPECT_EQ(kp_photo_bytes(store_, &data, &size), KP_FAILED);
-    EXPECT_EQ(kp_photo_file(store_, (folder_ / "none.bmp").c_str()), KP_FAILED);
     // The store reports a table it cannot read through its event, and the call succeeds.
     kp_set_text(store_, KP_TABLE_NAME, "no_such_table");
     EXPECT_EQ(kp_init(store_, "E-7", "staff", "", cnn_), KP_OK);
