@@ -24,21 +24,17 @@ std::string Write(const std::string& path, const Bytes& bytes) {
     return path;
 }
 
-TEST(Metafile, DrawsAtItsOwnSize) {
+TEST(Metafile, DrawsAtItsOwnSizeTextAndAllWithoutAnApplication) {
     const std::string folder = test::TempFolder();
     const Bytes placeable = Sample("lined.wmf");
-    struct Case {
-        const char* name;
-        Bytes bytes;
-    };
-    for (const Case& c :
-         {Case{"placeable.wmf", placeable},
-          Case{"plain.wmf", Bytes(placeable.begin() + 22, placeable.end())},
-          Case{"enhanced.emf", Sample("lined.emf")}, Case{"enhanced.jpg", Sample("lined.emf")}}) {
-        SCOPED_TRACE(c.name);
-        PicturePtr picture = Pictures().LoadPicture(Write(folder + c.name, c.bytes));
+    for (auto [name, bytes] : {std::pair{"placeable.wmf", placeable},
+                               {"plain.wmf", Bytes(placeable.begin() + 22, placeable.end())},
+                               {"enhanced.emf", Sample("lined.emf")},
+                               {"enhanced.jpg", Sample("lined.emf")}}) {
+        SCOPED_TRACE(name);
+        PicturePtr picture = Pictures().LoadPicture(Write(folder + name, bytes));
         ASSERT_FALSE(picture->IsEmpty());
-        if (std::string(c.name) != "plain.wmf") {  // a plain file has no size of its own
+        if (std::string(name) != "plain.wmf") {  // a plain file has no size of its own
             EXPECT_EQ(picture->PixelWidth(), 120);
             EXPECT_EQ(picture->PixelHeight(), 80);
         }
@@ -49,9 +45,6 @@ TEST(Metafile, DrawsAtItsOwnSize) {
         Pictures().SavePicture(*picture, folder + "saved.bmp");  // like any other picture
         EXPECT_EQ(LocalFileSystem().FileLength(folder + "saved.bmp"), 54 + w * 3 * h);
     }
-}
-
-TEST(Metafile, TextNeedsNoApplication) {
     // Qt's fonts abort the process without a GUI application; such text is left out then.
     ASSERT_EQ(QCoreApplication::instance(), nullptr);
     PicturePtr picture = Pictures().LoadPicture(test::SampleFile("text.emf"));

@@ -10,11 +10,15 @@ import unittest
 import kelvophotos
 
 
-def bitmap(width, height, pixel):
-    """A 24-bit bottom-up bitmap whose pixel (x, y) is pixel(x, y) = 0xRRGGBB."""
+def colours(x, y):
+    return 0x112233 * (x + 1) + 0x300000 * y
+
+
+def bitmap(width, height):
+    """A 24-bit bottom-up bitmap whose pixel (x, y) is colours(x, y) = 0xRRGGBB."""
     stride = (width * 3 + 3) // 4 * 4
     rows = b"".join(
-        b"".join(pixel(x, y).to_bytes(3, "little") for x in range(width)).ljust(stride, b"\0")
+        b"".join(colours(x, y).to_bytes(3, "little") for x in range(width)).ljust(stride, b"\0")
         for y in reversed(range(height)))
     return (b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
             + struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 0, 0, 0, 0) + rows)
@@ -26,10 +30,6 @@ def pixel_of(bmp, x, y):
     row = height - 1 - y if height > 0 else y
     at = offset + row * ((width * bits + 31) // 32 * 4) + x * bits // 8
     return int.from_bytes(bmp[at:at + 3], "little")
-
-
-def colours(x, y):
-    return 0x112233 * (x + 1) + 0x300000 * y
 
 
 def backends():
@@ -70,10 +70,9 @@ class ModuleTest(unittest.TestCase):
                     positions = []
                     store.RecordPosition = lambda position, total: positions.append((position, total))
                     store.Init("Ü-7", "staff", "Zoë", cnn)
-                    for description, photo in (("badge", bitmap(5, 4, colours)),
-                                               ("desk 'B'", bitmap(2, 2, lambda x, y: 0x00FF00))):
+                    for description, width in (("badge", 5), ("desk 'B'", 2)):
                         store.PhotoCode, store.PhotoDescription = "Ü-7", description
-                        store.photo = photo
+                        store.photo = bitmap(width, 4)
                         store.SavePhotoDetails(True)
                     self.assertEqual(self.errors, [])
 
