@@ -22,13 +22,15 @@ FileSystem& Files() {
     return LocalFileSystem();
 }
 
-std::string ErrorText(const std::function<void()>& action) {
+testing::AssertionResult FailsSaying(const std::string& part, const std::function<void()>& action) {
     try {
         action();
     } catch (const Error& error) {
-        return error.what();
+        if (std::string(error.what()).find(part) != std::string::npos)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "the error says: " << error.what();
     }
-    return "";
+    return testing::AssertionFailure() << "no error";
 }
 
 int ModeOf(const std::string& path) {
@@ -94,33 +96,26 @@ TEST(Files, ChangesAndTheirErrors) {
     Files().Rename(a, b);
     EXPECT_FALSE(Files().FileExists(a));
     EXPECT_EQ(Files().ReadAll(b), (Bytes{1, 2, 3}));
-    EXPECT_NE(ErrorText([&] { Files().Rename(a, b); }).find("No such file or directory"),
-              std::string::npos);
-
+    EXPECT_TRUE(FailsSaying("No such file or directory", [&] { Files().Rename(a, b); }));
     Files().DeleteFile(b);
-    EXPECT_EQ(ErrorText([&] { Files().DeleteFile(b); }),
-              "cannot delete file " + b + ": No such file or directory");
+    EXPECT_TRUE(FailsSaying("cannot delete file " + b + ": No such file or directory",
+                            [&] { Files().DeleteFile(b); }));
     Files().CreateFolder(folder + "one");
-    EXPECT_NE(ErrorText([&] { Files().CreateFolder(folder + "one"); }).find("File exists"),
-              std::string::npos);
-    EXPECT_NE(ErrorText([&] { Files().CreateFolder(folder + "x/y"); }).find("No such file"),
-              std::string::npos);
-    EXPECT_NE(ErrorText([&] { Files().DeleteFile(folder + "one"); }), "");
+    EXPECT_TRUE(FailsSaying("File exists", [&] { Files().CreateFolder(folder + "one"); }));
+    EXPECT_TRUE(FailsSaying("No such file", [&] { Files().CreateFolder(folder + "x/y"); }));
+    EXPECT_THROW(Files().DeleteFile(folder + "one"), Error);
     EXPECT_TRUE(Files().FolderExists(folder + "one"));
-
-    EXPECT_EQ(ErrorText([&] { Files().OpenRead(a); }),
-              "cannot open file " + a + ": No such file or directory");
-    EXPECT_NE(ErrorText([&] { Files().OpenRead(folder + "one"); }), "");
-    EXPECT_NE(ErrorText([&] { Files().OpenWrite(folder + "x/y.bin"); }), "");
+    EXPECT_TRUE(FailsSaying("cannot open file " + a + ": No such file or directory",
+                            [&] { Files().OpenRead(a); }));
+    EXPECT_THROW(Files().OpenRead(folder + "one"), Error);
+    EXPECT_THROW(Files().OpenWrite(folder + "x/y.bin"), Error);
     // A full disk shows up at the latest when the file is closed.
-    EXPECT_NE(ErrorText([&] {
-                  auto file = Files().OpenWrite("/dev/full");
-                  Bytes block(8192, 7);
-                  file->Write(block.data(), block.size());
-                  file->Close();
-              }).find("No space left on device"),
-              std::string::npos);
-
+    EXPECT_TRUE(FailsSaying("No space left on device", [&] {
+        auto file = Files().OpenWrite("/dev/full");
+        Bytes block(8192, 7);
+        file->Write(block.data(), block.size());
+        file->Close();
+    }));
     Bytes big(200000);
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 31);
     Files().WriteAll(a, big);
@@ -196,7 +191,7 @@ TEST(Files, TemporaryFilesOnlyThisProcessReaches) {
         if (plant == 0) ::unlink(temp->Name().c_str());
         if (plant < 2) ::symlink(outside.c_str(), (plant == 0 ? temp->Name() : target).c_str());
         if (plant == 2) Files().CreateFolder(target);
-        EXPECT_NE(ErrorText([&] { temp->MoveTo(target); }).find(error), std::string::npos) << error;
+        EXPECT_TRUE(FailsSaying(error, [&] { temp->MoveTo(target); }));
         EXPECT_EQ(Files().ReadAll(outside), Bytes{42});
     }
     // Dropped unmoved, a temporary file is gone; a link in its place is not touched.
@@ -209,8 +204,8 @@ TEST(Files, TemporaryFilesOnlyThisProcessReaches) {
          {std::pair{"link.qzr", "it is a symbolic link"},
           std::pair{"pipe.qzr", "it is not a regular file"}, std::pair{"", "it is a folder"}}) {
         const std::string path = folder + file;
-        EXPECT_EQ(ErrorText([&] { Files().OpenRegularFile(path); }),
-                  "cannot open file " + path + ": " + error);
+        EXPECT_TRUE(FailsSaying("cannot open file " + path + ": " + error,
+                                [&] { Files().OpenRegularFile(path); }));
     }
     EXPECT_EQ(Files().OpenRegularFile(folder + "photo.qzr")->Length(), 5);
 }
@@ -252,11 +247,11 @@ TEST(Files, LeavesNoDescriptorOpen) {
         Files().CreateTempFile(folder, "Pix");
         Files().OpenTempFile(folder, "Pix")->MoveTo(folder + "moved.bin");
         Files().OpenScratchFile()->ReadBack();
-        ErrorText([&] { Files().OpenRegularFile(folder); });
         { auto unclosed = Files().OpenWrite(folder + "g.bin"); }
-        ErrorText([&] { Files().OpenRead(folder + "none"); });
-        ErrorText([&] { Files().OpenRead(folder); });
-        ErrorText([&] { Files().WriteAll("/dev/full", Bytes(100, 1)); });
+        EXPECT_THROW(Files().OpenRegularFile(folder), Error);
+        EXPECT_THROW(Files().OpenRead(folder + "none"), Error);
+        EXPECT_THROW(Files().OpenRead(folder), Error);
+        EXPECT_THROW(Files().WriteAll("/dev/full", Bytes(100, 1)), Error);
     }
     EXPECT_EQ(openDescriptors(), before);
 }
