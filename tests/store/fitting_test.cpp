@@ -11,15 +11,14 @@ namespace {
 // size back whenever Stretch is set false.
 class FakeImageControl : public ImageControl {
   public:
-    FakeImageControl(double width, double height) : naturalWidth(width), naturalHeight(height) {
-        props["Visible"] = Variant(true);
-        props["Stretch"] = Variant(false);
-        props["Width"] = Variant(width);
-        props["Height"] = Variant(height);
-        props["Left"] = Variant(0.0);
-        props["Top"] = Variant(0.0);
-        props["BorderStyle"] = Variant(1);
-    }
+    FakeImageControl(double width, double height)
+        : naturalWidth(width), naturalHeight(height), props{{"Visible", Variant(true)},
+                                                            {"Stretch", Variant(false)},
+                                                            {"Width", Variant(width)},
+                                                            {"Height", Variant(height)},
+                                                            {"Left", Variant(0.0)},
+                                                            {"Top", Variant(0.0)},
+                                                            {"BorderStyle", Variant(1)}} {}
     Variant GetProperty(const std::string& name) override {
         auto it = props.find(name);
         if (it == props.end()) throw Error("no property " + name);

@@ -33,19 +33,9 @@ class SizesTest : public testing::TestWithParam<std::string>, public PhotoEnv {
     std::unique_ptr<CPicture> store;
 };
 
-TEST_P(SizesTest, TempNamesAreFreshAndInTheTempFolder) {
-    const std::string first = store->GetTempPixName();
-    const std::string second = store->GetTempPixName();
-    EXPECT_NE(first, second);
-    for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind(tmp + "Pix", 0), 0u) << name;
-        EXPECT_FALSE(LocalFileSystem().FileExists(name));
-    }
-    files.FailWritesUnder(tmp);
-    EXPECT_EQ(store->GetTempPixName(), "");
-}
-
-TEST_P(SizesTest, SizeTextsAndBytes) {
+// Sizes are kilobytes with two decimals, or as few as needed; an unwritable temporary folder
+// measures nothing and gives no temporary names, which are otherwise fresh.
+TEST_P(SizesTest, SizeTextsBytesAndTempNames) {
     double dSize = -1;
     EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "2.00 KB");
     EXPECT_EQ(dSize, 2048);
@@ -54,17 +44,23 @@ TEST_P(SizesTest, SizeTextsAndBytes) {
     EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(1024, 1)), "1");
     EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(2048, 1)), "2");
     EXPECT_EQ(interaction.yields, 5) << "one yield per measurement";
-
     bool bSizeOver = true;
     EXPECT_EQ(store->CheckPicDiskSize(Picture(), &dSize), "0.00 KB");
     EXPECT_EQ(dSize, 0);
     EXPECT_EQ(store->VerifyPhotoSize(Picture(), &bSizeOver), "0");
     EXPECT_FALSE(bSizeOver);
 
+    const std::string first = store->GetTempPixName(), second = store->GetTempPixName();
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(tmp + "Pix", 0), 0u) << name;
+        EXPECT_FALSE(LocalFileSystem().FileExists(name));
+    }
     files.FailWritesUnder(tmp);
+    EXPECT_EQ(store->GetTempPixName(), "");
     dSize = -1;
     EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "0.00 KB");
-    EXPECT_EQ(dSize, 0) << "an unwritable temporary folder measures nothing";
+    EXPECT_EQ(dSize, 0);
 }
 
 // The limit in force is the one Init saw, compared with the size rounded to kilobytes.
