@@ -347,18 +347,14 @@ TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
     add({"A1", "unset", "CUST", Variant()});
     auto connection = db_->connection();
     connection->Execute("CREATE TABLE AUDIT (DESCR text)");
-    if (GetParam() == "sqlite") {
-        connection->Execute(
-            "CREATE TRIGGER PHOTOS_AUDIT AFTER UPDATE ON PHOTOS "
-            "BEGIN INSERT INTO AUDIT VALUES (new.DESCR); END");
-    } else {
+    const bool pg = GetParam() == "postgresql";
+    if (pg)
         connection->Execute(
             "CREATE FUNCTION photos_audit() RETURNS trigger LANGUAGE plpgsql AS "
             "$$ BEGIN INSERT INTO audit VALUES (NEW.descr); RETURN NEW; END $$");
-        connection->Execute(
-            "CREATE TRIGGER photos_audit AFTER UPDATE ON photos "
-            "FOR EACH ROW EXECUTE FUNCTION photos_audit()");
-    }
+    connection->Execute(std::string("CREATE TRIGGER PHOTOS_AUDIT AFTER UPDATE ON PHOTOS ") +
+                        (pg ? "FOR EACH ROW EXECUTE FUNCTION photos_audit()"
+                            : "BEGIN INSERT INTO AUDIT VALUES (new.DESCR); END"));
     const auto audited = [&] { return walk(*open({}, "DESCR", nullptr, "AUDIT")); };
     // Null counts as a value of its own: the unset flag is written, the false one is not.
     connection->ExecuteUpdate("PHOTOS", {{"DEF", false}}, {{"CODE", "A1"}});
