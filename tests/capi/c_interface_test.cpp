@@ -175,8 +175,7 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     ASSERT_EQ(kp_init(store_, "E-7", "staff", "Zoë", cnn_), KP_OK);
     ASSERT_EQ(kp_load_data(store_, 0), KP_OK);
     kp_last_record(store_);
-    EXPECT_EQ(seen_.position, 2);
-    EXPECT_EQ(seen_.total, 2);
+    EXPECT_EQ(std::pair(seen_.position, seen_.total), std::pair(2, 2));
     EXPECT_EQ(seen_.isLast, 1);
     const Bytes out = expectPhoto("badge", 5, 4);
     EXPECT_EQ(seen_.recordExists, 1);
@@ -195,7 +194,6 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     EXPECT_EQ(bytes, out.size());
     EXPECT_EQ(over, 0);
     EXPECT_STREQ(sizeText, "0.12 KB");
-
     int has = 0;
     ASSERT_EQ(kp_get_photo(store_, "staff", "E-7", cnn_, &has), KP_OK);
     EXPECT_EQ(has, 1);
