@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QString>
 #include <fstream>
 #include <set>
 #include <unordered_set>
@@ -246,8 +247,8 @@ TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
             << store->PhotoDescription();
 
     // Values built from separators, escapes, dots, wildcards, letters and over-long runs:
-    // distinct triples never share a name, every name is one plain name inside the folder,
-    // and an owner's pattern matches that owner's names only.
+    // distinct triples never share a name, every name is one plain name of whole characters
+    // inside the folder, and an owner's pattern matches that owner's names only.
     std::set<std::string> values;
     const std::vector<std::string> pieces{"",  "A", "1", "_",  "%", "%5F", "5F", "~",
                                           ".", "/", "*", "\\", "ß", "İ",   " ",  "x"};
@@ -263,7 +264,8 @@ TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
                 const std::string name = store::PhotoFileName(code, description, group);
                 EXPECT_TRUE(taken.insert(name).second) << "shared: " << name;
                 ASSERT_TRUE(name.size() <= 255 && name != "." && name != ".." &&
-                            name.find_first_of(std::string("/\0*?", 4)) == std::string::npos)
+                            name.find_first_of(std::string("/\0*?", 4)) == std::string::npos &&
+                            QString::fromStdString(name).toStdString() == name)
                     << name;
                 if (description != "x" || group != "CUST") continue;
                 for (const std::string& owner : values) {

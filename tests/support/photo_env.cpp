@@ -12,23 +12,9 @@
 
 namespace kelvo::test {
 
-void EventLog::DataValidated(bool& bValid, std::string& sMsg) {
-    add("DataValidated " + flag(bValid) + " '" + sMsg + "'");
-}
-
 void EventLog::RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) {
     add("RecordPosition " + std::to_string(lRecordPosition) + "/" + std::to_string(lTotalRecords));
     if (onPosition) onPosition(lRecordPosition, lTotalRecords);
-}
-
-void EventLog::IsFirstRecord(bool& bIsFirstRecord) {
-    add(std::string("IsFirstRecord ") + flag(bIsFirstRecord));
-    if (onFirst) onFirst(bIsFirstRecord);
-}
-
-void EventLog::IsLastRecord(bool& bIsLastRecord) {
-    add(std::string("IsLastRecord ") + flag(bIsLastRecord));
-    if (onLast) onLast(bIsLastRecord);
 }
 
 void EventLog::ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) {

@@ -30,10 +30,16 @@ struct ProgressStep {
 // "ErrorDescrption: ..."), in order; the conversion steps apart.
 class EventLog : public CPictureEvents {
   public:
-    void DataValidated(bool& bValid, std::string& sMsg) override;
+    void DataValidated(bool& bValid, std::string& sMsg) override {
+        add("DataValidated " + flag(bValid) + " '" + sMsg + "'");
+    }
     void RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) override;
-    void IsFirstRecord(bool& bIsFirstRecord) override;
-    void IsLastRecord(bool& bIsLastRecord) override;
+    void IsFirstRecord(bool& bIsFirstRecord) override {
+        flagged("IsFirstRecord ", bIsFirstRecord, onFirst);
+    }
+    void IsLastRecord(bool& bIsLastRecord) override {
+        flagged("IsLastRecord ", bIsLastRecord, onLast);
+    }
     void CodeExists(bool& bExists) override { add("CodeExists " + flag(bExists)); }
     void DescriptionExists(bool& bExists) override { add("DescriptionExists " + flag(bExists)); }
     void RecordExists(bool& bExists) override { add("RecordExists " + flag(bExists)); }
@@ -60,6 +66,10 @@ class EventLog : public CPictureEvents {
   private:
     static std::string flag(bool b) { return b ? "1" : "0"; }
     void add(std::string line) { lines.push_back(std::move(line)); }
+    void flagged(const char* event, bool& value, const std::function<void(bool&)>& handler) {
+        add(event + flag(value));
+        if (handler) handler(value);
+    }
 };
 
 // Pictures whose bitmap form is a known byte pattern as long as the picture is wide, for
