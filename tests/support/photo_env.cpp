@@ -126,17 +126,14 @@ PhotoEnv::PhotoEnv()
 
 void PhotoEnv::useFreshTmpdir() {
     tmp = TempFolder();
-    if (const char* old = std::getenv("TMPDIR")) {
-        hadTmpdir_ = true;
-        oldTmpdir_ = old;
-    }
+    if (const char* old = std::getenv("TMPDIR")) oldTmpdir_ = old;
     ::setenv("TMPDIR", tmp.c_str(), 1);
 }
 
 PhotoEnv::~PhotoEnv() {
     if (tmp.empty()) return;
-    if (hadTmpdir_)
-        ::setenv("TMPDIR", oldTmpdir_.c_str(), 1);
+    if (oldTmpdir_)
+        ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
     else
         ::unsetenv("TMPDIR");
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -135,8 +136,7 @@ class PhotoEnv {
     EventLog events;
 
   private:
-    std::string oldTmpdir_;
-    bool hadTmpdir_ = false;
+    std::optional<std::string> oldTmpdir_;
 };
 
 // One case on each back end, over a fresh, empty photo table.

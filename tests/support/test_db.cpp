@@ -20,10 +20,6 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
-bool postgresRequired() {
-    return environment("KELVO_REQUIRE_PG") == "1";
-}
-
 // The server URI with its database part replaced by `database`.
 std::string withDatabase(const std::string& uri, const std::string& database) {
     const auto scheme = uri.find("://");
@@ -51,7 +47,7 @@ std::shared_ptr<Connection> adminConnection() {
 
 std::vector<std::string> TestBackends() {
     std::vector<std::string> backends{"sqlite"};
-    if (!environment("KELVO_PG_URI").empty() || postgresRequired())
+    if (!environment("KELVO_PG_URI").empty() || environment("KELVO_REQUIRE_PG") == "1")
         backends.push_back("postgresql");
     return backends;
 }

@@ -31,7 +31,6 @@ class TestDatabase {
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
-    const std::string& backend() const { return backend_; }
     const std::string& target() const { return target_; }  // what Connection::Open takes
     std::shared_ptr<Connection> connection();              // opened on first use
     std::shared_ptr<Connection> OpenAnother();             // a second connection
