@@ -452,6 +452,23 @@ TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothin
     EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Keep me", "Staged"}));
 }
 
+// The connection keeps its statements planned: they must follow a table made again in
+// another shape, whether an open recordset reads it or a new one looks it up.
+TEST_P(DatabaseTest, ReadsFollowATableMadeAgainInAnotherShape) {
+    add({"A1", "first", "G"});
+    auto rs = open();
+    ASSERT_EQ(descr(*rs), "first");
+    Connection& db = *db_->connection();
+    db.Execute("DROP TABLE PHOTOS");
+    db.Execute(std::string("CREATE TABLE PHOTOS (CODE text, DESCR integer, GRP text, COMMENTS "
+                           "text, DEF boolean, PIC ") +
+               (GetParam() == "sqlite" ? "blob)" : "bytea)"));
+    db.Execute("INSERT INTO PHOTOS (CODE, DESCR) VALUES (?, ?)", {"A1", 42});
+    rs->Requery();
+    EXPECT_EQ(rs->Fields("DESCR").Value().toInt(), 42);
+    EXPECT_EQ(open()->Fields("DESCR").Value().toInt(), 42);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBackends()),
                          test::BackendName);
 

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/db/db_backend.h"
+#include "platform/db/postgres_statements.h"
 #include "platform/files/files.h"
 #include "platform/text.h"
 
@@ -20,6 +21,9 @@ constexpr Oid kBoolOid = 16, kByteaOid = 17, kNameOid = 19, kInt8Oid = 20, kInt2
               kBpcharOid = 1042, kVarcharOid = 1043, kNumericOid = 1700;
 
 constexpr std::int64_t kPiece = 1024 * 1024;
+
+// Enough for every statement shape the store sends over a few tables.
+constexpr std::size_t kKeptStatements = 64;
 
 // A bytea value is rewritten whole by each append and decompressed from its start by each
 // ranged read, so fixed pieces would cost time in the square of the value's size. Pieces
@@ -143,7 +147,14 @@ std::string paramText(const Variant& value, ColumnKind kind) {
     return value.toText();
 }
 
-// Parameters of one PQexecParams call: texts, and bytes in binary form as bytea.
+bool planWentStale(const PGresult* result) {
+    if (PQresultStatus(result) != PGRES_FATAL_ERROR) return false;
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    // 0A000: "cached plan must not change result type"; 26000: no such prepared statement.
+    return state && (std::string(state) == "0A000" || std::string(state) == "26000");
+}
+
+// Parameters of one statement: texts, and bytes in binary form as bytea.
 class Params {
   public:
     void add(const Variant& value, ColumnKind kind = ColumnKind::Other) {
@@ -173,15 +184,32 @@ class Params {
     }
     int count() const { return static_cast<int>(storage_.size()); }
 
-    PGresult* exec(PGconn* conn, const std::string& sql, int resultFormat) {
+    PGresult* exec(PGconn* conn, PreparedStatements& statements, const std::string& sql,
+                   int resultFormat) {
         std::vector<const char*> values;
         std::vector<int> lengths;
         for (std::size_t i = 0; i < storage_.size(); ++i) {
             values.push_back(nulls_[i] ? nullptr : storage_[i].data());
             lengths.push_back(static_cast<int>(storage_[i].size()));
         }
-        return PQexecParams(conn, sql.c_str(), count(), types_.data(), values.data(),
-                            lengths.data(), formats_.data(), resultFormat);
+        if (!statements.enabled())
+            return PQexecParams(conn, sql.c_str(), count(), types_.data(), values.data(),
+                                lengths.data(), formats_.data(), resultFormat);
+        const auto execPrepared = [&] {
+            PGresult* failure = nullptr;
+            const char* name = statements.Prepare(conn, sql, types_, failure);
+            if (!name) return failure;
+            return PQexecPrepared(conn, name, count(), values.data(), lengths.data(),
+                                  formats_.data(), resultFormat);
+        };
+        PGresult* result = execPrepared();
+        if (!planWentStale(result)) return result;
+        // A table changed shape under the plans, or the session lost them: they are made
+        // again, and outside a transaction the statement can simply be sent once more.
+        statements.Clear(conn);
+        if (PQtransactionStatus(conn) != PQTRANS_IDLE) return result;
+        PQclear(result);
+        return execPrepared();
     }
 
   private:
@@ -379,7 +407,7 @@ class PostgresBackend : public Backend {
                 id.types.push_back(rows.text(i, 3));
             }
         }
-        identities_[info.name] = id;
+        rememberShape(info, id);
         return info;
     }
 
@@ -508,7 +536,7 @@ class PostgresBackend : public Backend {
         Params params;
         params.add(key);
         PGresult* raw = params.exec(
-            conn_,
+            conn_, statements_,
             "DELETE FROM " + QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
             0);
         Result result(conn_, raw);
@@ -603,7 +631,7 @@ class PostgresBackend : public Backend {
     }
 
     Result run(const std::string& sql, Params& params, int resultFormat = 0) {
-        return Result(conn_, params.exec(conn_, sql, resultFormat));
+        return Result(conn_, params.exec(conn_, statements_, sql, resultFormat));
     }
 
     RowKey returningKey(const TableInfo& table, const std::string& sql, Params& params) {
@@ -639,6 +667,20 @@ class PostgresBackend : public Backend {
         return key;
     }
 
+    // A table seen in a new shape may have outdated the statements planned against it.
+    void rememberShape(const TableInfo& info, const RowIdentity& id) {
+        std::string shape;
+        for (const ColumnInfo& column : info.columns)
+            shape += column.name + '\0' + std::to_string(static_cast<int>(column.kind)) + '\0';
+        for (const std::string& type : id.types) shape += type + '\0';
+        auto [it, added] = shapes_.try_emplace(info.name, shape);
+        if (!added && it->second != shape) {
+            statements_.Clear(conn_);
+            it->second = shape;
+        }
+        identities_[info.name] = id;
+    }
+
     const RowIdentity& identity(const TableInfo& table) {
         auto it = identities_.find(table.name);
         if (it == identities_.end()) {
@@ -649,7 +691,9 @@ class PostgresBackend : public Backend {
     }
 
     PGconn* conn_;
+    PreparedStatements statements_{kKeptStatements, PreparedStatementsWanted()};
     std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
+    std::map<std::string, std::string> shapes_;      // columns and key, by TableInfo::name
 };
 
 }  // namespace
