@@ -15,7 +15,7 @@ Variant Field::Value() const {
     cursor.RequireRow("Value");
     const ColumnInfo& column = cursor.table().columns[index];
     if (column.kind == ColumnKind::Binary) {
-        const auto size = engine.BlobSize(cursor.table(), cursor.key(), column);
+        const auto size = cursor.Reader(index).Size(engine, cursor.table(), cursor.key(), column);
         if (!size) return Variant();
         return Variant(engine.ReadBlob(cursor.table(), cursor.key(), column, 0, *size));
     }
