@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "commands.h"
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 
 namespace kelvo::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 namespace kelvo {
 
-std::optional<std::int64_t> ChunkReader::Size(Backend& engine, const TableInfo& table,
+std::optional<std::int64_t> ChunkReader::Size(Engine& engine, const TableInfo& table,
                                               const RowKey& key, const ColumnInfo& column) {
     if (!sizeKnown_) {
         size_ = engine.BlobSize(table, key, column);
@@ -14,7 +14,7 @@ std::optional<std::int64_t> ChunkReader::Size(Backend& engine, const TableInfo& 
     return size_;
 }
 
-Bytes ChunkReader::Next(Backend& engine, const TableInfo& table, const RowKey& key,
+Bytes ChunkReader::Next(Engine& engine, const TableInfo& table, const RowKey& key,
                         const ColumnInfo& column, std::int64_t length) {
     const std::int64_t size = Size(engine, table, key, column).value_or(0);
     const std::int64_t wanted = std::max<std::int64_t>(0, std::min(length, size - offset_));

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 
 namespace kelvo {
 
@@ -13,11 +13,11 @@ class ChunkReader {
   public:
     // The next `length` bytes of `column` of the row `key` (fewer at the value's end, none
     // after it). Throws Error when the value shrank while it was read.
-    Bytes Next(Backend& engine, const TableInfo& table, const RowKey& key, const ColumnInfo& column,
+    Bytes Next(Engine& engine, const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                std::int64_t length);
     // The stored length of the value when the reader has not read yet (nullopt when Null),
     // asked of the engine at most once for the row.
-    std::optional<std::int64_t> Size(Backend& engine, const TableInfo& table, const RowKey& key,
+    std::optional<std::int64_t> Size(Engine& engine, const TableInfo& table, const RowKey& key,
                                      const ColumnInfo& column);
 
   private:

@@ -1,7 +1,7 @@
-// Connection and its read and write scopes, over the engine seam of db_backend.h.
+// Connection and its read and write scopes, over the engine seam of engine.h.
 #include "platform/db/connection.h"
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 
 namespace kelvo {
 namespace {
@@ -18,69 +18,69 @@ std::shared_ptr<Connection> Connection::Open(const std::string& target) {
     return std::make_shared<Connection>(OpenSqlite(target));
 }
 
-Connection::Connection(std::unique_ptr<Backend> backend) : backend_(std::move(backend)) {}
+Connection::Connection(std::unique_ptr<kelvo::Engine> engine) : engine_(std::move(engine)) {}
 Connection::~Connection() = default;
 
 bool Connection::IsOpen() const {
-    return backend_ != nullptr;
+    return engine_ != nullptr;
 }
 void Connection::Close() {
-    backend_.reset();
+    engine_.reset();
 }
 
-Backend& Connection::backend() const {
-    if (!backend_) throw Error("operation is not allowed when the connection is closed");
-    return *backend_;
+kelvo::Engine& Connection::engine() const {
+    if (!engine_) throw Error("operation is not allowed when the connection is closed");
+    return *engine_;
 }
 
 Connection::ReadsTogether::ReadsTogether(Connection* connection)
-    : connection_(connection), engine_(connection ? connection->backend_.get() : nullptr) {
+    : connection_(connection), engine_(connection ? connection->engine_.get() : nullptr) {
     if (engine_) engine_->BeginReads();
 }
 
 Connection::ReadsTogether::~ReadsTogether() {
-    if (engine_ && connection_->backend_.get() == engine_) engine_->EndReads();
+    if (engine_ && connection_->engine_.get() == engine_) engine_->EndReads();
 }
 
 Connection::WritesTogether::WritesTogether(Connection& connection) : connection_(connection) {
-    connection_.backend().BeginWrites();
+    connection_.engine().BeginWrites();
 }
 
 Connection::WritesTogether::~WritesTogether() {
     if (!open_ || !connection_.IsOpen()) return;
     try {
-        connection_.backend().RollbackWrites();
+        connection_.engine().RollbackWrites();
     } catch (const Error&) {
     }
 }
 
 void Connection::WritesTogether::Commit() {
-    connection_.backend().CommitWrites();
+    connection_.engine().CommitWrites();
     open_ = false;
 }
 
 std::string Connection::Engine() const {
-    return backend().Engine();
+    return engine().Name();
 }
 
 void Connection::WaitForWritersOf(const std::string& key) {
-    backend().WaitForWritersOf(key);
+    engine().WaitForWritersOf(key);
 }
 
 void Connection::Execute(const std::string& sql, const std::vector<Variant>& params) {
-    backend().Execute(sql, params);
+    engine().Execute(sql, params);
 }
 
 void Connection::ExecuteUpdate(const std::string& table, const std::vector<Assignment>& set,
                                const std::vector<Condition>& where) {
-    Backend& engine = backend();
+    kelvo::Engine& engine = this->engine();
     const TableInfo info = engine.Table(table);
     if (set.empty()) throw Error("UPDATE of table \"" + info.name + "\" sets no column");
     engine.ExecuteUpdate(info, BindToColumns(info, set), BindToColumns(info, where));
 }
 
 void Connection::ExecuteDelete(const std::string& table, const std::vector<Condition>& where) {
-    Backend& engine = backend();
+    kelvo::Engine& engine = this->engine();
     const TableInfo info = engine.Table(table);
     engine.ExecuteDelete(info, BindToColumns(info, where));
 }

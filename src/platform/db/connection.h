@@ -12,7 +12,7 @@
 
 namespace kelvo {
 
-class Backend;  // engine seam, see platform/db_backend.h
+class Engine;  // the seam each database engine implements, see platform/db/engine.h
 
 // `column = value` in a WHERE clause (the engine's own equality).
 struct KELVO_API Condition {
@@ -32,7 +32,7 @@ class KELVO_API Connection {
     // libpq; anything else is a SQLite file path, created when missing.
     static std::shared_ptr<Connection> Open(const std::string& target);
 
-    explicit Connection(std::unique_ptr<Backend> backend);
+    explicit Connection(std::unique_ptr<kelvo::Engine> engine);
     ~Connection();
 
     bool IsOpen() const;
@@ -71,7 +71,7 @@ class KELVO_API Connection {
 
       private:
         Connection* connection_;
-        Backend* engine_;  // the engine the reads began on, unless the connection was closed
+        kelvo::Engine* engine_;  // the engine the reads began on, unless the connection was closed
     };
 
     // A write transaction: the writes made in its scope land together on Commit, and none
@@ -91,9 +91,9 @@ class KELVO_API Connection {
 
   private:
     friend class Recordset;
-    Backend& backend() const;  // throws Error when the connection is closed
+    kelvo::Engine& engine() const;  // throws Error when the connection is closed
 
-    std::unique_ptr<Backend> backend_;
+    std::unique_ptr<kelvo::Engine> engine_;
     long attributes_ = 0;
 };
 

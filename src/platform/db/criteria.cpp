@@ -1,7 +1,7 @@
 // Parser and evaluator of recordset criteria: `column='text'` and `column=number`.
 #include "platform/db/criteria.h"
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 #include "platform/error.h"
 #include "platform/text.h"
 

@@ -13,7 +13,7 @@ constexpr std::int64_t kFindBatch = 256;
 
 }  // namespace
 
-Cursor::Cursor(Backend& engine, const Selection& source)
+Cursor::Cursor(Engine& engine, const Selection& source)
     : table_(engine.Table(source.table)), where_(BindToColumns(table_, source.where)) {
     if (!source.orderBy.empty()) orderBy_ = table_.Column(source.orderBy);
 }
@@ -41,7 +41,7 @@ std::int64_t Cursor::findStart() const {
     return start;
 }
 
-std::int64_t Cursor::FindTrue(Backend& engine, const ColumnInfo& column) const {
+std::int64_t Cursor::FindTrue(Engine& engine, const ColumnInfo& column) const {
     const auto readsTrue = [](const Variant& value) { return !value.isNull() && value.toBool(); };
     // The engine names the few rows that may qualify, so the keyset is not read column-wise.
     const auto candidates = engine.RowsNotFalse(table_, where_, column);
@@ -54,7 +54,7 @@ std::int64_t Cursor::FindTrue(Backend& engine, const ColumnInfo& column) const {
     return size();
 }
 
-std::int64_t Cursor::Find(Backend& engine, const ColumnInfo& column,
+std::int64_t Cursor::Find(Engine& engine, const ColumnInfo& column,
                           const std::function<bool(const Variant&)>& test) const {
     const std::int64_t start = findStart();
     for (std::int64_t from = start; from < size(); from += kFindBatch) {
@@ -77,7 +77,7 @@ void Cursor::StandOn(std::int64_t pos) {
     ForgetRow();
 }
 
-void Cursor::TakeKeys(Backend& engine) {
+void Cursor::TakeKeys(Engine& engine) {
     std::vector<RowKey> keys = engine.SelectKeys(table_, where_, orderBy_ ? &*orderBy_ : nullptr);
     DropStaged();
     keys_ = std::move(keys);
@@ -89,7 +89,7 @@ void Cursor::TakeKeys(Backend& engine) {
     fetched_.clear();
 }
 
-void Cursor::ApplyFilter(Backend& engine) {
+void Cursor::ApplyFilter(Engine& engine) {
     if (!filter_) {
         passes_.assign(keys_.size(), 1);
     } else {
@@ -123,7 +123,7 @@ std::vector<std::int64_t> Cursor::pageAround(std::int64_t pos) const {
 
 // From the rows fetched with an earlier one when the database has not changed since;
 // otherwise with a fresh page of rows.
-std::optional<std::vector<Variant>> Cursor::fetchCurrentRow(Backend& engine) {
+std::optional<std::vector<Variant>> Cursor::fetchCurrentRow(Engine& engine) {
     const std::optional<std::uint64_t> version = engine.DataVersion();
     if (!version || version != fetchedAtVersion_) fetched_.clear();
     auto known = fetched_.find(pos_);
@@ -142,7 +142,7 @@ std::optional<std::vector<Variant>> Cursor::fetchCurrentRow(Backend& engine) {
     return known->second;
 }
 
-const std::vector<Variant>& Cursor::RowValues(Backend& engine) {
+const std::vector<Variant>& Cursor::RowValues(Engine& engine) {
     if (!row_) {
         row_ = fetchCurrentRow(engine);
         if (!row_)
@@ -182,7 +182,7 @@ Spool& Cursor::SpoolFor(int column) {
     return *it->second;
 }
 
-void Cursor::WriteStaged(Backend& engine) {
+void Cursor::WriteStaged(Engine& engine) {
     if (!adding_) RequireRow("Update");
     std::vector<BoundValue> values;
     for (const auto& [index, value] : staged_) values.push_back({table_.columns[index], value});
@@ -214,7 +214,7 @@ void Cursor::ForgetRow() {
     readers_.clear();
 }
 
-void Cursor::DeleteCurrent(Backend& engine) {
+void Cursor::DeleteCurrent(Engine& engine) {
     engine.DeleteRow(table_, keys_[pos_]);
     DropStaged();
     deleted_[pos_] = 1;

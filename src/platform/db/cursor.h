@@ -11,7 +11,7 @@
 
 #include "platform/db/chunk_reader.h"
 #include "platform/db/criteria.h"
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 #include "platform/db/spool.h"
 
 namespace kelvo {
@@ -19,7 +19,7 @@ namespace kelvo {
 class Cursor : public KeyWatcher {
   public:
     // The table, conditions and order of `source`; no keys until TakeKeys.
-    Cursor(Backend& engine, const Selection& source);
+    Cursor(Engine& engine, const Selection& source);
 
     const TableInfo& table() const { return table_; }
     std::int64_t size() const { return static_cast<std::int64_t>(keys_.size()); }
@@ -38,15 +38,15 @@ class Cursor : public KeyWatcher {
     // when none does. Reads the column in batches, so a near match reads few rows.
     // The first visible row from the current one whose `column` reads as true (not Null, not
     // zero or false); size() when there is none.
-    std::int64_t FindTrue(Backend& engine, const ColumnInfo& column) const;
-    std::int64_t Find(Backend& engine, const ColumnInfo& column,
+    std::int64_t FindTrue(Engine& engine, const ColumnInfo& column) const;
+    std::int64_t Find(Engine& engine, const ColumnInfo& column,
                       const std::function<bool(const Variant&)>& test) const;
     void StandOn(std::int64_t pos);
 
     // Keys taken anew, staged changes dropped, the filter applied; stands on the first row.
-    void TakeKeys(Backend& engine);
+    void TakeKeys(Engine& engine);
     void SetFilter(std::optional<Criterion> filter) { filter_ = std::move(filter); }
-    void ApplyFilter(Backend& engine);
+    void ApplyFilter(Engine& engine);
 
     // Throws Error naming `operation` unless there is a current row that is not deleted.
     void RequireRow(const char* operation) const;
@@ -54,7 +54,7 @@ class Cursor : public KeyWatcher {
         return keys_[static_cast<std::size_t>(pos_)];
     }  // REQUIRES: RequireRow
     // The non-binary values of the current row. Throws Error when the row is gone.
-    const std::vector<Variant>& RowValues(Backend& engine);
+    const std::vector<Variant>& RowValues(Engine& engine);
     ChunkReader& Reader(int column) { return readers_[column]; }
 
     bool adding() const { return adding_; }
@@ -65,11 +65,11 @@ class Cursor : public KeyWatcher {
     void Stage(int column, const Variant& value);
     Spool& SpoolFor(int column);  // the column's spool, made on first use
     // Writes the new row or the staged changes of the current one.
-    void WriteStaged(Backend& engine);
+    void WriteStaged(Engine& engine);
     void DropStaged();
     void ForgetRow();
     // REQUIRES: RequireRow. The row stays current, marked deleted, until a move.
-    void DeleteCurrent(Backend& engine);
+    void DeleteCurrent(Engine& engine);
 
     void KeysMoved(const std::string& tableName, const std::vector<KeyMove>& moves) override;
 
@@ -79,7 +79,7 @@ class Cursor : public KeyWatcher {
     std::int64_t previousVisible(std::int64_t from) const;
     void recount();
     std::vector<std::int64_t> pageAround(std::int64_t pos) const;
-    std::optional<std::vector<Variant>> fetchCurrentRow(Backend& engine);
+    std::optional<std::vector<Variant>> fetchCurrentRow(Engine& engine);
 
     TableInfo table_;
     std::vector<BoundValue> where_;

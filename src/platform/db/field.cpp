@@ -8,7 +8,7 @@ namespace kelvo {
 
 Variant Field::Value() const {
     Cursor& cursor = owner_->cursor();
-    Backend& engine = owner_->engine();
+    Engine& engine = owner_->engine();
     const int index = cursor.table().IndexOf(name_);
     if (const Variant* staged = cursor.Staged(index)) return *staged;
     if (cursor.adding()) return Variant();
@@ -31,7 +31,7 @@ void Field::Value(const Variant& value) {
 
 std::int64_t Field::ActualSize() const {
     Cursor& cursor = owner_->cursor();
-    Backend& engine = owner_->engine();
+    Engine& engine = owner_->engine();
     const int index = cursor.table().IndexOf(name_);
     if (const Spool* spool = cursor.SpoolOf(index)) return spool->Size();
     if (const Variant* staged = cursor.Staged(index)) {
@@ -50,7 +50,7 @@ std::int64_t Field::ActualSize() const {
 
 Bytes Field::GetChunk(std::int64_t length) {
     Cursor& cursor = owner_->cursor();
-    Backend& engine = owner_->engine();
+    Engine& engine = owner_->engine();
     const int index = cursor.table().IndexOf(name_);
     cursor.RequireRow("GetChunk");
     return cursor.Reader(index).Next(engine, cursor.table(), cursor.key(),

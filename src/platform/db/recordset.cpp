@@ -25,8 +25,8 @@ Cursor& Recordset::cursor() const {
     return *cursor_;
 }
 
-Backend& Recordset::engine() const {
-    return connection_->backend();
+Engine& Recordset::engine() const {
+    return connection_->engine();
 }
 
 void Recordset::ActiveConnection(std::shared_ptr<Connection> connection) {
@@ -46,7 +46,7 @@ const Selection& Recordset::Source() const {
 void Recordset::Open() {
     if (cursor_) throw Error("operation is not allowed when the recordset is open");
     if (!connection_) throw Error("the recordset has no active connection");
-    Backend& engine = connection_->backend();
+    Engine& engine = connection_->engine();
     const Connection::ReadsTogether together(connection_.get());
 
     auto cursor = std::make_unique<Cursor>(engine, source_);
@@ -124,14 +124,14 @@ void Recordset::Find(const std::string& criteria) {
 void Recordset::FindFirst(const std::string& columnName,
                           const std::function<bool(const Variant&)>& test) {
     Cursor& cursor = this->cursor();
-    Backend& engine = this->engine();
+    Engine& engine = this->engine();
     const ColumnInfo& column = cursor.table().Column(columnName);
     moveTo(*this, cursor, cursor.Find(engine, column, test));
 }
 
 void Recordset::FindFirstTrue(const std::string& columnName) {
     Cursor& cursor = this->cursor();
-    Backend& engine = this->engine();
+    Engine& engine = this->engine();
     const ColumnInfo& column = cursor.table().Column(columnName);
     moveTo(*this, cursor, cursor.FindTrue(engine, column));
 }

@@ -110,8 +110,8 @@ class KELVO_API Recordset {
 
   private:
     friend class Field;
-    Cursor& cursor() const;   // throws Error when the recordset is closed
-    Backend& engine() const;  // throws Error when the connection is closed
+    Cursor& cursor() const;  // throws Error when the recordset is closed
+    Engine& engine() const;  // throws Error when the connection is closed
 
     std::shared_ptr<Connection> connection_;
     Selection source_;

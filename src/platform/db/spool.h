@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 
 namespace kelvo {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 #include "platform/db/postgres_statements.h"
 #include "platform/files/files.h"
 #include "platform/text.h"
@@ -322,9 +322,9 @@ std::string numberPlaceholders(const std::string& sql, int& count) {
     return out;
 }
 
-class PostgresBackend : public Backend {
+class PostgresEngine : public Engine {
   public:
-    explicit PostgresBackend(const std::string& uri) : conn_(connect(uri)) {
+    explicit PostgresEngine(const std::string& uri) : conn_(connect(uri)) {
         if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
             const std::string message =
                 conn_ ? withoutTrailingBlanks(PQerrorMessage(conn_)) : "out of memory";
@@ -340,9 +340,9 @@ class PostgresBackend : public Backend {
         // A row or table held by another session gives an error in time, not a hang.
         PQclear(PQexec(conn_, "SET lock_timeout = '30s'"));
     }
-    ~PostgresBackend() override { PQfinish(conn_); }
+    ~PostgresEngine() override { PQfinish(conn_); }
 
-    std::string Engine() const override { return "postgresql"; }
+    std::string Name() const override { return "postgresql"; }
 
     // Row locks cannot hold a row not yet written; an advisory lock on the key's hash can.
     void WaitForWritersOf(const std::string& key) override {
@@ -698,8 +698,8 @@ class PostgresBackend : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Backend> OpenPostgres(const std::string& uri) {
-    return std::make_unique<PostgresBackend>(uri);
+std::unique_ptr<Engine> OpenPostgres(const std::string& uri) {
+    return std::make_unique<PostgresEngine>(uri);
 }
 
 }  // namespace kelvo

@@ -62,11 +62,11 @@ class KeyWatcher {
     virtual void KeysMoved(const std::string& table, const std::vector<KeyMove>& moves) = 0;
 };
 
-class Backend {
+class Engine {
   public:
-    virtual ~Backend() = default;
+    virtual ~Engine() = default;
 
-    virtual std::string Engine() const = 0;
+    virtual std::string Name() const = 0;
 
     // The table `name` (resolved without regard to case) and its columns. Throws Error
     // for an invalid identifier or a table that does not exist.
@@ -151,8 +151,8 @@ class Backend {
     std::vector<KeyWatcher*> watchers_;
 };
 
-std::unique_ptr<Backend> OpenSqlite(const std::string& path);
-std::unique_ptr<Backend> OpenPostgres(const std::string& uri);
+std::unique_ptr<Engine> OpenSqlite(const std::string& path);
+std::unique_ptr<Engine> OpenPostgres(const std::string& uri);
 
 // Shared SQL pieces. Identifiers: [A-Za-z_][A-Za-z0-9_ ]*, at most 63 characters.
 bool IsValidIdentifier(const std::string& name);

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <unordered_map>
 
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 #include "platform/text.h"
 
 namespace kelvo {
@@ -33,7 +33,7 @@ ColumnKind kindOfDeclared(const std::string& declared) {
     return ColumnKind::Other;
 }
 
-class SqliteBackend;
+class SqliteEngine;
 
 // A prepared statement; binding and stepping report the engine's message.
 class Statement {
@@ -178,9 +178,9 @@ class BlobHandle {
     sqlite3_blob* blob_ = nullptr;
 };
 
-class SqliteBackend : public Backend {
+class SqliteEngine : public Engine {
   public:
-    explicit SqliteBackend(const std::string& path) {
+    explicit SqliteEngine(const std::string& path) {
         const int rc = sqlite3_open_v2(path.c_str(), &db_,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
@@ -191,13 +191,13 @@ class SqliteBackend : public Backend {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         sqlite3_extended_result_codes(db_, 0);
     }
-    ~SqliteBackend() override {
+    ~SqliteEngine() override {
         reading_.reset();
         forgetStatements();
         sqlite3_close_v2(db_);
     }
 
-    std::string Engine() const override { return "sqlite"; }
+    std::string Name() const override { return "sqlite"; }
 
     // A write transaction already keeps every other writer out.
     void WaitForWritersOf(const std::string& key) override { (void)key; }
@@ -593,8 +593,8 @@ class SqliteBackend : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Backend> OpenSqlite(const std::string& path) {
-    return std::make_unique<SqliteBackend>(path);
+std::unique_ptr<Engine> OpenSqlite(const std::string& path) {
+    return std::make_unique<SqliteEngine>(path);
 }
 
 }  // namespace kelvo

@@ -1,6 +1,6 @@
-// Pieces of the engine seam both back ends share: identifier checks and quoting, column
+// Pieces of the engine seam both engines share: identifier checks and quoting, column
 // lookup, SQL equality lists and the watchers of row identities.
-#include "platform/db/db_backend.h"
+#include "platform/db/engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -121,15 +121,15 @@ void RowGone(const TableInfo& table) {
                 "\" (deleted or changed by another user)");
 }
 
-void Backend::Watch(KeyWatcher* watcher) {
+void Engine::Watch(KeyWatcher* watcher) {
     watchers_.push_back(watcher);
 }
 
-void Backend::Unwatch(KeyWatcher* watcher) {
+void Engine::Unwatch(KeyWatcher* watcher) {
     watchers_.erase(std::remove(watchers_.begin(), watchers_.end(), watcher), watchers_.end());
 }
 
-void Backend::ReportMoves(const std::string& table, const std::vector<KeyMove>& moves) {
+void Engine::ReportMoves(const std::string& table, const std::vector<KeyMove>& moves) {
     if (moves.empty()) return;
     for (KeyWatcher* watcher : watchers_) watcher->KeysMoved(table, moves);
 }
