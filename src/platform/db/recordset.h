@@ -90,10 +90,10 @@ class KELVO_API Recordset {
     void Filter(const std::string& criteria);
     const std::string& Filter() const;
 
-    Bookmark GetBookmark() const;  // REQUIRES: a current row
+    Bookmark GetBookmark() const;  // throws Error without a current row
     void SetBookmark(const Bookmark& mark);
     // An opaque value naming the current row in its table, the same across Requery while
-    // the row stays where the engine keeps it. REQUIRES: a current row.
+    // the row stays where the engine keeps it. Throws Error without a current row.
     Variant RowIdentity() const;
 
     void AddNew();                   // starts a new row; field values set until Update go into it

@@ -28,12 +28,12 @@ class KELVO_API Variant {
     bool isNull() const { return type() == Type::Null; }
 
     // Conversions as a host database's client would make them.
-    // REQUIRES: not Null (throws Error otherwise) except where noted.
+    // Each throws Error on Null, except where noted.
     std::string toText() const;  // numbers in their shortest form, flags as "True"/"False"
     bool toBool() const;  // numbers: non-zero; texts: "true"/"1" (any case) or a non-zero number
     std::int64_t toInt() const;
     double toDouble() const;
-    const Bytes& bytes() const;  // REQUIRES: type() == Bytes
+    const Bytes& bytes() const;  // throws Error unless type() == Bytes
 
     bool operator==(const Variant& other) const { return value_ == other.value_; }
 
