@@ -11,15 +11,15 @@ namespace kelvo {
 
 namespace {
 
-double RoundHalfEven(double value) {
+double roundHalfEven(double value) {
     double rounded = std::round(value);
     if (std::fabs(value - std::trunc(value)) == 0.5) rounded = 2.0 * std::round(value / 2.0);
     return rounded;
 }
 
-double Rounded(double value, double low, double high) {
+double roundedWithin(double value, double low, double high) {
     if (!std::isfinite(value)) throw Error("Overflow");
-    double rounded = RoundHalfEven(value);
+    double rounded = roundHalfEven(value);
     if (rounded < low || rounded > high) throw Error("Overflow");
     return rounded;
 }
@@ -27,11 +27,11 @@ double Rounded(double value, double low, double high) {
 }  // namespace
 
 int CInt(double value) {
-    return static_cast<int>(Rounded(value, -32768.0, 32767.0));
+    return static_cast<int>(roundedWithin(value, -32768.0, 32767.0));
 }
 
 long CLng(double value) {
-    return static_cast<long>(Rounded(value, -2147483648.0, 2147483647.0));
+    return static_cast<long>(roundedWithin(value, -2147483648.0, 2147483647.0));
 }
 
 double CDbl(const std::string& text) {

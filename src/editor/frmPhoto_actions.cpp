@@ -22,7 +22,7 @@ const char* const frmPhoto::kPhotoFileFilter =
 
 namespace {
 
-Clipboard& ClipboardOf(const CPicture& store) {
+Clipboard& clipboardOf(const CPicture& store) {
     if (!store.services().clipboard) throw Error("no clipboard is available");
     return *store.services().clipboard;
 }
@@ -32,7 +32,7 @@ Clipboard& ClipboardOf(const CPicture& store) {
 // A clipboard that cannot be read counts as holding no picture.
 bool frmPhoto::clipboardHoldsPicture() {
     try {
-        return !ClipboardOf(store()).GetData()->IsEmpty();
+        return !clipboardOf(store()).GetData()->IsEmpty();
     } catch (const std::exception&) {
         return false;
     }
@@ -128,7 +128,7 @@ void frmPhoto::LoadPhotoFromFile() {
 
 void frmPhoto::PastePhoto() {
     try {
-        Clipboard& clipboard = ClipboardOf(store());
+        Clipboard& clipboard = clipboardOf(store());
         if (!clipboard.GetData()->IsEmpty()) {
             ctl_.Enabled(cmdSave, true);
             bChanged = true;
@@ -144,7 +144,7 @@ void frmPhoto::PastePhoto() {
 
 void frmPhoto::mnuCopyToClipboard_Click() {
     try {
-        Clipboard& clipboard = ClipboardOf(store());
+        Clipboard& clipboard = clipboardOf(store());
         clipboard.Clear();
         clipboard.SetData(*ctl_.Picture(imgMainPhoto));
     } catch (const std::exception& e) {

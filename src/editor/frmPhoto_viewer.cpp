@@ -44,7 +44,7 @@ void frmPhoto::LayoutPhoto() {
 
 namespace {
 
-double Divided(double numerator, double denominator) {
+double divided(double numerator, double denominator) {
     if (denominator == 0) throw Error("Division by zero");
     return numerator / denominator;
 }
@@ -63,13 +63,13 @@ void frmPhoto::layoutFitted() {
                 double fittedW = ctl_.Width(imgMainPhoto);
                 ctl_.Height(imgMainPhoto,
                             Single(dPhotoHeight -
-                                   Divided(dPhotoWidth - fittedW, dPhotoWidth) * dPhotoHeight));
+                                   divided(dPhotoWidth - fittedW, dPhotoWidth) * dPhotoHeight));
             } else {
                 ctl_.Height(imgMainPhoto, Single(ctl_.ScaleHeight(picPhotoFrame) - 200));
                 double fittedH = ctl_.Height(imgMainPhoto);
                 ctl_.Width(imgMainPhoto,
                            Single(dPhotoWidth -
-                                  Divided(dPhotoHeight - fittedH, dPhotoHeight) * dPhotoWidth));
+                                  divided(dPhotoHeight - fittedH, dPhotoHeight) * dPhotoWidth));
             }
         }
     });

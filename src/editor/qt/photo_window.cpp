@@ -32,7 +32,7 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
-double TwipsPerPixel(bool horizontal) {
+double twipsPerPixel(bool horizontal) {
     QScreen* screen = QGuiApplication::primaryScreen();
     double dpi = screen
                      ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
@@ -49,7 +49,7 @@ std::string fromQString(const QString& text) {
 }
 
 // Carlito has Calibri's metrics, so the layout fits where Calibri itself is missing.
-QFont CalibriFont(bool bold = false) {
+QFont calibriFont(bool bold = false) {
     QFont font;
     font.setFamilies({QStringLiteral("Calibri"), QStringLiteral("Carlito"),
                       QStringLiteral("DejaVu Sans Condensed")});
@@ -59,7 +59,7 @@ QFont CalibriFont(bool bold = false) {
 }
 
 // A small sans serif like the classic dialog font, for the controls without Calibri.
-QFont WindowFont() {
+QFont windowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
                       QStringLiteral("DejaVu Sans Condensed")});
@@ -68,7 +68,7 @@ QFont WindowFont() {
 }
 
 // "desc|patterns|desc|patterns" into Qt's "desc (pattern pattern)" entries.
-QStringList NameFilters(const std::string& filter) {
+QStringList nameFilters(const std::string& filter) {
     QStringList parts = toQString(filter).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
@@ -79,7 +79,7 @@ QStringList NameFilters(const std::string& filter) {
     return filters;
 }
 
-const char* ControlName(Ctl c) {
+const char* controlName(Ctl c) {
     switch (c) {
         case Ctl::frmPhoto:
             return "frmPhoto";
@@ -126,12 +126,12 @@ const char* ControlName(Ctl c) {
 }  // namespace
 
 QtPhotoWindow::QtPhotoWindow(QWidget* parent)
-    : QDialog(parent), geometry_(TwipsPerPixel(true), TwipsPerPixel(false)) {
+    : QDialog(parent), geometry_(twipsPerPixel(true), twipsPerPixel(false)) {
     setObjectName(QStringLiteral("frmPhoto"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(toPixelsX(kFormWidth), toPixelsY(kFormHeight));
-    setFont(WindowFont());
+    setFont(windowFont());
     buildWidgets();
     buildMenu();
     connectHandlers();
@@ -156,7 +156,7 @@ void QtPhotoWindow::place(QWidget* w, const TwipsRect& r, int insetPixels) {
 void QtPhotoWindow::buildWidgets() {
     auto label = [&](QWidget* parent, const char* text, TwipsRect r, bool calibri) {
         auto* l = new QLabel(QString::fromUtf8(text), parent);
-        if (calibri) l->setFont(CalibriFont());
+        if (calibri) l->setFont(calibriFont());
         place(l, r);
         // A font a pixel wider than the designer's must not cut the last letter off.
         l->resize(std::max(l->width(), l->sizeHint().width()), l->height());
@@ -226,10 +226,10 @@ void QtPhotoWindow::buildWidgets() {
     cmdClose_ = new QPushButton(QStringLiteral("&Close"), this);
     for (QPushButton* b : {cmdSave_, cmdClose_}) b->setAutoDefault(false);
 
-    cmdSave_->setFont(CalibriFont(true));
+    cmdSave_->setFont(calibriFont(true));
     for (QWidget* w : std::initializer_list<QWidget*>{cmdClose_, chkDefault_, optFit_,
                                                       optActualsize_, chkAction_})
-        w->setFont(CalibriFont());
+        w->setFont(calibriFont());
 
     widgets_ = {{Ctl::frmPhoto, this},
                 {Ctl::fraDetails, fraDetails_},
@@ -250,7 +250,7 @@ void QtPhotoWindow::buildWidgets() {
                 {Ctl::cmdClose, cmdClose_}};
     for (const auto& [c, w] : widgets_) {
         if (c == Ctl::frmPhoto) continue;
-        w->setObjectName(QString::fromLatin1(ControlName(c)));
+        w->setObjectName(QString::fromLatin1(controlName(c)));
         applyGeometry(c);
     }
 }
@@ -507,7 +507,7 @@ void QtPhotoWindow::Value(Ctl c, int value) {
 
 namespace {
 
-QScrollBar* Bar(QWidget* w) {
+QScrollBar* scrollBarOf(QWidget* w) {
     auto* bar = qobject_cast<QScrollBar*>(w);
     if (!bar) NotThatControl("scroll bar");
     return bar;
@@ -516,21 +516,21 @@ QScrollBar* Bar(QWidget* w) {
 }  // namespace
 
 int QtPhotoWindow::Max(Ctl c) {
-    return Bar(widget(c))->maximum();
+    return scrollBarOf(widget(c))->maximum();
 }
 
 void QtPhotoWindow::Max(Ctl c, int value) {
-    QScrollBar* bar = Bar(widget(c));
+    QScrollBar* bar = scrollBarOf(widget(c));
     QSignalBlocker blocker(bar);
     bar->setMaximum(value);
 }
 
 void QtPhotoWindow::SmallChange(Ctl c, int value) {
-    Bar(widget(c))->setSingleStep(value);
+    scrollBarOf(widget(c))->setSingleStep(value);
 }
 
 void QtPhotoWindow::LargeChange(Ctl c, int value) {
-    Bar(widget(c))->setPageStep(value);
+    scrollBarOf(widget(c))->setPageStep(value);
 }
 
 // ---------------------------------------------------------------- the image
@@ -705,7 +705,7 @@ OpenFileResult QtPhotoWindow::ShowOpen(long flags, const std::string& filter) {
     dialog.setFileMode((flags & cdlOFNFileMustExist) ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setNameFilters(NameFilters(filter));
+    dialog.setNameFilters(nameFilters(filter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     QString path = dialog.selectedFiles().first();
     return {fromQString(path), fromQString(QFileInfo(path).fileName())};

@@ -48,7 +48,7 @@ namespace {
 }
 
 // `*` matches any run of characters, `?` any one; everything else matches itself.
-bool MatchesWildcards(const char* pattern, const char* name) {
+bool matchesWildcards(const char* pattern, const char* name) {
     const char* starPattern = nullptr;
     const char* starName = nullptr;
     while (*name) {
@@ -69,7 +69,7 @@ bool MatchesWildcards(const char* pattern, const char* name) {
     return *pattern == '\0';
 }
 
-bool StatIs(const std::string& path, mode_t type) {
+bool statIs(const std::string& path, mode_t type) {
     struct stat info;
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
@@ -121,7 +121,7 @@ class LocalInputFile : public InputFile {
     off_t offset_ = 0;  // its own, so a descriptor shared with a writer reads from the start
 };
 
-void WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, const std::string& path) {
+void writeAllTo(int fd, const std::uint8_t* data, std::size_t size, const std::string& path) {
     while (size > 0) {
         ssize_t put = ::write(fd, data, size);
         if (put < 0) {
@@ -134,7 +134,7 @@ void WriteAllTo(int fd, const std::uint8_t* data, std::size_t size, const std::s
 }
 
 // fsync's error, except where a file system cannot sync (pipes, /dev/null): no lost write.
-int SyncError(int fd) {
+int syncFailure(int fd) {
     if (::fsync(fd) == 0) return 0;
     return errno == EINVAL || errno == EROFS ? 0 : errno;
 }
@@ -146,12 +146,12 @@ class LocalOutputFile : public OutputFile {
 
     void Write(const std::uint8_t* data, std::size_t size) override {
         if (fd_.get() < 0) throw Error("cannot write file " + path_ + ": already closed");
-        WriteAllTo(fd_.get(), data, size, path_);
+        writeAllTo(fd_.get(), data, size, path_);
     }
 
     void Close() override {
         if (fd_.get() < 0) return;
-        int syncError = durable_ ? SyncError(fd_.get()) : 0;
+        int syncError = durable_ ? syncFailure(fd_.get()) : 0;
         int closeError = fd_.Release();
         if (syncError != 0) ThrowSystemError("cannot write file", path_, syncError);
         if (closeError != 0) ThrowSystemError("cannot write file", path_, closeError);
@@ -177,19 +177,19 @@ std::string uniqueSuffix() {
     return suffix;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
+bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Whether `path` is, without following a link, the very file open as `fd`.
-bool NameLeadsTo(const std::string& path, int fd) {
+bool nameLeadsTo(const std::string& path, int fd) {
     struct stat named, open;
     return ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
-           ::fstat(fd, &open) == 0 && SameFile(named, open);
+           ::fstat(fd, &open) == 0 && sameFile(named, open);
 }
 
 // 0666 less the umask: a photo file must be readable by the other users of a shared folder.
-mode_t SharedFileMode() {
+mode_t sharedFileMode() {
     static const mode_t mode = [] {
         std::ifstream status("/proc/self/status");
         std::string line;
@@ -204,7 +204,7 @@ mode_t SharedFileMode() {
 
 // Opens a new file of a unique name in `base` for reading and writing, mode 0600, never
 // through a link; it is locked while open so that no other run takes it for a leftover.
-int CreateUniqueFile(const std::string& base, const std::string& prefix, std::string& name) {
+int createUniqueFile(const std::string& base, const std::string& prefix, std::string& name) {
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         name = base + prefix + uniqueSuffix() + std::string(kTempExtension);
@@ -228,14 +228,14 @@ class LocalTempFile : public TempFile {
           durable_(durable) {}
 
     ~LocalTempFile() override {
-        if (!moved_ && !name_.empty() && fd_.get() >= 0 && NameLeadsTo(name_, fd_.get()))
+        if (!moved_ && !name_.empty() && fd_.get() >= 0 && nameLeadsTo(name_, fd_.get()))
             ::unlink(name_.c_str());
     }
 
     const std::string& Name() const override { return name_; }
 
     void Write(const std::uint8_t* data, std::size_t size) override {
-        WriteAllTo(open(), data, size, shownName_);
+        writeAllTo(open(), data, size, shownName_);
     }
 
     void Close() override {}  // closed by MoveTo or when dropped
@@ -255,21 +255,21 @@ class LocalTempFile : public TempFile {
     void MoveTo(const std::string& path) override {
         const int fd = open();
         if (name_.empty()) throw Error("cannot rename a scratch file to " + path);
-        if (int error = durable_ ? SyncError(fd) : 0)
+        if (int error = durable_ ? syncFailure(fd) : 0)
             ThrowSystemError("cannot write file", path, error);
-        if (::fchmod(fd, SharedFileMode()) != 0) ThrowSystemError("cannot write file", path, errno);
+        if (::fchmod(fd, sharedFileMode()) != 0) ThrowSystemError("cannot write file", path, errno);
         struct stat target;
         if (::lstat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
             throw Error(
                 "cannot replace " + path + ": " +
                 (S_ISLNK(target.st_mode) ? "it is a symbolic link" : "it is not a regular file"));
-        if (!NameLeadsTo(name_, fd))
+        if (!nameLeadsTo(name_, fd))
             throw Error("cannot write file " + path + ": its temporary file " + name_ +
                         " was replaced by another");
         if (std::rename(name_.c_str(), path.c_str()) != 0)
             ThrowSystemError("cannot rename file " + name_ + " to", path, errno);
         moved_ = true;
-        if (!NameLeadsTo(path, fd))
+        if (!nameLeadsTo(path, fd))
             throw Error("cannot write file " + path + ": it was replaced while being put in place");
         if (int error = fd_.Release()) ThrowSystemError("cannot write file", path, error);
     }
@@ -291,7 +291,7 @@ const time_t kRunStarted = std::time(nullptr);
 
 // Removes `folder`'s files "<prefix>XXXXXX.tmp" that a killed run left: this user's, made
 // before this run began, and not locked by a run still writing them.
-void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+void removeLeftovers(const std::string& folder, const std::string& prefix) {
     DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!listing) return;
     const std::size_t nameLength = prefix.size() + kUniqueSuffixLength + kTempExtension.size();
@@ -307,7 +307,7 @@ void RemoveLeftovers(const std::string& folder, const std::string& prefix) {
             continue;
         FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
-            NameLeadsTo(path, fd.get()))
+            nameLeadsTo(path, fd.get()))
             ::unlink(path.c_str());
     }
     ::closedir(listing);
@@ -382,9 +382,9 @@ class FolderListings {
 
 class PosixFileSystem : public FileSystem {
   public:
-    bool FileExists(const std::string& path) override { return StatIs(path, S_IFREG); }
+    bool FileExists(const std::string& path) override { return statIs(path, S_IFREG); }
 
-    bool FolderExists(const std::string& path) override { return StatIs(path, S_IFDIR); }
+    bool FolderExists(const std::string& path) override { return statIs(path, S_IFDIR); }
 
     std::string Dir(const std::string& pattern, DirKind kind) override {
         auto cut = pattern.rfind(kPathSeparator);
@@ -399,7 +399,7 @@ class PosixFileSystem : public FileSystem {
         const std::string prefix = namePattern.substr(0, namePattern.find_first_of("*?"));
         for (auto it = std::lower_bound(names->begin(), names->end(), prefix);
              it != names->end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
-            if (!MatchesWildcards(namePattern.c_str(), it->c_str())) continue;
+            if (!matchesWildcards(namePattern.c_str(), it->c_str())) continue;
             const std::string full = WithTrailingSeparator(folder) + *it;
             if (kind == DirKind::Files ? FileExists(full) : FolderExists(full)) return *it;
         }
@@ -467,7 +467,7 @@ class PosixFileSystem : public FileSystem {
     std::string CreateTempFile(const std::string& folder, const std::string& prefix) override {
         std::string name;
         ::close(
-            CreateUniqueFile(folder.empty() ? "" : WithTrailingSeparator(folder), prefix, name));
+            createUniqueFile(folder.empty() ? "" : WithTrailingSeparator(folder), prefix, name));
         return name;
     }
 
@@ -476,7 +476,7 @@ class PosixFileSystem : public FileSystem {
         const std::string base = folder.empty() ? "" : WithTrailingSeparator(folder);
         removeLeftoversOnce(base, prefix);
         std::string name;
-        const int fd = CreateUniqueFile(base, prefix, name);
+        const int fd = createUniqueFile(base, prefix, name);
         return std::make_unique<LocalTempFile>(fd, name, !isScratch(name));
     }
 
@@ -487,7 +487,7 @@ class PosixFileSystem : public FileSystem {
         int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
         if (fd < 0) {
             std::string name;
-            fd = CreateUniqueFile(folder, "Pix", name);
+            fd = createUniqueFile(folder, "Pix", name);
             ::unlink(name.c_str());
         }
         return std::make_unique<LocalTempFile>(fd, "", false);
@@ -501,7 +501,7 @@ class PosixFileSystem : public FileSystem {
 
     void removeLeftoversOnce(const std::string& folder, const std::string& prefix) {
         std::lock_guard lock(sweptMutex_);
-        if (swept_.insert(folder + '\0' + prefix).second) RemoveLeftovers(folder, prefix);
+        if (swept_.insert(folder + '\0' + prefix).second) removeLeftovers(folder, prefix);
     }
 
     FolderListings listings_;
@@ -512,7 +512,7 @@ class PosixFileSystem : public FileSystem {
 std::mutex appPathMutex;
 std::string appPathOverride;
 
-std::string HomeFolder() {
+std::string homeFolder() {
     const char* home = std::getenv("HOME");
     if (home && *home) return home;
     if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) return user->pw_dir;
@@ -546,7 +546,7 @@ std::string AppPath() {
     std::lock_guard lock(appPathMutex);
     if (!appPathOverride.empty()) return appPathOverride;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
-    std::string base = dataHome && dataHome[0] == '/' ? dataHome : HomeFolder() + "/.local/share";
+    std::string base = dataHome && dataHome[0] == '/' ? dataHome : homeFolder() + "/.local/share";
     return WithoutTrailingSeparators(base) + "/kelvophotos";
 }
 

@@ -17,7 +17,7 @@ namespace {
 constexpr std::uint32_t kEmfEof = 14;
 constexpr std::uint16_t kWmfEof = 0x0000;
 
-const char* CharsOf(const Bytes& bytes) {
+const char* charsOf(const Bytes& bytes) {
     return reinterpret_cast<const char*>(bytes.data());
 }
 
@@ -31,7 +31,7 @@ void CheckEnhancedRecords(const Bytes& b) {
     while (at + 8 <= limit) {
         std::uint32_t type = Le32(b, at), size = Le32(b, at + 4);
         if (size < 8 || size % 4 != 0 || size > limit - at) throw Error("the file is truncated");
-        if (!U_emf_record_safe(CharsOf(b) + at)) throw Error("the file is corrupt");
+        if (!U_emf_record_safe(charsOf(b) + at)) throw Error("the file is corrupt");
         if (type == kEmfEof) return;
         at += size;
     }
@@ -39,7 +39,7 @@ void CheckEnhancedRecords(const Bytes& b) {
 }
 
 void CheckWindowsRecords(const Bytes& b) {
-    const char* start = CharsOf(b);
+    const char* start = charsOf(b);
     const char* limit = start + b.size();
     U_WMRPLACEABLE placeable;
     U_WMRHEADER header;

@@ -33,7 +33,7 @@ constexpr double kScreenDpi = 96.0;
 constexpr std::uint32_t kEmfHeader = 1;
 constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 
-std::int32_t LeInt32(const Bytes& b, std::size_t at) {
+std::int32_t leInt32(const Bytes& b, std::size_t at) {
     return static_cast<std::int32_t>(Le32(b, at));
 }
 
@@ -41,7 +41,7 @@ std::int32_t LeInt32(const Bytes& b, std::size_t at) {
 // times more per pixel than other pictures: 4096 x 4096 takes about a second.
 constexpr double kMaxWindowsMetafilePixels = 4096.0 * 4096.0;
 
-void RequireSaneSize(double width, double height, double maxPixels = kMaxPicturePixels) {
+void requireSaneSize(double width, double height, double maxPixels = kMaxPicturePixels) {
     if (!(width >= 1 && height >= 1) || width * height > maxPixels ||
         !SanePictureSize(static_cast<std::int64_t>(width), static_cast<std::int64_t>(height)))
         throw Error("declared size " + std::to_string(static_cast<long long>(width)) + "x" +
@@ -56,19 +56,19 @@ struct EmfSize {
 };
 
 // The picture's own size: its frame (0.01 mm) at screen resolution, else its pixel bounds.
-EmfSize EnhancedSize(const Bytes& b) {
-    double frameWidth = (static_cast<double>(LeInt32(b, 32)) - LeInt32(b, 24)) * kScreenDpi / 2540;
-    double frameHeight = (static_cast<double>(LeInt32(b, 36)) - LeInt32(b, 28)) * kScreenDpi / 2540;
+EmfSize enhancedSize(const Bytes& b) {
+    double frameWidth = (static_cast<double>(leInt32(b, 32)) - leInt32(b, 24)) * kScreenDpi / 2540;
+    double frameHeight = (static_cast<double>(leInt32(b, 36)) - leInt32(b, 28)) * kScreenDpi / 2540;
     double width = std::round(frameWidth), height = std::round(frameHeight);
     if (width < 1 || height < 1) {
-        width = static_cast<double>(LeInt32(b, 16)) - LeInt32(b, 8) + 1;
-        height = static_cast<double>(LeInt32(b, 20)) - LeInt32(b, 12) + 1;
+        width = static_cast<double>(leInt32(b, 16)) - leInt32(b, 8) + 1;
+        height = static_cast<double>(leInt32(b, 20)) - leInt32(b, 12) + 1;
     }
-    RequireSaneSize(width, height);
+    requireSaneSize(width, height);
     return {static_cast<int>(width), static_cast<int>(height)};
 }
 
-QImage RenderSvg(const QByteArray& svg, int width, int height) {
+QImage renderSvg(const QByteArray& svg, int width, int height) {
     QByteArray drawable = svg;
     // Without a GUI application Qt has no font database; text is left out then.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -86,11 +86,11 @@ QImage RenderSvg(const QByteArray& svg, int width, int height) {
     return image;
 }
 
-QImage RenderEnhanced(const Bytes& b) {
+QImage renderEnhanced(const Bytes& b) {
     if (b.size() < 88 || Le32(b, 0) != kEmfHeader || Le32(b, 40) != kEmfSignature)
         throw Error("the file is truncated");
     CheckEnhancedRecords(b);
-    EmfSize size = EnhancedSize(b);
+    EmfSize size = enhancedSize(b);
 
     generatorOptions options{};
     options.nameSpace = nullptr;  // plain element names; a prefix costs a leaked copy per call
@@ -103,7 +103,7 @@ QImage RenderEnhanced(const Bytes& b) {
     int ok = emf2svg(reinterpret_cast<char*>(copy.data()), copy.size(), &svg, &svgLength, &options);
     std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
     if (!ok || !svg) throw Error("the file is corrupt");
-    return RenderSvg(QByteArray(svg, static_cast<qsizetype>(svgLength)), size.width, size.height);
+    return renderSvg(QByteArray(svg, static_cast<qsizetype>(svgLength)), size.width, size.height);
 }
 
 // --- Windows metafiles ---
@@ -286,11 +286,11 @@ class DrawingBudget {
     double leftToSpend_;
 };
 
-void RequireWmf(wmf_error_t error, wmfAPI* api) {
+void requireWmf(wmf_error_t error, wmfAPI* api) {
     if (error != wmf_E_None || api->err != wmf_E_None) throw Error("the file is corrupt");
 }
 
-QImage RenderWindows(const Bytes& b) {
+QImage renderWindows(const Bytes& b) {
     CheckWindowsRecords(b);
 
     wmfAPI_Options options{};
@@ -305,12 +305,12 @@ QImage RenderWindows(const Bytes& b) {
     std::unique_ptr<wmfAPI, WmfApiDeleter> api(rawApi);
 
     Bytes copy = b;  // libwmf reads through a non-const pointer
-    RequireWmf(wmf_mem_open(api.get(), copy.data(), static_cast<long>(copy.size())), api.get());
+    requireWmf(wmf_mem_open(api.get(), copy.data(), static_cast<long>(copy.size())), api.get());
     wmfD_Rect bounds;
-    RequireWmf(wmf_scan(api.get(), 0, &bounds), api.get());
+    requireWmf(wmf_scan(api.get(), 0, &bounds), api.get());
     unsigned int width = 0, height = 0;
-    RequireWmf(wmf_display_size(api.get(), &width, &height, kScreenDpi, kScreenDpi), api.get());
-    RequireSaneSize(width, height, kMaxWindowsMetafilePixels);
+    requireWmf(wmf_display_size(api.get(), &width, &height, kScreenDpi, kScreenDpi), api.get());
+    requireSaneSize(width, height, kMaxWindowsMetafilePixels);
 
     // Played into a PNG in memory; libwmf then frees its own canvas.
     char* png = nullptr;
@@ -330,7 +330,7 @@ QImage RenderWindows(const Bytes& b) {
     std::fclose(pngStream);
     std::unique_ptr<char, decltype(&std::free)> ownedPng(png, &std::free);
     if (budget.Exceeded()) throw Error("the drawing is too complex to show");
-    RequireWmf(played, api.get());
+    requireWmf(played, api.get());
     QImage image =
         QImage::fromData(reinterpret_cast<const uchar*>(png), static_cast<int>(pngLength), "PNG")
             .convertToFormat(QImage::Format_RGB32);
@@ -357,9 +357,9 @@ MetafileKind MetafileKindOf(const Bytes& b) {
 QImage RenderMetafile(MetafileKind kind, const Bytes& bytes) {
     switch (kind) {
         case MetafileKind::Windows:
-            return RenderWindows(bytes);
+            return renderWindows(bytes);
         case MetafileKind::Enhanced:
-            return RenderEnhanced(bytes);
+            return renderEnhanced(bytes);
         case MetafileKind::None:
             break;
     }

@@ -9,12 +9,12 @@ namespace kelvo {
 
 namespace {
 
-std::int64_t NextHandle() {
+std::int64_t nextHandle() {
     static std::atomic<std::int64_t> counter{0};
     return ++counter;
 }
 
-const QImage& NullImage() {
+const QImage& nullImage() {
     static const QImage null;
     return null;
 }
@@ -23,7 +23,7 @@ const QImage& NullImage() {
 
 Picture::Picture(std::shared_ptr<const PictureImage> image) : image_(std::move(image)) {
     if (image_ && !image_->image.isNull()) {
-        handle_ = NextHandle();
+        handle_ = nextHandle();
     } else {
         image_.reset();
     }
@@ -49,7 +49,7 @@ PicturePtr PictureFromImage(QImage image) {
 }
 
 const QImage& ImageOf(const Picture& picture) {
-    return picture.image() ? picture.image()->image : NullImage();
+    return picture.image() ? picture.image()->image : nullImage();
 }
 
 }  // namespace kelvo

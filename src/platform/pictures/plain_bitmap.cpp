@@ -16,23 +16,23 @@ constexpr std::size_t kPixelsOffset = kFileHeaderSize + kInfoHeaderSize;
 static_assert(kPixelsOffset == kPlainBitmapHeaderBytes);
 constexpr std::uint32_t kOpaque = 0xFF000000u;
 
-void PutLe32(char* at, std::uint32_t value) {
+void putLe32(char* at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<char>(value >> (8 * i));
 }
 
-void PutLe16(char* at, std::uint16_t value) {
+void putLe16(char* at, std::uint16_t value) {
     at[0] = static_cast<char>(value);
     at[1] = static_cast<char>(value >> 8);
 }
 
 // Bytes in one stored row: three a pixel, padded to a multiple of four.
-std::size_t RowBytes(std::int64_t width) {
+std::size_t paddedRowBytes(std::int64_t width) {
     return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
 }
 
 // Four-byte loads and stores run over the row's last pixel by one byte; the last pixel of a
 // row is done byte by byte so nothing outside the row or scan line is touched.
-void BgrRowToPixels(const std::uint8_t* from, std::uint32_t* to, int width) {
+void bgrRowToPixels(const std::uint8_t* from, std::uint32_t* to, int width) {
     int x = 0;
     for (; x + 1 < width; ++x, from += 3) {
         std::uint32_t bgrx;
@@ -42,7 +42,7 @@ void BgrRowToPixels(const std::uint8_t* from, std::uint32_t* to, int width) {
     if (x < width) to[x] = kOpaque | from[2] << 16 | from[1] << 8 | from[0];
 }
 
-void PixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
+void pixelsToBgrRow(const std::uint32_t* from, char* to, int width) {
     int x = 0;
     for (; x + 1 < width; ++x, to += 3) std::memcpy(to, &from[x], 4);
     if (x < width) {
@@ -69,7 +69,7 @@ std::optional<PlainBitmapReader> PlainBitmapReader::Start(const std::uint8_t* he
     if (image.isNull()) return std::nullopt;
     image.setDotsPerMeterX(static_cast<std::int32_t>(Le32(header, info + 24)));
     image.setDotsPerMeterY(static_cast<std::int32_t>(Le32(header, info + 28)));
-    return PlainBitmapReader(std::move(image), RowBytes(width));
+    return PlainBitmapReader(std::move(image), paddedRowBytes(width));
 }
 
 PlainBitmapReader::PlainBitmapReader(QImage image, std::size_t rowBytes)
@@ -97,7 +97,7 @@ void PlainBitmapReader::Add(const std::uint8_t* data, std::size_t size) {
 // Rows are stored bottom-up.
 void PlainBitmapReader::addRow(const std::uint8_t* row) {
     const int y = image_.height() - 1 - rowsDone_++;
-    BgrRowToPixels(row, reinterpret_cast<std::uint32_t*>(image_.scanLine(y)), image_.width());
+    bgrRowToPixels(row, reinterpret_cast<std::uint32_t*>(image_.scanLine(y)), image_.width());
 }
 
 std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
@@ -110,32 +110,32 @@ std::optional<QImage> DecodePlainBitmap(const Bytes& bytes) {
 
 std::optional<std::int64_t> PlainBitmapLength(const QImage& image) {
     if (image.format() != QImage::Format_RGB32 || image.isNull()) return std::nullopt;
-    return static_cast<std::int64_t>(kPixelsOffset + RowBytes(image.width()) *
+    return static_cast<std::int64_t>(kPixelsOffset + paddedRowBytes(image.width()) *
                                                          static_cast<std::size_t>(image.height()));
 }
 
 std::optional<QByteArray> EncodePlainBitmap(const QImage& image) {
     if (image.format() != QImage::Format_RGB32 || image.isNull()) return std::nullopt;
     const int width = image.width(), height = image.height();
-    const std::size_t rowBytes = RowBytes(width);
+    const std::size_t rowBytes = paddedRowBytes(width);
     const std::size_t pixelBytes = rowBytes * static_cast<std::size_t>(height);
     QByteArray file(static_cast<qsizetype>(kPixelsOffset + pixelBytes), '\0');
     char* out = file.data();
     out[0] = 'B';
     out[1] = 'M';
-    PutLe32(out + 2, static_cast<std::uint32_t>(file.size()));
-    PutLe32(out + 10, kPixelsOffset);
+    putLe32(out + 2, static_cast<std::uint32_t>(file.size()));
+    putLe32(out + 10, kPixelsOffset);
     char* info = out + kFileHeaderSize;
-    PutLe32(info, kInfoHeaderSize);
-    PutLe32(info + 4, static_cast<std::uint32_t>(width));
-    PutLe32(info + 8, static_cast<std::uint32_t>(height));
-    PutLe16(info + 12, 1);
-    PutLe16(info + 14, 24);
-    PutLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
-    PutLe32(info + 24, static_cast<std::uint32_t>(image.dotsPerMeterX()));
-    PutLe32(info + 28, static_cast<std::uint32_t>(image.dotsPerMeterY()));
+    putLe32(info, kInfoHeaderSize);
+    putLe32(info + 4, static_cast<std::uint32_t>(width));
+    putLe32(info + 8, static_cast<std::uint32_t>(height));
+    putLe16(info + 12, 1);
+    putLe16(info + 14, 24);
+    putLe32(info + 20, static_cast<std::uint32_t>(pixelBytes));
+    putLe32(info + 24, static_cast<std::uint32_t>(image.dotsPerMeterX()));
+    putLe32(info + 28, static_cast<std::uint32_t>(image.dotsPerMeterY()));
     for (int y = 0; y < height; ++y)
-        PixelsToBgrRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)),
+        pixelsToBgrRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)),
                        out + kPixelsOffset + rowBytes * (height - 1 - y), width);
     return file;
 }

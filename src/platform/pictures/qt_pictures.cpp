@@ -25,7 +25,7 @@ namespace {
 // An icon or cursor file holds one image per size: the picture is the largest of them.
 // Only the directory entries its `fileBytes` can hold are looked at: a header may claim
 // 65535 images, and each jump reads the directory again.
-void JumpToLargestImage(QImageReader& reader, std::size_t fileBytes) {
+void jumpToLargestImage(QImageReader& reader, std::size_t fileBytes) {
     if (reader.format() != "ico" && reader.format() != "cur") return;
     constexpr std::size_t kHeaderBytes = 6, kEntryBytes = 16;
     const auto entries = static_cast<int>(
@@ -44,7 +44,7 @@ void JumpToLargestImage(QImageReader& reader, std::size_t fileBytes) {
     reader.jumpToImage(largest);
 }
 
-QImage ReadRaster(const Bytes& bytes, const std::string& source) {
+QImage readRaster(const Bytes& bytes, const std::string& source) {
     // The limit applies to every reader at once; it bounds one decoded image.
     if (std::string problem = PictureBytesProblem(bytes); !problem.empty())
         CannotRead(source, problem);
@@ -57,7 +57,7 @@ QImage ReadRaster(const Bytes& bytes, const std::string& source) {
     QImageReader reader(&buffer);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) CannotRead(source, "unsupported picture format");
-    JumpToLargestImage(reader, bytes.size());
+    jumpToLargestImage(reader, bytes.size());
     QSize declared = reader.size();
     if (declared.isValid() && !SanePictureSize(declared.width(), declared.height()))
         CannotRead(source, "declared size " + std::to_string(declared.width()) + "x" +
@@ -130,7 +130,7 @@ class QtPictureService : public PictureService {
                 CannotRead(source, error.what());
             }
         }
-        return PictureFromImage(ReadRaster(bytes, source));
+        return PictureFromImage(readRaster(bytes, source));
     }
 
     void SavePicture(const Picture& picture, const std::string& path) override {

@@ -17,17 +17,17 @@ namespace {
 
 constexpr const char* kApplicationTitle = "KelvoPhotos";
 
-bool HasWidgetsApplication() {
+bool hasWidgetsApplication() {
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-QClipboard* GuiClipboard() {
+QClipboard* guiClipboard() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
                ? QGuiApplication::clipboard()
                : nullptr;
 }
 
-QMessageBox::Icon IconOf(int style) {
+QMessageBox::Icon iconOf(int style) {
     switch (style & 0x70) {
         case vbCritical:
             return QMessageBox::Critical;
@@ -42,7 +42,7 @@ QMessageBox::Icon IconOf(int style) {
     }
 }
 
-int AnswerOf(int button) {
+int answerOf(int button) {
     switch (button) {
         case QMessageBox::Yes:
             return vbYes;
@@ -60,11 +60,11 @@ class QtInteractionService : public Interaction {
     int MsgBox(const std::string& prompt, int style, const std::string& title) override {
         bool yesNoCancel = (style & 7) == vbYesNoCancel;
         std::string shownTitle = title.empty() ? kApplicationTitle : title;
-        if (!HasWidgetsApplication()) {
+        if (!hasWidgetsApplication()) {
             std::cerr << shownTitle << ": " << prompt << std::endl;
             return yesNoCancel ? vbCancel : vbOK;
         }
-        QMessageBox box(IconOf(style), QString::fromStdString(shownTitle),
+        QMessageBox box(iconOf(style), QString::fromStdString(shownTitle),
                         QString::fromStdString(prompt));
         if (yesNoCancel) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -73,7 +73,7 @@ class QtInteractionService : public Interaction {
             box.setStandardButtons(QMessageBox::Ok);
         }
         box.exec();
-        return AnswerOf(box.standardButton(box.clickedButton()));
+        return answerOf(box.standardButton(box.clickedButton()));
     }
 
     void DoEvents() override {
@@ -84,16 +84,16 @@ class QtInteractionService : public Interaction {
 class QtClipboardService : public Clipboard {
   public:
     PicturePtr GetData() override {
-        QClipboard* clipboard = GuiClipboard();
+        QClipboard* clipboard = guiClipboard();
         return clipboard ? PictureFromImage(clipboard->image()) : EmptyPicture();
     }
 
     void Clear() override {
-        if (QClipboard* clipboard = GuiClipboard()) clipboard->clear();
+        if (QClipboard* clipboard = guiClipboard()) clipboard->clear();
     }
 
     void SetData(const Picture& picture) override {
-        if (QClipboard* clipboard = GuiClipboard()) clipboard->setImage(ImageOf(picture));
+        if (QClipboard* clipboard = guiClipboard()) clipboard->setImage(ImageOf(picture));
     }
 };
 
