@@ -118,9 +118,7 @@ class ConcurrentStores : public PhotoTest {
             other.store->SaveAsFile = toFiles;
             random() % 2 ? add(other, "P" + std::to_string(random() % 3)) : remove(other);
         };
-        if (!run(actor.cnn, interleaver)) {
-            ASSERT_TRUE(run(db->OpenAnother(), events)) << events.text();
-        }
+        ASSERT_TRUE(run(actor.cnn, interleaver) || run(db->OpenAnother(), events)) << events.text();
         for (Actor* each : {&actor, &other}) each->store->SaveAsFile = toFiles;
         events.clear();
     }
@@ -161,18 +159,12 @@ TEST_P(ConcurrentStores, InterleavedWorkOnTwoConnectionsLosesNoPhoto) {
         const std::string code = "P" + std::to_string(random() % 3);
         // 3 in 10 add, 3 stand on a photo, 2 replace it, 1 deletes it, 1 may convert
         const unsigned pick = random() % 10;
-        if (pick < 3) {
-            add(actor, code);
-        } else if (pick < 6) {
-            standOn(actor, code);
-        } else if (pick < 8) {
-            replace(actor);
-        } else if (pick == 8) {
-            remove(actor);
-        } else if (random() % 3 == 0) {
-            convert(actor, other);
-            ++conversions;
-        }
+        pick < 3       ? add(actor, code)
+        : pick < 6     ? standOn(actor, code)
+        : pick < 8     ? replace(actor)
+        : pick == 8    ? remove(actor)
+        : random() % 3 ? void()
+                       : (convert(actor, other), void(++conversions));
         if (steps % 40 == 39) expectEveryPhotoAllowed();
     }
     expectEveryPhotoAllowed();

@@ -71,9 +71,7 @@ TEST(PictureInputs, MangledFilesOfEveryKindLoadOrThrowError) {
                 EXPECT_LE(std::int64_t{picture->PixelWidth()} * picture->PixelHeight(),
                           std::int64_t{1} << 28)
                     << label;
-            } catch (const Error&) {
-            } catch (const std::exception& e) {
-                ADD_FAILURE() << label << ": " << e.what();
+            } catch (const Error&) {  // any other exception fails the test
             }
         }
     }
@@ -105,9 +103,7 @@ TEST_P(DescriptionInputs, PhotoFilesStayDirectlyInThePhotosFolderAndLoadBack) {
         const std::string code = "C" + std::to_string(i), group = i % 3 ? "CUST" : "../G/..";
         SCOPED_TRACE("description #" + std::to_string(i));
         const PicturePtr photo = MakePicture(3 + static_cast<int>(i), 4, 0x010203 * (i + 1));
-        events.clear();
-        auto store = newStore(true);
-        store->Init(code, group, "", nullptr, db->connection());
+        auto store = initStore(true, code, group);
         store->PhotoCode(code);
         store->PhotoDescription(descriptions[i]);
         store->PhotosGroup(group);
@@ -121,8 +117,7 @@ TEST_P(DescriptionInputs, PhotoFilesStayDirectlyInThePhotosFolderAndLoadBack) {
             EXPECT_TRUE(fs::is_regular_file(real)) << real;
         }
         if (!events.errors().empty()) continue;  // a value the database refuses is reported
-        auto reader = newStore(true);
-        reader->Init(code, group, "", nullptr, db->connection());
+        auto reader = initStore(true, code, group);
         reader->LoadData();
         EXPECT_EQ(events.errors(), Lines{});
         EXPECT_EQ(PictureChecksum(*reader->OwnerPhoto()), PictureChecksum(*photo));
@@ -171,16 +166,10 @@ TEST_P(NameInputs, OddTableAndColumnNamesGiveClearErrorsAndHarmNothing) {
             for (const auto& line : events.matching("TableError: ")) EXPECT_GT(line.size(), 12u);
         }
         for (const bool asColumn : {false, true}) {
-            const std::string table = asColumn ? "PHOTOS" : name,
-                              column = asColumn ? name : "DESCR";
-            try {
-                cn->ExecuteUpdate(table, {{column, "changed"}}, {{"CODE", "A1"}});
-                ADD_FAILURE() << "'" << name << "' was accepted";
-            } catch (const Error& e) {
-                EXPECT_GT(std::string(e.what()).size(), 5u);
-            }
-            EXPECT_THROW(cn->ExecuteDelete(table, {{asColumn ? name : "CODE", "A1"}}), Error)
+            const std::string table = asColumn ? "PHOTOS" : name, column = asColumn ? name : "CODE";
+            EXPECT_THROW(cn->ExecuteUpdate(table, {{column, "x"}}, {{column, "A1"}}), Error)
                 << name;
+            EXPECT_THROW(cn->ExecuteDelete(table, {{column, "A1"}}), Error) << name;
         }
         ASSERT_TRUE(cn->IsOpen());
     }

@@ -473,18 +473,12 @@ INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBac
                          test::BackendName);
 
 TEST(VariantTest, ConvertsAsAHostClientDoes) {
-    for (auto [value, text] : {std::pair{Variant(123), "123"},
-                               {Variant(1.5), "1.5"},
-                               {Variant(0.1), "0.1"},
-                               {Variant(true), "True"},
-                               {Variant(false), "False"}})
-        EXPECT_EQ(value.toText(), text);
-    for (auto [value, truth] : {std::pair{Variant(std::int64_t{-1}), true},
-                                {Variant("TRUE"), true},
-                                {Variant("1"), true},
-                                {Variant(0), false},
-                                {Variant("false"), false}})
-        EXPECT_EQ(value.toBool(), truth);
+    const std::pair<Variant, const char*> texts[] = {
+        {123, "123"}, {1.5, "1.5"}, {0.1, "0.1"}, {true, "True"}, {false, "False"}};
+    for (auto [value, text] : texts) EXPECT_EQ(value.toText(), text);
+    const std::pair<Variant, bool> truths[] = {
+        {std::int64_t{-1}, true}, {"TRUE", true}, {"1", true}, {0, false}, {"false", false}};
+    for (auto [value, truth] : truths) EXPECT_EQ(value.toBool(), truth);
     EXPECT_EQ(Variant(" 42 ").toInt(), 42);
     EXPECT_DOUBLE_EQ(Variant("2.25").toDouble(), 2.25);
     EXPECT_THROW(Variant("maybe").toBool(), Error);
