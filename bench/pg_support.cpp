@@ -32,22 +32,26 @@ std::string script() {
     return std::string(KELVO_SOURCE_DIR) + "/scripts/pg-server.sh";
 }
 
-Server& server() {
-    static Server running = [] {
-        Server s;
-        if (const char* given = std::getenv("KELVO_BENCH_PG_URI"); given && *given) {
-            s.uri = given;
-            return s;
-        }
-        const std::string last = ScratchFolder() + "pg-last";
-        s.uri = commandOutput("KELVO_PG_LAST=" + last + " " + script() + " start");
-        std::getline(std::ifstream(last), s.folder);
-        std::atexit([] {
-            if (!server().folder.empty())
-                std::system((script() + " stop " + server().folder).c_str());
-        });
+Server startServer() {
+    Server s;
+    if (const char* given = std::getenv("KELVO_BENCH_PG_URI"); given && *given) {
+        s.uri = given;
         return s;
-    }();
+    }
+    const std::string last = ScratchFolder() + "pg-last";
+    s.uri = commandOutput("KELVO_PG_LAST=" + last + " " + script() + " start");
+    std::getline(std::ifstream(last), s.folder);
+    return s;
+}
+
+Server& server() {
+    static Server running = startServer();
+    // Registered once `running` is built, so the stop runs before `running` is destroyed.
+    static const bool stopsAtExit = std::atexit([] {
+        if (!server().folder.empty())
+            std::system((script() + " stop " + server().folder).c_str());
+    }) == 0;
+    (void)stopsAtExit;
     return running;
 }
 
