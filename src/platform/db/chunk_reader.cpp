@@ -8,10 +8,22 @@ namespace kelvo {
 std::optional<std::int64_t> ChunkReader::Size(Engine& engine, const TableInfo& table,
                                               const RowKey& key, const ColumnInfo& column) {
     if (!sizeKnown_) {
-        size_ = engine.BlobSize(table, key, column);
+        Engine::BlobStart start = engine.StartBlob(table, key, column);
+        size_ = start.size;
         sizeKnown_ = true;
+        if (start.whole) {
+            ahead_ = std::move(*start.whole);
+            aheadStart_ = 0;
+        }
     }
     return size_;
+}
+
+Bytes ChunkReader::Whole(Engine& engine, const TableInfo& table, const RowKey& key,
+                         const ColumnInfo& column) {
+    const std::int64_t size = Size(engine, table, key, column).value_or(0);
+    if (aheadStart_ == 0 && static_cast<std::int64_t>(ahead_.size()) == size) return ahead_;
+    return engine.ReadBlob(table, key, column, 0, size);
 }
 
 Bytes ChunkReader::Next(Engine& engine, const TableInfo& table, const RowKey& key,

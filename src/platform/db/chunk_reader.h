@@ -15,10 +15,13 @@ class ChunkReader {
     // after it). Throws Error when the value shrank while it was read.
     Bytes Next(Engine& engine, const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                std::int64_t length);
-    // The stored length of the value when the reader has not read yet (nullopt when Null),
-    // asked of the engine at most once for the row.
+    // The stored length of the value (nullopt when Null), asked of the engine at most once
+    // for the row.
     std::optional<std::int64_t> Size(Engine& engine, const TableInfo& table, const RowKey& key,
                                      const ColumnInfo& column);
+    // The whole value, wherever GetChunk stands; empty when Null.
+    Bytes Whole(Engine& engine, const TableInfo& table, const RowKey& key,
+                const ColumnInfo& column);
 
   private:
     std::optional<std::int64_t> size_;  // known after the first call

@@ -104,9 +104,14 @@ class Engine {
                              const std::vector<BlobWrite>& blobs) = 0;
     virtual void DeleteRow(const TableInfo& table, const RowKey& key) = 0;
 
-    // Stored length of a binary column; nullopt when Null. Throws when the row is gone.
-    virtual std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
-                                                 const ColumnInfo& column) = 0;
+    // Stored length of a binary column (nullopt when Null) and, where the engine brings a
+    // small value along in the same read, the whole value. Throws when the row is gone.
+    struct BlobStart {
+        std::optional<std::int64_t> size;
+        std::optional<Bytes> whole;
+    };
+    virtual BlobStart StartBlob(const TableInfo& table, const RowKey& key,
+                                const ColumnInfo& column) = 0;
     // Reads bytes [offset, offset + length) of the column (fewer at its end).
     virtual Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,
                            std::int64_t offset, std::int64_t length) = 0;

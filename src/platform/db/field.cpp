@@ -15,9 +15,9 @@ Variant Field::Value() const {
     cursor.RequireRow("Value");
     const ColumnInfo& column = cursor.table().columns[index];
     if (column.kind == ColumnKind::Binary) {
-        const auto size = cursor.Reader(index).Size(engine, cursor.table(), cursor.key(), column);
-        if (!size) return Variant();
-        return Variant(engine.ReadBlob(cursor.table(), cursor.key(), column, 0, *size));
+        ChunkReader& reader = cursor.Reader(index);
+        if (!reader.Size(engine, cursor.table(), cursor.key(), column)) return Variant();
+        return Variant(reader.Whole(engine, cursor.table(), cursor.key(), column));
     }
     return cursor.RowValues(engine)[index];
 }

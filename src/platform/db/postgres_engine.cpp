@@ -543,17 +543,24 @@ class PostgresEngine : public Engine {
         if (std::string(PQcmdTuples(raw)) != "1") RowGone(table);
     }
 
-    std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
-                                         const ColumnInfo& column) override {
+    // A value of up to one piece comes with its length: reading a photo costs one round trip.
+    BlobStart StartBlob(const TableInfo& table, const RowKey& key,
+                        const ColumnInfo& column) override {
+        const std::string name = QuoteIdentifier(column.name);
         Params params;
         params.add(key);
+        params.add(Variant(kPiece));
+        // Binary results throughout; the length comes as text so it reads the same way.
         Result result =
-            run("SELECT octet_length(" + QuoteIdentifier(column.name) + ") FROM " +
-                    QuoteTableName(table.name) + " WHERE " + identity(table).matchOne(1),
-                params);
+            run("SELECT octet_length(" + name + ")::text, CASE WHEN octet_length(" + name +
+                    ") <= $2::int THEN " + name + " END FROM " + QuoteTableName(table.name) +
+                    " WHERE " + identity(table).matchOne(1),
+                params, 1);
         if (result.rows() == 0) RowGone(table);
-        if (result.isNull(0, 0)) return std::nullopt;
-        return result.value(0, 0).toInt();
+        if (result.isNull(0, 0)) return {};
+        BlobStart start{std::stoll(result.text(0, 0)), std::nullopt};
+        if (!result.isNull(0, 1)) start.whole = result.bytes(0, 1);
+        return start;
     }
 
     Bytes ReadBlob(const TableInfo& table, const RowKey& key, const ColumnInfo& column,

@@ -336,8 +336,9 @@ class SqliteEngine : public Engine {
         if (sqlite3_changes(db_) != 1) RowGone(table);
     }
 
-    std::optional<std::int64_t> BlobSize(const TableInfo& table, const RowKey& key,
-                                         const ColumnInfo& column) override {
+    // The value itself is left to the blob handles of ReadBlob.
+    BlobStart StartBlob(const TableInfo& table, const RowKey& key,
+                        const ColumnInfo& column) override {
         // length() counts a text's characters, so a text is measured as the bytes it holds;
         // a blob's length comes from its header without reading it.
         const std::string name = QuoteIdentifier(column.name);
@@ -347,8 +348,8 @@ class SqliteEngine : public Engine {
                      ") END FROM " + QuoteTableName(table.name) + " WHERE rowid = ?1");
         kind.bind(1, key);
         if (!kind.step()) RowGone(table);
-        if (kind.column(0).toText() == "null") return std::nullopt;
-        return kind.column(1).toInt();
+        if (kind.column(0).toText() == "null") return {};
+        return {kind.column(1).toInt(), std::nullopt};
     }
 
     // Each blob handle walks the value's page chain from its start, so read in large pieces
