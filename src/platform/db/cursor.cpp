@@ -41,17 +41,21 @@ std::int64_t Cursor::findStart() const {
     return start;
 }
 
-std::int64_t Cursor::FindTrue(Engine& engine, const ColumnInfo& column) const {
+Cursor::Found Cursor::FindTrue(Engine& engine, const ColumnInfo& column) const {
     const auto readsTrue = [](const Variant& value) { return !value.isNull() && value.toBool(); };
     // The engine names the few rows that may qualify, so the keyset is not read column-wise.
-    const auto candidates = engine.RowsNotFalse(table_, where_, column);
-    if (!candidates) return Find(engine, column, readsTrue);
-    std::set<std::string> trueKeys;
-    for (const auto& [key, value] : *candidates)
-        if (readsTrue(value)) trueKeys.insert(key.toText());
-    for (std::int64_t i = findStart(); i < size() && !trueKeys.empty(); ++i)
-        if (visible(i) && trueKeys.count(keys_[i].toText())) return i;
-    return size();
+    auto candidates = engine.RowsNotFalse(table_, where_, column);
+    if (!candidates) return {Find(engine, column, readsTrue), std::nullopt};
+    const std::size_t index = static_cast<std::size_t>(table_.IndexOf(column.name));
+    std::map<std::string, std::vector<Variant>*> trueRows;
+    for (auto& [key, values] : *candidates)
+        if (readsTrue(values[index])) trueRows.emplace(key.toText(), &values);
+    for (std::int64_t i = findStart(); i < size() && !trueRows.empty(); ++i) {
+        if (!visible(i)) continue;
+        if (auto found = trueRows.find(keys_[i].toText()); found != trueRows.end())
+            return {i, std::move(*found->second)};
+    }
+    return {size(), std::nullopt};
 }
 
 std::int64_t Cursor::Find(Engine& engine, const ColumnInfo& column,

@@ -34,14 +34,21 @@ class Cursor : public KeyWatcher {
     std::int64_t lastRow() const { return previousVisible(size() - 1); }
     std::int64_t nextRow() const { return nextVisible(pos_ + 1); }
     std::int64_t previousRow() const { return previousVisible(pos_ - 1); }
+    // The first visible row from the current one whose `column` reads as true (not Null, not
+    // zero or false), with its values when the engine read them in the search; size() when
+    // there is none.
+    struct Found {
+        std::int64_t pos;
+        std::optional<std::vector<Variant>> row;
+    };
+    Found FindTrue(Engine& engine, const ColumnInfo& column) const;
     // The first visible row from the current one on whose `column` passes `test`; size()
     // when none does. Reads the column in batches, so a near match reads few rows.
-    // The first visible row from the current one whose `column` reads as true (not Null, not
-    // zero or false); size() when there is none.
-    std::int64_t FindTrue(Engine& engine, const ColumnInfo& column) const;
     std::int64_t Find(Engine& engine, const ColumnInfo& column,
                       const std::function<bool(const Variant&)>& test) const;
     void StandOn(std::int64_t pos);
+    // REQUIRES: standing on the row `values` were read from, with nothing staged.
+    void KnowRow(std::vector<Variant> values) { row_ = std::move(values); }
 
     // Keys taken anew, staged changes dropped, the filter applied; stands on the first row.
     void TakeKeys(Engine& engine);

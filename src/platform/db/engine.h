@@ -88,9 +88,10 @@ class Engine {
                                               const ColumnInfo& column) = 0;
 
     // Each row where every condition holds and `column` is neither Null nor zero (false),
-    // by key with that value: every row whose column can read as true, and perhaps a few
-    // that do not. nullopt when the engine cannot narrow a column of this kind so.
-    virtual std::optional<std::vector<std::pair<RowKey, Variant>>> RowsNotFalse(
+    // by key with its values as FetchRows reads them: every row whose column can read as
+    // true, and perhaps a few that do not. nullopt when the engine cannot narrow a column of
+    // this kind so.
+    virtual std::optional<std::vector<std::pair<RowKey, std::vector<Variant>>>> RowsNotFalse(
         const TableInfo& table, const std::vector<BoundValue>& where, const ColumnInfo& column) {
         (void)table, (void)where, (void)column;
         return std::nullopt;

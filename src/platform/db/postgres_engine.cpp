@@ -270,6 +270,14 @@ class Result {
     PGresult* result_;
 };
 
+// The values of row `r` after its key, in table order, as ValueColumnList selects them.
+std::vector<Variant> rowValues(const TableInfo& table, const Result& result, int r) {
+    std::vector<Variant> values;
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        values.push_back(result.value(r, static_cast<int>(c) + 1));
+    return values;
+}
+
 // A write that must land whole: its own transaction unless the host already has one.
 class Transaction {
   public:
@@ -437,12 +445,8 @@ class PostgresEngine : public Engine {
                                 QuoteTableName(table.name) + " WHERE " + id.matchAny(1),
                             params);
         std::map<std::string, std::vector<Variant>> byKey;
-        for (int r = 0; r < result.rows(); ++r) {
-            std::vector<Variant> values;
-            for (std::size_t c = 0; c < table.columns.size(); ++c)
-                values.push_back(result.value(r, static_cast<int>(c) + 1));
-            byKey.emplace(result.text(r, 0), std::move(values));
-        }
+        for (int r = 0; r < result.rows(); ++r)
+            byKey.emplace(result.text(r, 0), rowValues(table, result, r));
         return InKeyOrder(keys, byKey);
     }
 
@@ -466,7 +470,7 @@ class PostgresEngine : public Engine {
         return values;
     }
 
-    std::optional<std::vector<std::pair<RowKey, Variant>>> RowsNotFalse(
+    std::optional<std::vector<std::pair<RowKey, std::vector<Variant>>>> RowsNotFalse(
         const TableInfo& table, const std::vector<BoundValue>& where,
         const ColumnInfo& column) override {
         const std::string name = QuoteIdentifier(column.name);
@@ -478,15 +482,15 @@ class PostgresEngine : public Engine {
         else
             return std::nullopt;  // text reads as true in too many spellings to say in SQL
         const RowIdentity& id = identity(table);
-        std::string sql = "SELECT " + id.select() + ", " + name + " FROM " +
+        std::string sql = "SELECT " + id.select() + ", " + ValueColumnList(table) + " FROM " +
                           QuoteTableName(table.name) + " WHERE ";
         if (!where.empty()) sql += EqualityList(where, " AND ", dollar, 1) + " AND ";
         Params params;
         params.addAll(where);
         Result result = run(sql + notFalse, params);
-        std::vector<std::pair<RowKey, Variant>> rows;
-        for (int i = 0; i < result.rows(); ++i)
-            rows.emplace_back(RowKey(result.text(i, 0)), result.value(i, 1));
+        std::vector<std::pair<RowKey, std::vector<Variant>>> rows;
+        for (int r = 0; r < result.rows(); ++r)
+            rows.emplace_back(RowKey(result.text(r, 0)), rowValues(table, result, r));
         return rows;
     }
 

@@ -133,7 +133,11 @@ void Recordset::FindFirstTrue(const std::string& columnName) {
     Cursor& cursor = this->cursor();
     Engine& engine = this->engine();
     const ColumnInfo& column = cursor.table().Column(columnName);
-    moveTo(*this, cursor, cursor.FindTrue(engine, column));
+    const bool staged = cursor.pending();
+    Cursor::Found found = cursor.FindTrue(engine, column);
+    moveTo(*this, cursor, found.pos);
+    // Values read before the staged ones were written may be out of date.
+    if (found.row && !staged) cursor.KnowRow(std::move(*found.row));
 }
 
 void Recordset::Filter(const std::string& criteria) {

@@ -145,6 +145,15 @@ class Statement {
     bool* inUse_ = nullptr;
 };
 
+// The values of the statement's row after its key, in table order, as ValueColumnList
+// selects them.
+std::vector<Variant> rowValues(const TableInfo& table, const Statement& select) {
+    std::vector<Variant> values;
+    for (std::size_t c = 0; c < table.columns.size(); ++c)
+        values.push_back(select.column(static_cast<int>(c) + 1));
+    return values;
+}
+
 // An open incremental-blob handle.
 class BlobHandle {
   public:
@@ -238,12 +247,7 @@ class SqliteEngine : public Engine {
                                     QuoteTableName(table.name) + " WHERE rowid IN (" + slots + ")");
         for (std::size_t i = 0; i < keys.size(); ++i) select.bind(static_cast<int>(i) + 1, keys[i]);
         std::map<std::string, std::vector<Variant>> byKey;
-        while (select.step()) {
-            std::vector<Variant> values;
-            for (std::size_t c = 0; c < table.columns.size(); ++c)
-                values.push_back(select.column(static_cast<int>(c) + 1));
-            byKey.emplace(select.column(0).toText(), std::move(values));
-        }
+        while (select.step()) byKey.emplace(select.column(0).toText(), rowValues(table, select));
         return InKeyOrder(keys, byKey);
     }
 
@@ -262,18 +266,18 @@ class SqliteEngine : public Engine {
 
     // Any stored type: a value equal to 0 is numeric zero or the text "0" in a text column,
     // and neither reads as true.
-    std::optional<std::vector<std::pair<RowKey, Variant>>> RowsNotFalse(
+    std::optional<std::vector<std::pair<RowKey, std::vector<Variant>>>> RowsNotFalse(
         const TableInfo& table, const std::vector<BoundValue>& where,
         const ColumnInfo& column) override {
         if (column.kind == ColumnKind::Binary) return std::nullopt;
         const std::string name = QuoteIdentifier(column.name);
-        std::string sql =
-            "SELECT rowid, " + name + " FROM " + QuoteTableName(table.name) + " WHERE ";
+        std::string sql = "SELECT rowid, " + ValueColumnList(table) + " FROM " +
+                          QuoteTableName(table.name) + " WHERE ";
         if (!where.empty()) sql += EqualityList(where, " AND ", numbered, 1) + " AND ";
         Statement select = prepared(sql + name + " IS NOT NULL AND " + name + " <> 0");
         select.bindAll(where, 1);
-        std::vector<std::pair<RowKey, Variant>> rows;
-        while (select.step()) rows.emplace_back(select.column(0), select.column(1));
+        std::vector<std::pair<RowKey, std::vector<Variant>>> rows;
+        while (select.step()) rows.emplace_back(select.column(0), rowValues(table, select));
         return rows;
     }
 
