@@ -26,10 +26,11 @@ constexpr std::int64_t kPiece = 1024 * 1024;
 constexpr std::size_t kKeptStatements = 64;
 
 // A bytea value is rewritten whole by each append and decompressed from its start by each
-// ranged read, so fixed pieces would cost time in the square of the value's size. Pieces
-// that grow with what is done keep it linear, holding at most half of the value.
+// ranged read, so fixed pieces would cost time in the square of the value's size. Pieces as
+// large as what is done keep it linear, twice the value's bytes in all, and hold at most
+// three fifths of it (the tail rule below).
 std::int64_t pieceAfter(std::int64_t done) {
-    return std::max(kPiece, done / 2);
+    return std::max(kPiece, done);
 }
 
 // The piece from `done` of a value of `size` bytes; a tail shorter than half a piece comes
