@@ -173,6 +173,8 @@ TEST_P(DatabaseTest, FindFirstTrueLandsOnTheNextFlaggedRowOfTheSet) {
     rs->Update();
     rs->MoveFirst();
     EXPECT_EQ(next(), "d");
+    rs->Fields("DESCR").Value("d2");  // written on the way, so the found row shows it
+    EXPECT_EQ(next(), "d2");
     rs->Filter("DEF=0");  // a number matches itself only, not the greater true
     EXPECT_EQ(walk(*rs), (std::vector<std::string>{"a", "b", "c", "e"}));
 }
