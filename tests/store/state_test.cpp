@@ -1,14 +1,28 @@
-// The store's properties, validation events and Init, on both back ends.
+// The store's properties, validation events and Init on both back ends; photo sizes, the
+// size limit and temporary names under the C locale and one whose decimal point is a comma;
+// ResizePhoto on a control that keeps its properties by name.
+#include <cmath>
+#include <map>
+#include <vector>
+
 #include "support/photo_env.h"
+#include "support/scoped_locale.h"
 #include "support/test_images.h"
 
 namespace kelvo::test {
 namespace {
 
-// Setters, the never-null photo and Init without a connection, before any database.
+// Setters, the never-null photo, moves and Init without a connection, before any database.
 TEST(StoreState, PropertiesAndInitWithoutConnection) {
     PhotoEnv env;
     auto store = env.newStore();
+    store->NextRecord();
+    store->PreviousRecord();
+    EXPECT_EQ(env.events.count("ErrorDescrption: "), 2);
+    EXPECT_EQ(env.events.lines.size(), 2u);
+    EXPECT_THROW(store->FirstRecord(), Error);
+    EXPECT_THROW(store->LastRecord(), Error);
+    env.events.clear();
     store->PhotosGroup("CUST");
     store->PhotoDescription("Front");
     store->PhotoCode("A1");
@@ -70,10 +84,7 @@ TEST_P(InitTest, SelectsTheOwnersRowsOfTheGroupAndStandsOnTheLast) {
     store->FirstRecord();
     EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/2"});
 
-    auto rs = std::make_shared<Recordset>();
-    rs->ActiveConnection(db->connection());
-    rs->Source(Selection{"PHOTOS", {}, ""});
-    rs->Open();
+    auto rs = OpenRows(db->connection());
     store->Init("", "", "", rs, nullptr);
     EXPECT_EQ(store->m_rsPhotoDetails, rs);
     EXPECT_EQ(store->DBConnection(), db->connection());
@@ -138,6 +149,140 @@ TEST_P(InitTest, SchemaQualifiedTablesHoldPhotosAndBadNamesAreRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, InitTest, testing::ValuesIn(TestBackends()), BackendName);
+
+class SizesTest : public testing::TestWithParam<std::string>, public PhotoEnv {
+  protected:
+    void SetUp() override {
+        locale = std::make_unique<ScopedLocale>(GetParam());
+        useFreshTmpdir();
+        services.pictures = &patterns;
+        store = newStore();
+    }
+    void TearDown() override { EXPECT_EQ(filesIn(tmp), Lines{}) << "temporary files left behind"; }
+    // Init copies PhotosMaxSize; a handed-in recordset is enough for that.
+    void initWithLimit(double kilobytes) {
+        store->PhotosMaxSize = kilobytes;
+        store->Init("A1", "CUST", "", std::make_shared<Recordset>());
+        events.clear();
+    }
+    bool over(int bytes) {
+        bool bSizeOver = false;
+        store->VerifyPhotoSize(*MakePicture(bytes, 1), &bSizeOver);
+        return bSizeOver;
+    }
+
+    std::unique_ptr<ScopedLocale> locale;
+    PatternPictures patterns;
+    std::unique_ptr<CPicture> store;
+};
+
+// Sizes are kilobytes with two decimals, or as few as needed; an unwritable temporary folder
+// measures nothing but a real bitmap and gives no temporary names, which are otherwise fresh.
+TEST_P(SizesTest, SizeTextsBytesAndTempNames) {
+    double dSize = -1;
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "2.00 KB");
+    EXPECT_EQ(dSize, 2048);
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(1536, 1)), "1.50 KB");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(1536, 1)), "1.5");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(1024, 1)), "1");
+    EXPECT_EQ(store->VerifyPhotoSize(*MakePicture(2048, 1)), "2");
+    EXPECT_EQ(interaction.yields, 5) << "one yield per measurement";
+    bool bSizeOver = true;
+    EXPECT_EQ(store->CheckPicDiskSize(Picture(), &dSize), "0.00 KB");
+    EXPECT_EQ(dSize, 0);
+    EXPECT_EQ(store->VerifyPhotoSize(Picture(), &bSizeOver), "0");
+    EXPECT_FALSE(bSizeOver);
+
+    const std::string first = store->GetTempPixName(), second = store->GetTempPixName();
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(tmp + "Pix", 0), 0u) << name;
+        EXPECT_FALSE(LocalFileSystem().FileExists(name));
+    }
+    files.FailWritesUnder(tmp);
+    EXPECT_EQ(store->GetTempPixName(), "");
+    dSize = -1;
+    EXPECT_EQ(store->CheckPicDiskSize(*MakePicture(2048, 1), &dSize), "0.00 KB");
+    EXPECT_EQ(dSize, 0);
+    // A real bitmap's length is known without writing it.
+    services.pictures = &pictures;
+    PicturePtr picture = MakePicture(40, 30);
+    newStore()->CheckPicDiskSize(*picture, &dSize);
+    EXPECT_EQ(dSize, static_cast<double>(bitmapOf(*picture).size()));
+}
+
+// The limit in force is the one Init saw, compared with the size rounded to kilobytes.
+TEST_P(SizesTest, LimitSetAtInitComparesTheRoundedKilobytes) {
+    initWithLimit(2);
+    EXPECT_FALSE(over(2048));
+    EXPECT_FALSE(over(2053)) << "2053 bytes read back as 2.00 KB";
+    EXPECT_TRUE(over(2054));
+    EXPECT_FALSE(over(0));
+
+    initWithLimit(0);
+    store->PhotosMaxSize = 1;
+    EXPECT_FALSE(over(100000));
+    initWithLimit(5);
+    store->PhotosMaxSize = 0;
+    EXPECT_TRUE(over(1024));
+    EXPECT_FALSE(over(5)) << "0.00 KB is not more than 0";
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, SizesTest, testing::Values("C", "de_DE.UTF-8"),
+                         [](const auto& info) { return info.index == 0 ? "C" : "German"; });
+
+// An image control showing a picture of a natural size: it takes that size back whenever
+// Stretch is set false. A property it lacks throws.
+struct FakeImageControl : ImageControl {
+    FakeImageControl(double width, double height)
+        : natural{width, height}, props{{"Visible", true},  {"Stretch", false}, {"Width", width},
+                                        {"Height", height}, {"Left", 0.0},      {"Top", 0.0},
+                                        {"BorderStyle", 1}} {}
+    Variant GetProperty(const std::string& name) override { return props.at(name); }
+    void SetProperty(const std::string& name, const Variant& value) override {
+        props.at(name) = value;
+        if (name != "Stretch" || value.toBool()) return;
+        props["Width"] = natural[0];
+        props["Height"] = natural[1];
+    }
+    double natural[2];
+    std::map<std::string, Variant> props;
+};
+
+// A picture no larger than the frame less its margin keeps its size; a larger one is
+// stretched so its longer side fits; either is centred, and properties the control lacks
+// are passed over. NAN: not checked.
+TEST(ResizePhoto, FitsTheLongerSideAndCentres) {
+    struct Fit {
+        double w, h, frameWidth, frameHeight, width, height, left, top, stretched;
+        std::vector<const char*> missing = {};
+    };
+    const Fit fits[] = {{1000, 500, 4000, 3000, 1000, 500, 1475, 1225, 0},
+                        {8000, 4000, 4000, 3000, 3950, 1975, 0, 487.5, 1},
+                        {3000, 6000, 4000, 3000, 1475, 2950, 1237.5, 0, NAN},
+                        {5000, 5000, 4000, 3000, 2950, 2950, NAN, NAN, NAN},
+                        {3950, 2950, 4000, 3000, 3950, NAN, NAN, NAN, 0},
+                        {3000, 2000, 4000, 1000, 3950, 2633.33, NAN, NAN, NAN},
+                        {0, 0, 0, 0, NAN, NAN, NAN, NAN, NAN},
+                        {8000, 4000, 4000, 3000, 3950, NAN, NAN, 487.5, NAN, {"Stretch", "Left"}}};
+    PhotoEnv env;
+    auto store = env.newStore();
+    for (const Fit& fit : fits) {
+        FakeImageControl control(fit.w, fit.h);
+        for (const char* name : fit.missing) control.props.erase(name);
+        store->ResizePhoto(control, fit.frameWidth, fit.frameHeight);
+        EXPECT_TRUE(control.props["Visible"].toBool());
+        EXPECT_EQ(control.props["BorderStyle"].toInt(), 0);
+        const double wanted[] = {fit.width, fit.height, fit.left, fit.top, fit.stretched};
+        const char* names[] = {"Width", "Height", "Left", "Top", "Stretch"};
+        for (int i = 0; i < 5; ++i) {
+            if (std::isnan(wanted[i])) continue;
+            EXPECT_NEAR(control.props.at(names[i]).toDouble(), wanted[i], 0.01)
+                << fit.w << " x " << fit.h << " " << names[i];
+        }
+    }
+    EXPECT_EQ(env.events.lines, Lines{});
+}
 
 }  // namespace
 }  // namespace kelvo::test

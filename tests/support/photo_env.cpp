@@ -48,6 +48,12 @@ void EventLog::clear() {
     steps.clear();
 }
 
+Lines EventLog::take() {
+    Lines taken = std::move(lines);
+    clear();
+    return taken;
+}
+
 Bytes PatternPictures::PatternOf(std::size_t length) {
     Bytes bytes(length);
     for (std::size_t i = 0; i < length; ++i)
@@ -79,40 +85,35 @@ void PatternPictures::WritePicture(const Picture& picture, OutputFile& file,
     file.Write(pattern.data(), pattern.size());
 }
 
+std::shared_ptr<Recordset> OpenRows(const std::shared_ptr<Connection>& connection,
+                                    const std::vector<Condition>& where, const std::string& order,
+                                    const std::string& table) {
+    auto rs = std::make_shared<Recordset>();
+    rs->ActiveConnection(connection);
+    rs->Source(Selection{table, where, order});
+    rs->Open();
+    return rs;
+}
+
 std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connection,
                                      const std::vector<Condition>& where, const std::string& order,
                                      const std::string& table) {
-    Recordset rs;
-    rs.ActiveConnection(connection);
-    rs.Source(Selection{table, where, order});
-    rs.Open();
     std::vector<StoredRow> rows;
-    for (; !rs.EOF(); rs.MoveNext()) {
-        StoredRow row;
-        for (const char* column : {"CODE", "DESCR", "GRP", "COMMENTS", "DEF", "PIC"})
-            row.columns[column] = rs.Fields(column).Value();
+    for (auto rs = OpenRows(connection, where, order, table); !rs->EOF(); rs->MoveNext()) {
         const auto text = [&](const char* column) {
-            const Variant& v = row.columns[column];
+            const Variant v = rs->Fields(column).Value();
             return v.isNull() ? std::string() : v.toText();
         };
-        row.code = text("CODE");
-        row.description = text("DESCR");
-        row.group = text("GRP");
-        row.comments = text("COMMENTS");
-        row.isDefault = !row.columns["DEF"].isNull() && row.columns["DEF"].toBool();
-        row.pic = row.columns["PIC"];
-        rows.push_back(std::move(row));
+        const Variant isDefault = rs->Fields("DEF").Value();
+        rows.push_back({text("CODE"), text("DESCR"), text("GRP"), text("COMMENTS"),
+                        !isDefault.isNull() && isDefault.toBool(), rs->Fields("PIC").Value()});
     }
     return rows;
 }
 
 int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
               const std::vector<Condition>& where) {
-    Recordset rs;
-    rs.ActiveConnection(connection);
-    rs.Source(Selection{table, where, ""});
-    rs.Open();
-    return rs.RecordCount();
+    return OpenRows(connection, where, "", table)->RecordCount();
 }
 
 PhotoEnv::PhotoEnv()
@@ -202,8 +203,8 @@ void PhotoTest::seed(const std::string& description, bool isDefault, int width, 
 
 Variant PhotoTest::columnOf(const std::string& code, const std::string& description,
                             const std::string& column) {
-    const auto rows = ReadPhotoRows(db->connection(), {{"CODE", code}, {"DESCR", description}});
-    return rows.empty() ? Variant("<no row>") : rows.front().columns.at(column);
+    auto rs = OpenRows(db->connection(), {{"CODE", code}, {"DESCR", description}});
+    return rs->EOF() ? Variant("<no row>") : rs->Fields(column).Value();
 }
 
 int PhotoTest::rowCount(const std::string& code, const std::string& group) {

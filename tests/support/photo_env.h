@@ -57,6 +57,7 @@ class EventLog : public CPictureEvents {
     // Every line, each ended by a newline, for failure messages.
     std::string text() const;
     void clear();
+    Lines take();  // the lines so far, clearing the log
 
     Lines lines;
     std::vector<ProgressStep> steps;
@@ -84,12 +85,16 @@ class PatternPictures : public PictureService {
     static Bytes PatternOf(std::size_t length);
 };
 
+// An open recordset on the rows of `table` matching `where`, in `order` ("" for the table's).
+std::shared_ptr<Recordset> OpenRows(const std::shared_ptr<Connection>& connection,
+                                    const std::vector<Condition>& where = {},
+                                    const std::string& order = "",
+                                    const std::string& table = "PHOTOS");
 // A row of the photo table as read back; Null texts read as "", a Null flag as false.
 struct StoredRow {
     std::string code, description, group, comments;
     bool isDefault = false;
     Variant pic;
-    std::map<std::string, Variant> columns;  // every column as it was, by name
 };
 // The rows matching `where`, in `order` ("" for the table's own).
 std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connection,

@@ -1,11 +1,12 @@
 // Saving photos into the column and into photo files: exact bytes, file names, replacement,
-// and failures that lose nothing.
+// and failures that lose nothing; deleting rows with their files, and the default marks.
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QString>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <unordered_set>
@@ -17,7 +18,7 @@
 namespace kelvo::test {
 namespace {
 
-class SavingTest : public PhotoTest {
+class WritingTest : public PhotoTest {
   protected:
     void saveNew(CPicture& store, const std::string& description, PicturePtr photo,
                  bool isDefault = false) {
@@ -30,6 +31,11 @@ class SavingTest : public PhotoTest {
     Bytes fileBytes(const std::string& name) {
         return LocalFileSystem().ReadAll(photosFolder() + name);
     }
+    void writePhotoFiles(const Lines& names) {
+        std::filesystem::create_directories(photosFolder());
+        for (const std::string& name : names)
+            qtPictures->SavePicture(*MakePicture(3, 3), photosFolder() + name);
+    }
 };
 
 mode_t modeOf(const std::string& path) {
@@ -37,21 +43,17 @@ mode_t modeOf(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-TEST_P(SavingTest, ColumnPhotosRoundTripByteForByteAcrossChunks) {
+TEST_P(WritingTest, ColumnPhotosRoundTripByteForByteAcrossChunks) {
     auto store = initStore();
     PicturePtr photo = MakePicture(37, 21, 0x123456);
     const Bytes bitmap = bitmapOf(*photo);
     saveNew(*store, "Front", photo, true);
-    EXPECT_EQ(events.errors(), Lines{});
     EXPECT_EQ(pictures.loads, 0) << "the photo just written is not decoded again";
     EXPECT_EQ(events.matching("RecordPosition"), Lines{"RecordPosition 1/1"});
-    EXPECT_EQ(rowCount("A1", "CUST"), 1);
-    EXPECT_EQ(columnOf("A1", "Front", "COMMENTS").toText(), "comments of Front");
-    EXPECT_TRUE(columnOf("A1", "Front", "DEF").toBool());
-    EXPECT_EQ(columnOf("A1", "Front").bytes(), bitmap);
-    auto reader = initStore();
-    reader->LoadData();
-    EXPECT_EQ(bitmapOf(*reader->OwnerPhoto()), bitmap);
+    const auto rows = stored();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(std::tuple(rows[0].comments, rows[0].isDefault, rows[0].pic.bytes()),
+              std::tuple("comments of Front", true, bitmap));
 
     PatternPictures patterns;
     services.pictures = &patterns;
@@ -66,7 +68,7 @@ TEST_P(SavingTest, ColumnPhotosRoundTripByteForByteAcrossChunks) {
     EXPECT_EQ(events.errors(), Lines{});
 }
 
-TEST_P(SavingTest, EmptyValuesAreDashesAndUnnamedColumnsAreLeftOut) {
+TEST_P(WritingTest, EmptyValuesAreDashesAndUnnamedColumnsAreLeftOut) {
     for (const bool inFiles : {false, true}) {
         const std::string code = inFiles ? "F1" : "C1";
         auto store = initStore(inFiles, code);
@@ -83,7 +85,7 @@ TEST_P(SavingTest, EmptyValuesAreDashesAndUnnamedColumnsAreLeftOut) {
 
 // A replacement keeps the other rows; one without a current row adds a row, reporting it; an
 // add while converting neither requeries nor moves; replacing by no photo clears it.
-TEST_P(SavingTest, ReplacingKeepsTheOtherRows) {
+TEST_P(WritingTest, ReplacingKeepsTheOtherRows) {
     addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(5, 5, 0xFF0000)));
     addRow("A1", "Side", "CUST", false, bitmapOf(*MakePicture(5, 5, 0x00FF00)));
     auto store = initStore();
@@ -134,7 +136,7 @@ TEST_P(SavingTest, ReplacingKeepsTheOtherRows) {
     }
 }
 
-TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
+TEST_P(WritingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
     addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(4, 4)));
     auto store = initStore(true);
     store->PhotosFolder = "";
@@ -174,7 +176,7 @@ TEST_P(SavingTest, FileModeWritesTheNamedFileAndClearsTheColumn) {
     EXPECT_EQ(PixelAt(*store->OwnerPhoto(), 7, 4), 0x0F0F0Fu);
 }
 
-TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
+TEST_P(WritingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
     const std::string given = scratch + "Pics";
     auto store = initStore(true);
     store->PhotosFolder = "  " + given + "  ";
@@ -205,19 +207,15 @@ TEST_P(SavingTest, GivenFolderIsTrimmedAndCreatedForWriting) {
 
     // A store given only a recordset writes its files too.
     SetAppPath(app.substr(0, app.size() - 1));
-    auto rs = std::make_shared<Recordset>();
-    rs->ActiveConnection(db->connection());
-    rs->Source(Selection{"PHOTOS", {{"CODE", "B2"}}, ""});
-    rs->Open();
     store = newStore(true);
-    store->Init("B2", "CUST", "", rs);
+    store->Init("B2", "CUST", "", OpenRows(db->connection(), {{"CODE", "B2"}}));
     PicturePtr photo = MakePicture(5, 5, 0x123456);
     saveNew(*store, "Front", photo);
     EXPECT_EQ(fileBytes("B2_Front_CUST.qzr"), bitmapOf(*photo));
     EXPECT_EQ(columnOf("B2", "Front"), Variant());
 }
 
-TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
+TEST_P(WritingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
     const std::vector<std::pair<std::string, std::string>> named = {
         {"Front", "A1_Front_CUST.qzr"},
         {"Weiß Öl-Nr.2", "A1_Weiß Öl-Nr.2_CUST.qzr"},
@@ -276,7 +274,7 @@ TEST_P(SavingTest, EveryDescriptionGetsAFileOfItsOwnInsideTheFolder) {
             }
 }
 
-TEST_P(SavingTest, FileModeRefusesANewRowOverAnotherRowsFile) {
+TEST_P(WritingTest, FileModeRefusesANewRowOverAnotherRowsFile) {
     auto store = initStore(true);
     PicturePtr first = MakePicture(4, 4, 0x123456);
     saveNew(*store, "Same", first);
@@ -311,7 +309,7 @@ TEST_P(SavingTest, FileModeRefusesANewRowOverAnotherRowsFile) {
 
 // A folder refusing writes, a write failing half way, or a closed connection keeps the
 // earlier file whole.
-TEST_P(SavingTest, FailedFileSavesKeepTheEarlierFile) {
+TEST_P(WritingTest, FailedFileSavesKeepTheEarlierFile) {
     auto store = newStore(true);
     auto connection = db->OpenAnother();
     store->Init("A1", "CUST", "", nullptr, connection);
@@ -336,7 +334,7 @@ TEST_P(SavingTest, FailedFileSavesKeepTheEarlierFile) {
 
 // A bitmap that cannot be written, or one longer than a column gives back, leaves the
 // column alone and adds no row.
-TEST_P(SavingTest, UnwritableTempFolderOrOverlongPhotoLeavesTheColumnAlone) {
+TEST_P(WritingTest, UnwritableTempFolderOrOverlongPhotoLeavesTheColumnAlone) {
     PicturePtr earlier = MakePicture(6, 6, 0x223344);
     addRow("A1", "Front", "CUST", false, bitmapOf(*earlier));
     auto store = initStore();
@@ -366,7 +364,7 @@ TEST_P(SavingTest, UnwritableTempFolderOrOverlongPhotoLeavesTheColumnAlone) {
 // Another user of the machine plants links where the store writes: at a temporary name it
 // gave up, in place of its temporary file in the photos folder, or as the photo file itself.
 // No write goes through a link, and a linked photo file is refused, never shown.
-TEST_P(SavingTest, PlantedLinksNeverRedirectAWrite) {
+TEST_P(WritingTest, PlantedLinksNeverRedirectAWrite) {
     const std::string victim = scratch + "victim";
     LocalFileSystem().WriteAll(victim, Bytes{42});
     const auto plant = [&](const std::string& at) {
@@ -407,7 +405,7 @@ TEST_P(SavingTest, PlantedLinksNeverRedirectAWrite) {
 
 // A killed run leaves its temporary file in the photos folder; the next write there removes
 // it. A new row that cannot be stored leaves no photo file behind.
-TEST_P(SavingTest, NoLeftoversFromKilledRunsOrFailedAdds) {
+TEST_P(WritingTest, NoLeftoversFromKilledRunsOrFailedAdds) {
     auto store = initStore(true);
     LocalFileSystem().CreateFolder(photosFolder().substr(0, photosFolder().size() - 1));
     const std::string killed = photosFolder() + ".kelvo-Ab12Cd.tmp";
@@ -427,7 +425,101 @@ TEST_P(SavingTest, NoLeftoversFromKilledRunsOrFailedAdds) {
     EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Front_CUST.qzr"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SavingTest, testing::ValuesIn(TestBackends()), BackendName);
+// Only a current row goes, with its file; the store then stands on the last row.
+TEST_P(WritingTest, DeletesTheRowAndOnlyItsOwnFile) {
+    initStore(true)->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{}) << "an empty set";
+    newStore()->DeleteRecord();
+    EXPECT_EQ(events.count("ErrorDescrption: "), 1) << "no record set";
+    addRow("A1", "Front", "CUST");
+    addRow("A1", "Side", "CUST");
+    addRow("A1", "Front", "STAFF");
+    writePhotoFiles({"A1_Front_CUST.qzr", "A1_Side_CUST.qzr", "A1_Front_STAFF.qzr"});
+    auto store = initStore(true);
+    store->m_rsPhotoDetails->MoveNext();  // at EOF
+    store->DeleteRecord();
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    store->NextRecord();
+    EXPECT_EQ(events.take(), (Lines{"IsLastRecord 1", "RecordPosition 2/2"})) << "on the last row";
+
+    store->SearchForRecord("", "Front");
+    events.clear();
+    store->DeleteRecord();
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(rowCount("A1", "CUST"), 1);
+    EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Front_STAFF.qzr", "A1_Side_CUST.qzr"}));
+    EXPECT_TRUE(store->OwnerPhoto()->IsEmpty());
+    store->NextRecord();
+    EXPECT_EQ(events.lines, (Lines{"IsLastRecord 1", "RecordPosition 1/1"}))
+        << "the store stands on the last row with its counts refreshed";
+
+    // A column store leaves the files alone; a file that cannot go is reported after its row.
+    for (const bool inFiles : {false, true}) {
+        store = initStore(inFiles);
+        store->LoadData();
+        files.FailDeletesUnder(photosFolder());
+        store->DeleteRecord();
+        files.Heal();
+        EXPECT_EQ(events.count("ErrorDescrption: "), inFiles ? 1 : 0);
+        EXPECT_EQ(filesIn(photosFolder()), (Lines{"A1_Front_STAFF.qzr", "A1_Side_CUST.qzr"}));
+        if (!inFiles) addRow("A1", "Side", "CUST");
+    }
+    EXPECT_EQ(rowCount("A1", "CUST"), 0);
+}
+
+// Another user deletes a row meanwhile, or the row's file is already gone: the row still
+// goes, silently, and takes only its own file.
+TEST_P(WritingTest, RowsOrFilesGoneMeanwhileDoNotStopTheDelete) {
+    for (const bool fileGone : {false, true}) {
+        db->connection()->ExecuteDelete("PHOTOS", {});
+        for (const char* description : {"Front", "Side", "Back"}) addRow("A1", description, "CUST");
+        writePhotoFiles({"A1_Front_CUST.qzr", "A1_Side_CUST.qzr"});
+        auto store = initStore(true);
+        store->SearchForRecord("", "Front");
+        if (fileGone)
+            LocalFileSystem().DeleteFile(photosFolder() + "A1_Front_CUST.qzr");
+        else
+            db->OpenAnother()->ExecuteDelete("PHOTOS", {{"DESCR", "Back"}});
+        events.clear();
+        store->DeleteRecord();
+        EXPECT_EQ(events.lines, Lines{});
+        EXPECT_EQ(filesIn(photosFolder()), Lines{"A1_Side_CUST.qzr"});
+        EXPECT_EQ(rowCount("A1", "CUST"), fileGone ? 2 : 1);
+    }
+}
+
+// DeletePhotos takes an owner name's rows silently; UnSetDefaultPhoto clears the marks of
+// the owner in the store's group only.
+TEST_P(WritingTest, DeletePhotosAndUnSetDefaultPhotoKeepToTheirOwner) {
+    addRow("A1", "Front", "CUST", true);
+    addRow("A1", "Side", "CUST", false);
+    addRow("A1", "Back", "STAFF", true);
+    addRow("B'2", "Front", "CUST", true);
+    auto store = initStore();
+    store->UnSetDefaultPhoto("A1", "ignored");
+    EXPECT_FALSE(columnOf("A1", "Front", "DEF").toBool());
+    EXPECT_FALSE(columnOf("A1", "Side", "DEF").toBool());
+    EXPECT_TRUE(columnOf("A1", "Back", "DEF").toBool());
+    EXPECT_TRUE(columnOf("B'2", "Front", "DEF").toBool());
+    store->UnSetDefaultPhoto("B'2", "");
+    EXPECT_FALSE(columnOf("B'2", "Front", "DEF").toBool());
+
+    store->PhotosOwnerName("nobody");
+    store->DeletePhotos();  // the table has no PhotoCode column: passed over
+    db->connection()->Execute("CREATE TABLE OWNERS (GRP text, PhotoCode text)");
+    db->connection()->Execute("INSERT INTO OWNERS VALUES ('Alice', 'A1'), ('Bob', 'A1')");
+    store->TableName = "OWNERS";
+    store->PhotosOwnerName("Alice");
+    store->DeletePhotos();
+    EXPECT_EQ(events.lines, Lines{});
+    EXPECT_EQ(CountRows(db->connection(), "OWNERS", {}), 1);
+    EXPECT_EQ(rowCount("A1", "CUST"), 2);
+    store->TableName = "NO_SUCH_TABLE";
+    EXPECT_THROW(store->UnSetDefaultPhoto("A1", ""), Error);
+    EXPECT_THROW(newStore()->UnSetDefaultPhoto("A1", ""), Error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, WritingTest, testing::ValuesIn(TestBackends()), BackendName);
 
 }  // namespace
 }  // namespace kelvo::test
