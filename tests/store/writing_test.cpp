@@ -68,23 +68,9 @@ TEST_P(WritingTest, ColumnPhotosRoundTripByteForByteAcrossChunks) {
     EXPECT_EQ(events.errors(), Lines{});
 }
 
-TEST_P(WritingTest, EmptyValuesAreDashesAndUnnamedColumnsAreLeftOut) {
-    for (const bool inFiles : {false, true}) {
-        const std::string code = inFiles ? "F1" : "C1";
-        auto store = initStore(inFiles, code);
-        store->OwnerCommentsField = "";
-        store->PhotoDescription("");
-        store->SavePhotoDetails(true, false);
-        EXPECT_EQ(events.errors(), Lines{});
-        EXPECT_EQ(columnOf(code, "-", "DESCR").toText(), "-");
-        EXPECT_TRUE(columnOf(code, "-", "COMMENTS").isNull());
-        EXPECT_TRUE(columnOf(code, "-", "PIC").isNull()) << "an empty photo writes nothing";
-        EXPECT_EQ(filesIn(photosFolder()), Lines{});
-    }
-}
-
 // A replacement keeps the other rows; one without a current row adds a row, reporting it; an
-// add while converting neither requeries nor moves; replacing by no photo clears it.
+// add while converting neither requeries nor moves; empty values are dashes; replacing by
+// no photo clears it.
 TEST_P(WritingTest, ReplacingKeepsTheOtherRows) {
     addRow("A1", "Front", "CUST", false, bitmapOf(*MakePicture(5, 5, 0xFF0000)));
     addRow("A1", "Side", "CUST", false, bitmapOf(*MakePicture(5, 5, 0x00FF00)));
@@ -118,6 +104,14 @@ TEST_P(WritingTest, ReplacingKeepsTheOtherRows) {
         SCOPED_TRACE(inFiles ? "file mode" : "column mode");
         const std::string code = inFiles ? "F1" : "C1";
         store = initStore(inFiles, code);
+        store->OwnerCommentsField = "";
+        store->PhotoDescription("");
+        store->SavePhotoDetails(true, false);
+        EXPECT_EQ(columnOf(code, "-", "DESCR").toText(), "-");
+        EXPECT_TRUE(columnOf(code, "-", "COMMENTS").isNull()) << "an unnamed column is left out";
+        EXPECT_TRUE(columnOf(code, "-", "PIC").isNull()) << "an empty photo writes nothing";
+        EXPECT_EQ(filesIn(photosFolder()), Lines{});
+        store->OwnerCommentsField = "COMMENTS";
         saveNew(*store, "Front", MakePicture(4, 4, 0x123456));
         saveNew(*store, "Back", MakePicture(4, 4, 0x654321));
         store->SearchForRecord("", "Front");
