@@ -86,8 +86,8 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
 
     expect("export C1 CUST default.bmp", 0);
     PicturePtr exported = DefaultServices().pictures->LoadPicture(work + "default.bmp");
-    EXPECT_EQ(exported->PixelWidth(), 40);
-    EXPECT_EQ(PixelAt(*exported, 5, 5), 0xCC3366u);
+    EXPECT_EQ(std::pair(exported->PixelWidth(), PixelAt(*exported, 5, 5)),
+              std::pair(40, 0xCC3366u));
     expect("export C1 CUST side.bmp --desc Side", 0);
     EXPECT_EQ(widthOf("side.bmp"), 20);
     expect("search C1 CUST Nope", 1);
@@ -169,8 +169,8 @@ TEST_P(CliTest, ParallelAddsOfOneDescriptionLeaveOneRow) {
         expect("list " + owner + " G", 0, "1/1");
         expect("export " + owner + " G " + owner + ".bmp" + files, 0);
         PicturePtr back = DefaultServices().pictures->LoadPicture(work + owner + ".bmp");
-        EXPECT_EQ(back->PixelWidth(), 9 + winner);
-        EXPECT_EQ(PixelAt(*back, 3, 3), colours[winner]);
+        EXPECT_EQ(std::pair(back->PixelWidth(), PixelAt(*back, 3, 3)),
+                  std::pair(9 + winner, colours[winner]));
     }
     // A refused add leaves the older row and its photo, also for a group given as "", which
     // the rows hold as "-".

@@ -1,11 +1,9 @@
-// The editor window on Qt, offscreen, over a real store on SQLite and PostgreSQL, driven
-// through its real widgets with QTest's keys and clicks; each state a user sees is left as a
-// screenshot in the artifacts folder.
+// The editor window on Qt, offscreen, over a real store on each back end, driven through its
+// widgets with QTest; each state a user sees is left as a screenshot in the artifacts folder.
 #include <gtest/gtest.h>
 #include <QTest>
 #include <QtWidgets>
 
-#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <tuple>
@@ -108,20 +106,15 @@ void AnswerMessageBox(QMessageBox::StandardButton button, QString* shown, QWidge
     });
 }
 
-// The photo lies centred across its frame.
-void ExpectCentred(QtPhotoWindow& window) {
-    EXPECT_LE(std::abs(window.widget(imgMainPhoto)->geometry().center().x() -
-                       window.widget(picPhotoFrame)->rect().center().x()),
-              2);
-}
-
-// The fitted photo lies inside its frame, centred, its aspect kept.
-void ExpectFitted(QtPhotoWindow& window, int width, int height) {
+// The photo lies centred across its frame; when fitted (`width` given), also down it, inside
+// the frame, its aspect kept.
+void ExpectCentred(QtPhotoWindow& window, int width = 0, int height = 0) {
     QRect photo = window.widget(imgMainPhoto)->geometry();
     QRect frame = window.widget(picPhotoFrame)->rect();
+    EXPECT_LE(std::abs(photo.center().x() - frame.center().x()), 2);
+    if (!width) return;
     EXPECT_TRUE(frame.contains(photo)) << photo.width() << "x" << photo.height();
     EXPECT_NEAR(photo.width() * height, photo.height() * width, width + height);
-    ExpectCentred(window);
     EXPECT_LE(std::abs(photo.center().y() - frame.center().y()), 2);
 }
 
@@ -168,10 +161,25 @@ class FrmPhotoTest : public PhotoTest {
         return offered;
     }
     bool SaveEnabled() { return window->widget(cmdSave)->isEnabled(); }
+    // The mode, the selected key, the caption, both texts, and "save" when Save is enabled.
+    std::string State() {
+        return std::string(form->bAddMode    ? "add "
+                           : form->bEditMode ? "edit "
+                                             : "- ") +
+               form->sSelectedKey + " | " + window->Caption(frmPhoto) + " | " +
+               window->Text(txtDescription) + " | " + window->Text(txtComments) +
+               (SaveEnabled() ? " | save" : "");
+    }
+    // The stored descriptions in order, the default marked "*".
+    std::string Rows() {
+        std::string rows;
+        for (const StoredPhoto& row : stored())
+            rows += (row.isDefault ? " *" : " ") + row.description;
+        return rows;
+    }
     void ExpectAsked(const std::string& prompt, const std::string& title, int style) {
-        EXPECT_EQ(lastMessage().prompt, prompt);
-        EXPECT_EQ(lastMessage().title, title);
-        EXPECT_EQ(lastMessage().style, style);
+        ShownMessage m = lastMessage();
+        EXPECT_EQ(std::tie(m.prompt, m.title, m.style), std::tie(prompt, title, style));
     }
     // A PNG photo file: fine noise, which shows at once whether it was drawn blurred, or a
     // captioned sample photo.
@@ -196,27 +204,23 @@ class FrmPhotoTest : public PhotoTest {
 TEST_P(FrmPhotoTest, EmptyOwnerOpensInAddModeWithLockedFields) {
     Open();
     auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
-    EXPECT_EQ(window->ListCount(), 0);
-    EXPECT_TRUE(form->bAddMode);
-    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");
-    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(std::tuple(window->ListCount(), list->columnCount()), std::tuple(0, 1));
+    EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Description");
+    Type(txtDescription, "typed");
+    EXPECT_EQ(State(), "add  | CUST - [A1  Alice] |  | ");
     EXPECT_FALSE(window->widget(chkDefault)->isEnabled());
     EXPECT_FALSE(window->widget(HScLeftSet)->isVisible() || window->widget(VSctopSet)->isVisible());
     EXPECT_TRUE(Widget<QPlainTextEdit>(*window, txtComments)->isReadOnly());
-    EXPECT_EQ(window->BackColor(txtComments), kColorButtonFace);
-    Type(txtDescription, "typed");
-    EXPECT_EQ(window->Text(txtDescription), "");
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
-    EXPECT_EQ(window->BackColor(frmPhoto), kColorButtonFace);  // no store colour
-    ASSERT_EQ(list->columnCount(), 1);
-    EXPECT_EQ(list->headerItem()->text(0).toStdString(), "Description");
+    // No store colour: the form is button face too.
+    EXPECT_EQ(std::tuple(window->BackColor(txtComments), window->BackColor(frmPhoto)),
+              std::tuple(kColorButtonFace, kColorButtonFace));
     SaveShot(*window, "empty-owner");
 
     // The first add unlocks the fields.
     Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_FALSE(window->Locked(txtDescription));
+    EXPECT_FALSE(window->Locked(txtDescription) || !window->widget(chkDefault)->isEnabled());
     EXPECT_EQ(window->BackColor(txtDescription), kColorWindowBackground);
-    EXPECT_TRUE(window->widget(chkDefault)->isEnabled());
 
     Open(0, 255.5);  // halves round to even
     EXPECT_EQ(window->BackColor(frmPhoto), 256u);
@@ -234,8 +238,7 @@ TEST_P(FrmPhotoTest, EditPhotoShowsAFreshWindowOnTheCallingStore) {
         QTimer::singleShot(0, [&] {  // runs in the window's modal loop
             auto* window = dynamic_cast<QtPhotoWindow*>(QApplication::activeModalWidget());
             ASSERT_TRUE(window && !window->unloaded());
-            opened = true;
-            EXPECT_EQ(window->form()->objcPhoto(), store.get());
+            opened = window->form()->objcPhoto() == store.get();
             if (width == 120) {  // Side becomes the default
                 ClickRow(*window, 1);
                 QTest::mouseClick(window->widget(chkDefault), Qt::LeftButton);
@@ -246,7 +249,7 @@ TEST_P(FrmPhotoTest, EditPhotoShowsAFreshWindowOnTheCallingStore) {
             window->done(QDialog::Rejected);
         });
         EXPECT_EQ(store->EditPhoto("CUST", "A1", "Alice", db->connection())->PixelWidth(), width);
-        EXPECT_TRUE(opened);
+        EXPECT_TRUE(opened) << "no window on the calling store";
     }
     EXPECT_TRUE(interaction.shown.empty());
 }
@@ -261,13 +264,9 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     Open();
     EXPECT_EQ(counted.loads, 1) << "only the photo shown is decoded";
     EXPECT_EQ(ListTexts(), (Lines{"Front", "Side", "Top", "Zoom"}));
-    EXPECT_EQ(form->sSelectedKey, "ItemKeyTop2");
     EXPECT_EQ(window->ListSelectedKey(), "ItemKeyTop2");
-    EXPECT_TRUE(form->bEditMode);
-    EXPECT_FALSE(SaveEnabled());
-    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");  // start-up writes it last
-    EXPECT_EQ(window->Text(txtDescription), "Top");
-    EXPECT_EQ(window->Text(txtComments), "seeded");
+    // Start-up writes the caption last, without the mode.
+    EXPECT_EQ(State(), "edit ItemKeyTop2 | CUST - [A1  Alice] | Top | seeded");
     EXPECT_EQ(window->Value(chkDefault), 1);
     EXPECT_EQ(PixelAt(*window->Picture(imgMainPhoto), 20, 15), 0x778899u);
     EXPECT_EQ(window->widget(imgMainPhoto)->size(), QSize(40, 30));  // a small photo as it is
@@ -278,18 +277,15 @@ TEST_P(FrmPhotoTest, OpensOnTheDefaultPhotoOrTheFirst) {
     ASSERT_TRUE(SaveEnabled());
     Click(cmdSave);
     EXPECT_TRUE(interaction.shown.empty());
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_TRUE(rows[2].isDefault);
-    EXPECT_FALSE(rows[3].isDefault);  // only the saved photo keeps a default mark
-    EXPECT_EQ(rows[2].centre, 0x778899u);
+    EXPECT_EQ(Rows(), " Front Side *Top Zoom");  // only the saved photo keeps a default mark
+    EXPECT_EQ(stored()[2].centre, 0x778899u);
 
     // Without a default the first photo is shown (PostgreSQL may list rewritten rows anew).
     db->connection()->Execute("UPDATE PHOTOS SET DEF = ?", {Variant(false)});
     Open();
     ASSERT_EQ(window->ListCount(), 4);
-    EXPECT_EQ(form->sSelectedKey, window->ListKey(1));
-    EXPECT_EQ(window->Text(txtDescription), window->ListText(1));
+    EXPECT_EQ(std::tuple(form->sSelectedKey, window->Text(txtDescription)),
+              std::tuple(window->ListKey(1), window->ListText(1)));
 }
 
 TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
@@ -298,8 +294,7 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     Open();
     // Edit mode: comments and the default box enable Save; only texts mark a change.
     Click(chkDefault);
-    EXPECT_TRUE(SaveEnabled());
-    EXPECT_FALSE(form->bChanged);
+    EXPECT_TRUE(SaveEnabled() && !form->bChanged);
     Type(txtComments, "new words");
     EXPECT_TRUE(form->bChanged);
 
@@ -310,24 +305,18 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
         EXPECT_EQ(Offered(), (std::vector<bool>{true, false, true, true}));  // no clipboard
     });
     ExpectAsked("Save changes?", "Changes Not Saved", 35);
-    EXPECT_TRUE(form->bEditMode);
     EXPECT_TRUE(dialogs.empty());
-    EXPECT_EQ(window->Text(txtComments), "new words");
+    EXPECT_EQ(State(), "edit ItemKeyFront0 | CUST - [A1  Alice] | Front | new words | save");
     interaction.answers = {vbNo};
     Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(window->Value(chkAction), 0);
-    EXPECT_FALSE(form->bMenuShowing);
+    EXPECT_FALSE(window->Value(chkAction) || form->bMenuShowing);
 
     // The dialog was cancelled: add mode with empty fields and no item highlighted; only a
     // description enables Save.
-    EXPECT_TRUE(form->bAddMode);
-    EXPECT_EQ(window->Text(txtDescription), "");
-    EXPECT_EQ(form->sSelectedKey, "");
     EXPECT_EQ(Widget<QTreeWidget>(*window, lvwPicDescription)->currentItem(), nullptr);
-    EXPECT_EQ(window->Caption(frmPhoto), "[Add Photo] - CUST - [A1  Alice]");
     EXPECT_EQ(window->focusWidget(), window->widget(txtDescription));
     Type(txtComments, "only comments");
-    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(State(), "add  | [Add Photo] - CUST - [A1  Alice] |  | only comments");
     Type(txtDescription, "named");
     EXPECT_TRUE(SaveEnabled());
     Click(cmdSave);
@@ -340,11 +329,8 @@ TEST_P(FrmPhotoTest, FieldChangesFollowTheMode) {
     std::size_t asked = interaction.shown.size();
     ClickRow(*window, 1);
     EXPECT_EQ(interaction.shown.size(), asked);
-    EXPECT_TRUE(form->bEditMode);
-    EXPECT_EQ(window->Text(txtDescription), "Side");
-    EXPECT_EQ(window->Caption(frmPhoto), "[Edit Photo] - CUST - [A1  Alice]");
-    EXPECT_FALSE(SaveEnabled());
-    EXPECT_EQ(storedDescriptions(), (Lines{"Front", "Side"}));
+    EXPECT_EQ(State(), "edit ItemKeySide1 | [Edit Photo] - CUST - [A1  Alice] | Side | seeded");
+    EXPECT_EQ(Rows(), " Front Side");
 }
 
 // A new photo needs a description of its own; a file that cannot be read or is over the size
@@ -365,22 +351,18 @@ TEST_P(FrmPhotoTest, AddingANewPhoto) {
     Type(txtDescription, "front");  // the store compares without case
     Click(cmdSave);
     ExpectAsked("Descrition exists. Please enter a unique description", "Description Exist", 48);
-    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+    EXPECT_EQ(Rows(), " *Front");
     EXPECT_TRUE(SaveEnabled());
 
     interaction.answers = {vbNo};
     Choose(*window, MenuItem::mnuAddFromFile);
     EXPECT_EQ(lastMessage().style, 48);
-    EXPECT_TRUE(form->bAddMode);
-    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_EQ(State(), "add  | [Add Photo] - CUST - [A1  Alice] |  | ");
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
     Choose(*window, MenuItem::mnuAddFromFile);
-    EXPECT_EQ(lastMessage().prompt.rfind(
-                  "This Photo is bigger than the maximum photo size: 10KB, Photo size: ", 0),
-              0u)
-        << lastMessage().prompt;
-    EXPECT_TRUE(form->bPhotoTooBig);
-    EXPECT_FALSE(SaveEnabled());
+    EXPECT_TRUE(lastMessage().prompt.starts_with(
+        "This Photo is bigger than the maximum photo size: 10KB, Photo size: "));
+    EXPECT_TRUE(form->bPhotoTooBig && !SaveEnabled());
     Type(txtDescription, "too big");
     Click(cmdSave);
     ExpectAsked("Photo too big!!! Maximum size allowed: 10 KB in bitmap format", "", 48);
@@ -388,11 +370,10 @@ TEST_P(FrmPhotoTest, AddingANewPhoto) {
     interaction.answers = {vbNo};
     Choose(*window, MenuItem::mnuAddFromFile);
     ASSERT_EQ(dialogs.size(), 3u);
-    EXPECT_EQ(dialogs[2].first, 4096 + 8 + 4);
-    EXPECT_EQ(dialogs[2].second, kelvo::frmPhoto::kPhotoFileFilter);
+    EXPECT_EQ(dialogs[2], std::pair(4096L + 8 + 4, std::string(kelvo::frmPhoto::kPhotoFileFilter)));
     EXPECT_EQ(window->Text(txtDescription), "sunset.png");
     EXPECT_TRUE(form->bChanged);
-    EXPECT_EQ(window->Caption(fraDetails).rfind("Photo - 64 x 48 Pixels (", 0), 0u);
+    EXPECT_TRUE(window->Caption(fraDetails).starts_with("Photo - 64 x 48 Pixels ("));
     SaveShot(*window, "add-mode");
     std::size_t shown = interaction.shown.size();
     Type(txtDescription, "Garden it's");
@@ -400,23 +381,16 @@ TEST_P(FrmPhotoTest, AddingANewPhoto) {
     Click(chkDefault);
     Click(cmdSave);
     EXPECT_EQ(interaction.shown.size(), shown);
-    std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_FALSE(rows[0].isDefault);
-    EXPECT_EQ(rows[1].description, "Garden it's");
-    EXPECT_EQ(rows[1].comments, "from a file");
-    EXPECT_TRUE(rows[1].isDefault);
-    EXPECT_EQ(rows[1].height, 48);
-    EXPECT_EQ(rows[1].centre, 0xCC6633u);
+    EXPECT_EQ(Rows(), " Front *Garden it's");
+    StoredPhoto added = stored()[1];
+    EXPECT_EQ(std::tuple(added.comments, added.height, added.centre),
+              std::tuple("from a file", 48, 0xCC6633u));
 
     // The new item is on top and selected; the window is in the saved-new state.
     EXPECT_EQ(ListTexts(), (Lines{"Garden it's", "Front"}));
     EXPECT_EQ(window->ListSelectedKey(), "ItemKey2");
-    EXPECT_EQ(form->sSelectedKey, "ItemKey2");
-    EXPECT_EQ(window->Caption(frmPhoto), "CUST - [A1  Alice]");
-    EXPECT_FALSE(form->bAddMode || form->bEditMode);
     Type(txtDescription, "again");
-    EXPECT_FALSE(SaveEnabled());
+    EXPECT_EQ(State(), "- ItemKey2 | CUST - [A1  Alice] | again | from a file");
 
     Choose(*window, MenuItem::mnuCopyToClipboard);
     ASSERT_TRUE(clipboard.held);
@@ -438,29 +412,24 @@ TEST_P(FrmPhotoTest, EditsAndDeletesActOnTheShownPhoto) {
     // A second save without showing the photo again still replaces the same row.
     Type(txtComments, "second save");
     Click(cmdSave);
+    EXPECT_EQ(Rows(), " Front *Profile");
     std::vector<StoredPhoto> rows = stored();
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].description, "Front");
-    EXPECT_EQ(rows[0].centre, 0x111111u);
-    EXPECT_EQ(rows[1].description, "Profile");
-    EXPECT_EQ(rows[1].comments, "second save");
-    EXPECT_EQ(rows[1].centre, 0x222222u);
+    EXPECT_EQ(std::tuple(rows[0].centre, rows[1].centre, rows[1].comments),
+              std::tuple(0x111111u, 0x222222u, "second save"));
 
     for (int answer : {vbNo, vbCancel, vbYes}) {
         interaction.answers = {answer};
         Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
         ExpectAsked("Delete Photo and it's details?", "Photo Delete Confirm", 35);
     }
-    EXPECT_EQ(storedDescriptions(), Lines{"Front"});
+    EXPECT_EQ(Rows(), " Front");
     EXPECT_EQ(ListTexts(), Lines{"Front"});
     ClickRow(*window, 0);
     interaction.answers = {vbYes};
     Choose(*window, MenuItem::mnuDeleteCurrentPhoto);
-    EXPECT_TRUE(stored().empty());
+    EXPECT_EQ(Rows(), "");
     EXPECT_EQ(window->ListCount(), 0);
-    EXPECT_TRUE(form->bAddMode);
-    EXPECT_EQ(form->sSelectedKey, "");
-    EXPECT_EQ(window->Text(txtDescription), "");
+    EXPECT_EQ(State(), "add  | CUST - [A1  Alice] |  | ");
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
     form->mnuDeleteCurrentPhoto_Click();
     ExpectAsked("There are no Photos to delete", "No Photos", 48);
@@ -486,9 +455,9 @@ TEST_P(FrmPhotoTest, ClosingOffersToSaveChanges) {
         else  // no text typed: only the default box clicked
             Click(chkDefault);
         Click(cmdClose);
-        EXPECT_EQ(lastMessage().prompt, asked);
-        EXPECT_EQ(window->unloaded(), unloaded);
-        EXPECT_EQ(storedDescriptions(), Lines{kept});
+        EXPECT_EQ(std::tuple(lastMessage().prompt, window->unloaded()),
+                  std::tuple(asked, unloaded));
+        EXPECT_EQ(Rows(), std::string(" ") + kept);
     }
     EXPECT_EQ(store->OwnerPhoto()->PixelWidth(), 40);
 }
@@ -502,7 +471,7 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     auto* vertical = Widget<QScrollBar>(*window, VSctopSet);
     auto expectFitted = [&] {
         EXPECT_TRUE(window->Stretch(imgMainPhoto));
-        ExpectFitted(*window, 4, 3);
+        ExpectCentred(*window, 4, 3);
         EXPECT_FALSE(horizontal->isVisible() || vertical->isVisible());
     };
     expectFitted();
@@ -510,8 +479,8 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
 
     // At actual size the bars reach the photo's far edges.
     Click(optActualsize);
-    EXPECT_FALSE(window->Stretch(imgMainPhoto));
-    EXPECT_EQ(window->Width(imgMainPhoto), 400 * 15);
+    EXPECT_EQ(std::tuple(window->Stretch(imgMainPhoto), window->Width(imgMainPhoto)),
+              std::tuple(false, 400 * 15));
     ASSERT_TRUE(horizontal->isVisible() && vertical->isVisible());
     EXPECT_TRUE(window->Visible(fraHideBackGround0));
     const int wideMax = window->Max(HScLeftSet);
@@ -522,13 +491,12 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
 
     // A photo exactly as high as the area overflows; a range past 32767 keeps the old one.
     ClickRow(*window, 1);
-    EXPECT_TRUE(vertical->isVisible());
+    EXPECT_TRUE(vertical->isVisible() && !horizontal->isVisible());
     EXPECT_GT(window->Max(VSctopSet), 0);
-    EXPECT_FALSE(horizontal->isVisible());
     ExpectCentred(*window);
     ClickRow(*window, 2);
-    EXPECT_TRUE(horizontal->isVisible());
-    EXPECT_EQ(window->Max(HScLeftSet), wideMax);
+    EXPECT_EQ(std::tuple(horizontal->isVisible(), window->Max(HScLeftSet)),
+              std::tuple(true, wideMax));
 
     // The keys move the bars; at their ends the photo's far edges come into the frame.
     files = {PhotoFile(900, 700, "Harbour at noon")};
@@ -538,11 +506,10 @@ TEST_P(FrmPhotoTest, ViewerFitsOrScrollsALargePhoto) {
     EXPECT_EQ(photo->width(), window->toPixelsX(900 * 15));
     QTest::keyClick(horizontal, Qt::Key_End);
     QTest::keyClick(vertical, Qt::Key_End);
-    EXPECT_EQ(window->Left(imgMainPhoto), -horizontal->value());
-    EXPECT_EQ(window->Top(imgMainPhoto), -vertical->value());
+    EXPECT_EQ(std::tuple(window->Left(imgMainPhoto), window->Top(imgMainPhoto)),
+              std::tuple(-horizontal->value(), -vertical->value()));
     EXPECT_GT(photo->geometry().right(), frame->width() / 2);
-    EXPECT_LE(photo->geometry().right(), frame->width());
-    EXPECT_LE(photo->geometry().bottom(), frame->height());
+    EXPECT_TRUE(frame->rect().contains(photo->geometry().bottomRight()));
     for (int page = 0; page < 25; ++page) QTest::keyClick(horizontal, Qt::Key_PageUp);
     QTest::keyClick(vertical, Qt::Key_Home);
     for (int page = 0; page < 18; ++page) QTest::keyClick(vertical, Qt::Key_PageDown);
@@ -567,13 +534,11 @@ TEST_P(FrmPhotoTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
     Open();
     auto* list = Widget<QTreeWidget>(*window, lvwPicDescription);
     auto shows = [&](int index) {
-        SCOPED_TRACE(names[index]);
-        EXPECT_EQ(window->Text(txtDescription), names[index]);
-        EXPECT_EQ(window->Text(txtComments), std::string("about ") + names[index]);
-        EXPECT_EQ(window->Picture(imgMainPhoto)->PixelWidth(), 40 + 10 * index);
-        ASSERT_NE(list->currentItem(), nullptr);
-        EXPECT_EQ(list->currentItem()->text(0).toStdString(), names[index]);
-        EXPECT_FALSE(SaveEnabled());
+        std::string item = list->currentItem() ? list->currentItem()->text(0).toStdString() : "";
+        EXPECT_EQ(std::tuple(window->Text(txtDescription), window->Text(txtComments), item,
+                             window->Picture(imgMainPhoto)->PixelWidth(), SaveEnabled()),
+                  std::tuple(names[index], std::string("about ") + names[index], names[index],
+                             40 + 10 * index, false));
     };
     list->setFocus();
     const std::pair<Qt::Key, int> moves[] = {
@@ -593,13 +558,12 @@ TEST_P(FrmPhotoTest, KeyboardShowsTheCurrentItemAndADeleteLeavesNoneSelected) {
     Choose(*window, MenuItem::mnuDeleteCurrentPhoto,
            [&](QMenu& menu) { SaveShot(*window, "action-menu", &menu); });
     EXPECT_EQ(list->topLevelItemCount(), 4);
-    EXPECT_TRUE(list->selectedItems().isEmpty());
-    EXPECT_EQ(list->currentItem(), nullptr);
+    EXPECT_TRUE(list->selectedItems().isEmpty() && !list->currentItem());
     EXPECT_TRUE(window->Picture(imgMainPhoto)->IsEmpty());
     Choose(*window, MenuItem::None, [&](QMenu&) { EXPECT_FALSE(Offered()[2] || Offered()[3]); });
     QTest::keyClick(list, Qt::Key_Down);
     shows(0);
-    ASSERT_EQ(storedDescriptions(), (Lines{"Alpha", "Charlie", "Delta", "Echo"}));
+    ASSERT_EQ(Rows(), " Alpha Charlie Delta Echo");
     EXPECT_EQ(stored()[1].comments, "über den Dächern");
 }
 
@@ -624,7 +588,7 @@ TEST_P(FrmPhotoTest, EscapeAndTheCloseBoxOfferToSave) {
     AnswerMessageBox(QMessageBox::Yes, &asked);
     window->close();
     EXPECT_TRUE(window->unloaded());
-    EXPECT_EQ(storedDescriptions(), (Lines{"Front", "Hafen bei Dämmerung"}));
+    EXPECT_EQ(Rows(), " Front Hafen bei Dämmerung");  // every save clears the default first
 }
 
 // At twice the resolution every control stays inside the window and its text fits, and the
@@ -647,7 +611,7 @@ TEST_P(FrmPhotoTest, KeepsItsLayoutAndASharpPhotoAtTwiceTheResolution) {
     files = {noisy, PhotoFile(640, 480, "Quay at dusk")};
     Open();
     Choose(*window, MenuItem::mnuAddFromFile);
-    ExpectFitted(*window, 600, 400);
+    ExpectCentred(*window, 600, 400);
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (!w->isVisible() || w->parentWidget() != window.get()) continue;
         EXPECT_TRUE(window->rect().contains(w->geometry())) << w->metaObject()->className();
@@ -691,8 +655,7 @@ TEST(QtPhotoWindowWidgets, OpenFileDialogOffersThePhotoKinds) {
         QMetaObject::invokeMethod(dialog, "accept");
     });
     OpenFileResult chosen = window.ShowOpen(4108, kelvo::frmPhoto::kPhotoFileFilter);
-    EXPECT_EQ(chosen.FileName, path);
-    EXPECT_EQ(chosen.FileTitle, "pier.jpg");
+    EXPECT_EQ(std::tuple(chosen.FileName, chosen.FileTitle), std::tuple(path, "pier.jpg"));
     ASSERT_EQ(offered.size(), 10);
     // Qt folds the blank after "All Photos" into the one before the patterns.
     EXPECT_EQ(offered[0].toStdString(),

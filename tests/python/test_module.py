@@ -112,15 +112,13 @@ class ModuleTest(unittest.TestCase):
         for name, uri in backends():
             with self.subTest(backend=name):
                 store, cnn, _ = self.open_store(uri, False)
-                with self.assertRaises(kelvophotos.Error):
-                    cnn.execute("SELECT FROM nowhere_at_all")
-                with self.assertRaises(kelvophotos.Error):
-                    store.photo = b"BM not a bitmap"
-                with self.assertRaises(kelvophotos.Error):
-                    store.load_photo("/nonexistent/picture.png")
+                for fails in (lambda: cnn.execute("SELECT FROM nowhere_at_all"),
+                              lambda: setattr(store, "photo", b"BM not a bitmap"),
+                              lambda: store.load_photo("/nonexistent/picture.png"),
+                              store.FirstRecord):  # no Init: no rows to move through
+                    with self.assertRaises(kelvophotos.Error):
+                        fails()
                 self.assertIsNone(store.photo)
-                with self.assertRaises(kelvophotos.Error):
-                    store.FirstRecord()  # no Init: no rows to move through
                 # The store reports a table it cannot read through its event; a callable that
                 # raises does not stop it.
                 store.TableName = "no_such_table"
