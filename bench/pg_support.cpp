@@ -47,10 +47,11 @@ Server startServer() {
 Server& server() {
     static Server running = startServer();
     // Registered once `running` is built, so the stop runs before `running` is destroyed.
-    static const bool stopsAtExit = std::atexit([] {
-        if (!server().folder.empty())
-            std::system((script() + " stop " + server().folder).c_str());
-    }) == 0;
+    static const bool stopsAtExit =
+        std::atexit([] {
+            if (!server().folder.empty())
+                std::system((script() + " stop " + server().folder).c_str());
+        }) == 0;
     (void)stopsAtExit;
     return running;
 }
