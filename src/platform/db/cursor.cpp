@@ -2,7 +2,7 @@
 #include "platform/db/cursor.h"
 
 #include <algorithm>
-#include <set>
+#include <map>
 #include <string>
 
 namespace kelvo {

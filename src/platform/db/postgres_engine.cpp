@@ -554,7 +554,7 @@ class PostgresEngine : public Engine {
         const std::string name = QuoteIdentifier(column.name);
         Params params;
         params.add(key);
-        params.add(Variant(kPiece));
+        params.add(Variant(pieceAfter(0)));
         // Binary results throughout; the length comes as text so it reads the same way.
         Result result =
             run("SELECT octet_length(" + name + ")::text, CASE WHEN octet_length(" + name +
