@@ -19,6 +19,8 @@ deps() {
     # shellcheck disable=SC2086
     apt-get install -y -qq --no-install-recommends $missing
   fi
+  # The tests switch to a locale whose decimal point is a comma.
+  locale -a 2>/dev/null | grep -qx 'de_DE.utf8' || localedef -i de_DE -f UTF-8 de_DE.UTF-8
 }
 
 build() {

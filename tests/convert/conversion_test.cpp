@@ -138,11 +138,7 @@ class ExtractTest : public ConversionTest {
     int rowsOf(const std::string& group) {
         return CountRows(db->OpenAnother(), "OLDPICS", {{"GRP", group}});
     }
-    static Bytes pattern(std::size_t size, std::uint8_t seed) {
-        Bytes bytes(size);
-        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
-        return bytes;
-    }
+    static Bytes pattern(std::size_t size) { return PatternPictures::PatternOf(size); }
     void extract(const std::string& folder) { store->ExtractToFiles("OLDPICS", "CUST", folder); }
     std::unique_ptr<CPicture> store;
 };
@@ -152,8 +148,8 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
     store->ExtractToFiles("NO_SUCH_TABLE", "CUST", scratch);
     EXPECT_EQ(interaction.yields, 0);
 
-    addOld("A1", pattern(100, 1));
-    addOld("B2", pattern(200, 2));
+    addOld("A1", pattern(100));
+    addOld("B2", pattern(200));
     files.FailWritesUnder("/");
     extract(scratch);
     EXPECT_EQ(rowsOf("CUST"), 2);
@@ -167,36 +163,36 @@ TEST_P(ExtractTest, FailuresKeepRowsAndNothingHappensForNoRows) {
     files.Heal();
     extract(scratch);
     EXPECT_EQ(rowsOf("CUST"), 0);
-    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "A1"), pattern(100, 1));
-    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "B2"), pattern(200, 2));
+    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "A1"), pattern(100));
+    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "B2"), pattern(200));
 
-    addOld("C3", pattern(300, 3));
+    addOld("C3", pattern(300));
     CPicture bare(Services{});  // the host left every service out
     UsePhotoTable(bare);
     bare.Init("", "", "", nullptr, db->connection());
     bare.ExtractToFiles("OLDPICS", "CUST", scratch);
     EXPECT_EQ(rowsOf("CUST"), 0);
-    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "C3"), pattern(300, 3));
+    EXPECT_EQ(LocalFileSystem().ReadAll(scratch + "C3"), pattern(300));
 }
 
 TEST_P(ExtractTest, WritesEachCodeAndRemovesOnlyRowsWritten) {
-    const Bytes exact = pattern(16384, 1), other = pattern(100, 3);
+    const Bytes exact = pattern(16384), other = pattern(100);
     addOld("A1", exact);
-    addOld("  B2  ", pattern(40000, 2));  // its file is replaced by the later B2: it stays
-    addOld(Variant(), other);             // no code: not extracted, kept
-    addOld("../x", other);                // stays inside the folder
-    addOld("A*", pattern(10, 4));
+    addOld("  B2  ", pattern(40000));  // its file is replaced by the later B2: it stays
+    addOld(Variant(), other);          // no code: not extracted, kept
+    addOld("../x", other);             // stays inside the folder
+    addOld("A*", pattern(10));
     addOld("A?", rows[2].photo);
-    addOld("B2", pattern(10, 6));
+    addOld("B2", pattern(11));
     addOld("C3", other, "STAFF");
-    LocalFileSystem().WriteAll(scratch + "A1", pattern(50000, 9));  // replaced, no trailing bytes
+    LocalFileSystem().WriteAll(scratch + "A1", pattern(50000));  // replaced, no trailing bytes
     extract(scratch);
 
     for (const auto& [name, bytes] :
          std::vector<std::pair<std::string, Bytes>>{{"A1", exact},
-                                                    {"B2", pattern(10, 6)},
+                                                    {"B2", pattern(11)},
                                                     {".%2E%2Fx", other},
-                                                    {"A%2A", pattern(10, 4)},
+                                                    {"A%2A", pattern(10)},
                                                     {"A%3F", rows[2].photo}})
         EXPECT_EQ(LocalFileSystem().ReadAll(scratch + name), bytes) << name;
     EXPECT_EQ(interaction.yields, 7);

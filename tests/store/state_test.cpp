@@ -1,12 +1,8 @@
 // The store's properties, validation events and Init on both back ends; photo sizes, the
 // size limit and temporary names under the C locale and one whose decimal point is a comma;
 // ResizePhoto on a control that keeps its properties by name.
-#include <unistd.h>
-
 #include <clocale>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <vector>
@@ -155,46 +151,13 @@ TEST_P(InitTest, SchemaQualifiedTablesHoldPhotosAndBadNamesAreRefused) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, InitTest, testing::ValuesIn(TestBackends()), BackendName);
 
-namespace fs = std::filesystem;
-
-// Compiles "de_DE.UTF-8" from its sources into `cache`; parallel test processes each build
-// their own copy and the first rename wins.
-void compileInto(const fs::path& cache, const std::string& name) {
-    const auto dot = name.find('.');
-    const std::string source = name.substr(0, dot);
-    const std::string charmap = dot == std::string::npos ? "UTF-8" : name.substr(dot + 1);
-    const fs::path building = cache / (name + ".new" + std::to_string(::getpid()));
-    fs::create_directories(cache);
-    const std::string command = "localedef -i " + source + " -f " + charmap + " '" +
-                                building.string() + "' >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    std::error_code ignored;
-    if (status != 0 && !fs::exists(building / "LC_CTYPE")) {
-        fs::remove_all(building, ignored);
-        throw std::runtime_error("cannot compile locale " + name +
-                                 " (is Debian's locales installed?)");
-    }
-    fs::rename(building, cache / name, ignored);
-    fs::remove_all(building, ignored);
-}
-
 // LC_ALL set to `name` (such as "de_DE.UTF-8") until destruction, as QApplication sets the
-// user's. A locale the system has not generated is compiled once from the system's locale
-// sources into a cache folder, so the tests need only Debian's `locales` package.
+// user's.
 class ScopedLocale {
   public:
-    explicit ScopedLocale(const std::string& name) {
-        const char* current = std::setlocale(LC_ALL, nullptr);
-        previous_ = current ? current : "C";
-        if (std::setlocale(LC_ALL, name.c_str())) return;
-        const fs::path cache =
-            fs::temp_directory_path() / ("kelvo-locales-" + std::to_string(::getuid()));
-        // Looked up only once it is there: glibc remembers a locale it did not find.
-        if (!fs::exists(cache / name / "LC_CTYPE")) compileInto(cache, name);
-        ::setenv("LOCPATH", cache.c_str(), 1);  // the data stays loaded once switched
-        const bool switched = std::setlocale(LC_ALL, name.c_str()) != nullptr;
-        ::unsetenv("LOCPATH");
-        if (!switched) throw std::runtime_error("cannot switch to locale " + name);
+    explicit ScopedLocale(const std::string& name) : previous_(std::setlocale(LC_ALL, nullptr)) {
+        if (!std::setlocale(LC_ALL, name.c_str()))
+            throw std::runtime_error("no locale " + name + ": ./kelvophotos.sh deps makes it");
     }
     ~ScopedLocale() { std::setlocale(LC_ALL, previous_.c_str()); }
 

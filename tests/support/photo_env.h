@@ -1,8 +1,5 @@
-// The photo store's test environment: an application folder, a fresh temporary folder that
-// must end up empty, file and picture services that fail on cue (writes refused under a
-// folder or at the Nth write, as on a read-only folder or a full disk), a scripted person at
-// the screen, one log of the store's events, one reader of the photo table, and a photo
-// table on each back end.
+// The photo store's test environment: its folders, services that fail on cue, a scripted
+// person at the screen, one log of the store's events and a photo table on each back end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,14 +19,13 @@
 
 namespace kelvo::test {
 
-// The person at the screen: message boxes answered from a queue and recorded, a yield that
-// counts, a clipboard in memory.
 struct ShownMessage {
     std::string prompt;
     int style;
     std::string title;
 };
 
+// Message boxes answered from a queue and recorded, a yield that counts.
 class ScriptedInteraction : public Interaction {
   public:
     int MsgBox(const std::string& prompt, int style, const std::string& title) override {
@@ -222,7 +218,7 @@ std::shared_ptr<Recordset> OpenRows(const std::shared_ptr<Connection>& connectio
                                     const std::vector<Condition>& where = {},
                                     const std::string& order = "",
                                     const std::string& table = "PHOTOS");
-// A row of the photo table as read back; Null texts read as "", a Null flag as false.
+// Null texts read as "", a Null flag as false.
 struct StoredRow {
     std::string code, description, group, comments;
     bool isDefault = false;
