@@ -17,16 +17,20 @@ class ReadingTest : public PhotoTest {
     }
 };
 
-// The default photo is the first flagged row; a Null flag reads as false; converting stays.
+// The default photo is the first flagged row in the order rows were added, past ten rows too;
+// a Null flag reads as false; converting stays.
 TEST_P(ReadingTest, DefaultPhotoIsTheFirstFlaggedRow) {
+    for (int i = 1; i <= 12; ++i) addRow("D4", "R" + std::to_string(i), "CUST", i == 2 || i == 11);
     for (const char* code : {"A1", "B2"}) {
         addRow(code, "One", "CUST", false);
         addRow(code, "Two", "CUST", code[0] == 'A');
         addRow(code, "Three", "CUST", false);
     }
     addRow("C3", "Only", "CUST", Variant());
-    for (const auto& [code, description, flagged] :
-         {std::tuple{"A1", "Two", true}, {"B2", "One", false}, {"C3", "Only", false}}) {
+    for (const auto& [code, description, flagged] : {std::tuple{"A1", "Two", true},
+                                                     {"B2", "One", false},
+                                                     {"C3", "Only", false},
+                                                     {"D4", "R2", true}}) {
         auto store = initStore(false, code);
         store->DefaultPhoto(true);
         store->LoadData(true, false);

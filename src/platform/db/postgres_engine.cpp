@@ -93,10 +93,11 @@ struct RowIdentity {
         return "(" + names + ") IN (SELECT " + parts + " FROM unnest(" + dollar(n) +
                "::text[]) AS kelvo_key)";
     }
-    std::string order() const {
-        if (columns.empty()) return "ctid";
+    std::string order(const std::string& qualifier) const {
+        if (columns.empty()) return qualifier + "ctid";
         std::string list;
-        for (const std::string& column : columns) list += (list.empty() ? "" : ", ") + column;
+        for (const std::string& column : columns)
+            list += (list.empty() ? "" : ", ") + qualifier + column;
         return list;
     }
 };
@@ -423,11 +424,13 @@ class PostgresEngine : public Engine {
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
         const RowIdentity& id = identity(table);
-        std::string sql = "SELECT " + id.select() + " FROM " + QuoteTableName(table.name);
+        // Qualified, the order names the table's columns: a bare "ctid" would name the
+        // selected text and sort the keys as strings, slowly and out of row order.
+        std::string sql = "SELECT " + id.select() + " FROM " + QuoteTableName(table.name) + " k";
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
         sql += " ORDER BY ";
-        if (orderBy) sql += QuoteIdentifier(orderBy->name) + ", ";
-        sql += id.order();
+        if (orderBy) sql += "k." + QuoteIdentifier(orderBy->name) + ", ";
+        sql += id.order("k.");
         Params params;
         params.addAll(where);
         Result result = run(sql, params);
