@@ -3,6 +3,7 @@
 #include "support/test_db.h"
 
 #include "store/CPicture.h"
+#include "support/test_images.h"
 
 #include <unistd.h>
 
@@ -58,10 +59,8 @@ std::string BackendName(const testing::TestParamInfo<std::string>& info) {
 
 TestDatabase::TestDatabase(const std::string& backend) : backend_(backend) {
     if (backend == "sqlite") {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kelvo-db-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw Error("cannot create a temporary folder for SQLite");
-        folder_ = pattern;
-        target_ = folder_ + "/test.db";
+        folder_ = TempFolder();
+        target_ = folder_ + "test.db";
     } else if (backend == "postgresql") {
         auto admin = adminConnection();
         database_ = uniqueName("kelvo_test_");
@@ -104,9 +103,9 @@ void TestDatabase::CreatePhotoTable(const std::string& table) {
             throw Error("invalid table name for a test table: " + table);
     if (const auto dot = table.find('.'); dot != std::string::npos) {
         const std::string schema = table.substr(0, dot);
-        connection()->Execute(backend_ == "postgresql" ? "CREATE SCHEMA IF NOT EXISTS " + schema
-                                                       : "ATTACH DATABASE '" + folder_ + "/" +
-                                                             schema + ".db' AS " + schema);
+        connection()->Execute(backend_ == "postgresql"
+                                  ? "CREATE SCHEMA IF NOT EXISTS " + schema
+                                  : "ATTACH DATABASE '" + folder_ + schema + ".db' AS " + schema);
     }
     connection()->Execute("CREATE TABLE " + table +
                           " (CODE text, DESCR text, GRP text, COMMENTS text, DEF boolean, PIC " +
