@@ -1,10 +1,12 @@
-// Recordset, Field and Connection behaviour against real SQLite and PostgreSQL databases.
+// Recordset, Field and Connection behaviour against real SQLite and PostgreSQL databases, and
+// values and texts converted and shown as a host client does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
 #include "platform/db/database.h"
+#include "platform/text.h"
 #include "support/test_db.h"
 
 namespace kelvo {
@@ -14,11 +16,6 @@ using test::TestDatabase;
 
 constexpr std::int64_t kChunk = 16384;
 
-struct Photo {
-    std::string code, descr, grp;
-    Variant def = false;
-};
-
 class DatabaseTest : public testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
@@ -26,10 +23,11 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
         db_->CreatePhotoTable();
     }
 
-    void add(const Photo& photo) {
+    void add(const std::string& code, const std::string& descr, const Variant& def = false,
+             const std::string& group = "CUST") {
         db_->connection()->Execute(
             "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF) VALUES (?, ?, ?, ?, ?)",
-            {photo.code, photo.descr, photo.grp, Variant(), photo.def});
+            {code, descr, group, Variant(), def});
     }
 
     std::unique_ptr<Recordset> open(std::vector<Condition> where = {}, std::string orderBy = "",
@@ -43,6 +41,13 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
     }
 
     static std::string descr(Recordset& rs) { return rs.Fields("DESCR").Value().toText(); }
+    // The count and where the cursor stands: "3 Side", "3 BOF", "0 BOF EOF".
+    static std::string state(Recordset& rs) {
+        std::string at = std::to_string(rs.RecordCount());
+        if (rs.BOF()) at += " BOF";
+        if (rs.EOF()) at += " EOF";
+        return rs.BOF() || rs.EOF() ? at : at + " " + descr(rs);
+    }
 
     // Every DESCR of the set, walking from the first row.
     static std::vector<std::string> walk(Recordset& rs) {
@@ -69,78 +74,66 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
 
 TEST_P(DatabaseTest, CountsAndMovementOnEmptyOneAndManyRows) {
     auto empty = open();
-    EXPECT_EQ(empty->RecordCount(), 0);
-    EXPECT_TRUE(empty->BOF() && empty->EOF());
+    EXPECT_EQ(state(*empty), "0 BOF EOF");
     EXPECT_THROW(empty->MoveNext(), Error);
     EXPECT_THROW(empty->MoveFirst(), Error);
 
-    add({"A1", "Front", "CUST"});
+    add("A1", "Front");
     auto one = open();
-    EXPECT_EQ(one->RecordCount(), 1);
-    EXPECT_FALSE(one->BOF() || one->EOF());
+    EXPECT_EQ(state(*one), "1 Front");
     EXPECT_TRUE(one->Fields("COMMENTS").Value().isNull());
     one->MoveNext();
-    EXPECT_TRUE(one->EOF() && !one->BOF());
+    EXPECT_EQ(state(*one), "1 EOF");
     EXPECT_THROW(one->MoveNext(), Error);
 
-    add({"A1", "Back", "CUST", true});
-    add({"A1", "Side", "CUST"});
-    add({"B2", "Other owner", "CUST"});
-    add({"A1", "Other group", "SUPP"});
+    add("A1", "Back", true);
+    add("A1", "Side");
+    add("B2", "Other owner");
+    add("A1", "Other group", false, "SUPP");
     auto many = open({{"CODE", "A1"}, {"GRP", "CUST"}}, "DESCR");
-    EXPECT_EQ(many->RecordCount(), 3);
     EXPECT_EQ(walk(*many), (std::vector<std::string>{"Back", "Front", "Side"}));
-    many->MovePrevious();
-    EXPECT_EQ(descr(*many), "Side");
-    many->MovePrevious();
-    many->MovePrevious();
-    EXPECT_EQ(descr(*many), "Back");
-    EXPECT_TRUE(many->Fields("DEF").Value().toBool());
-    many->MovePrevious();
-    EXPECT_TRUE(many->BOF());
+    for (const char* expected : {"3 Side", "3 Front", "3 Back", "3 BOF"}) {
+        many->MovePrevious();
+        EXPECT_EQ(state(*many), expected);
+    }
     EXPECT_THROW(many->MovePrevious(), Error);
     many->MoveLast();
-    EXPECT_EQ(descr(*many), "Side");
+    EXPECT_EQ(state(*many), "3 Side");
     EXPECT_FALSE(many->Fields("def").Value().toBool());  // names without regard to case
 }
 
 TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
-    for (const char* d : {"Front", "Back", "O'Brien's car", "Side", "back"})
-        add({"123", d, "CUST"});
-    add({"X9", "Front", "CUST"});
-    add({"U1", "été à Genève", "CUST"});
+    for (const char* d : {"Front", "Back", "O'Brien's car", "Side", "back"}) add("123", d);
+    add("X9", "Front");
+    add("U1", "été à Genève");
     auto rs = open();
-    rs->Find("DESCR='BACK'");
-    EXPECT_EQ(descr(*rs), "Back");
-    rs->Find("DESCR='back'");  // the current row itself matches
-    EXPECT_EQ(descr(*rs), "Back");
+    const auto find = [&](const char* criterion) {
+        rs->Find(criterion);
+        return state(*rs);
+    };
+    EXPECT_EQ(find("DESCR='BACK'"), "7 Back");
+    EXPECT_EQ(find("DESCR='back'"), "7 Back");  // the current row itself matches
     rs->MoveNext();
-    rs->Find("descr = 'BACK'");
-    EXPECT_EQ(descr(*rs), "back");
+    EXPECT_EQ(find("descr = 'BACK'"), "7 back");
     rs->Find("DESCR='FRONT'");  // Front (first row) lies behind, X9's Front ahead
     EXPECT_EQ(rs->Fields("CODE").Value().toText(), "X9");
-    rs->Find("DESCR='NOWHERE'");
-    EXPECT_TRUE(rs->EOF());
+    EXPECT_EQ(find("DESCR='NOWHERE'"), "7 EOF");
 
     // Quotes inside a text value come plain or doubled.
     for (auto [criterion, found] : {std::pair{"DESCR='O'BRIEN'S CAR'", "O'Brien's car"},
                                     {"DESCR = 'o''Brien''s car'", "O'Brien's car"},
                                     {"DESCR='ÉTÉ À GENÈVE'", "été à Genève"}}) {
         rs->Filter("");
-        rs->Find(criterion);
-        EXPECT_EQ(rs->EOF() ? "EOF" : descr(*rs), found);
+        EXPECT_EQ(find(criterion), std::string("7 ") + found);
         rs->Filter(criterion);
-        EXPECT_EQ(rs->RecordCount(), 1) << criterion;
+        EXPECT_EQ(state(*rs), std::string("1 ") + found);
     }
     rs->Filter("CODE=123");
-    EXPECT_EQ(rs->RecordCount(), 5);
-    EXPECT_EQ(rs->Filter(), "CODE=123");
-    EXPECT_EQ(descr(*rs), "Front");
+    EXPECT_EQ(state(*rs) + " " + rs->Filter(), "5 Front CODE=123");
     rs->Filter("DESCR='back'");
     EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Back", "back"}));
     rs->Filter("CODE=1.5");
-    EXPECT_EQ(rs->RecordCount(), 0);
-    EXPECT_TRUE(rs->BOF() && rs->EOF());
+    EXPECT_EQ(state(*rs), "0 BOF EOF");
     rs->Filter("");
     EXPECT_EQ(walk(*rs).size(), 7u);
     for (const char* bad : {"CODE=A1", "DESCR='Front", "DESCR", "NOPE='x'", "=1", "DESCR=''x"}) {
@@ -153,8 +146,8 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
 }
 
 TEST_P(DatabaseTest, FindFirstTrueLandsOnTheNextFlaggedRowOfTheSet) {
-    for (const char* d : {"a", "b", "c", "d", "e"}) add({"1", d, "CUST", *d == 'b' || *d == 'd'});
-    add({"2", "0", "CUST", true});  // another owner's flag is outside the set
+    for (const char* d : {"a", "b", "c", "d", "e"}) add("1", d, *d == 'b' || *d == 'd');
+    add("2", "0", true);  // another owner's flag is outside the set
     auto rs = open({{"CODE", "1"}}, "DESCR");
     const auto next = [&] {
         rs->FindFirstTrue("DEF");
@@ -179,9 +172,9 @@ TEST_P(DatabaseTest, FindFirstTrueLandsOnTheNextFlaggedRowOfTheSet) {
     EXPECT_EQ(walk(*rs), (std::vector<std::string>{"a", "b", "c", "e"}));
 }
 
-TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
-    add({"A1", "First", "CUST"});
-    add({"A1", "Second", "CUST"});
+TEST_P(DatabaseTest, ChangesAreSeenAfterRequeryAndGroupedReadsLeaveTheHostsTransactionOpen) {
+    add("A1", "First");
+    add("A1", "Second");
     const std::vector<Condition> owner{{"CODE", "A1"}};
     auto rs = open(owner, "DESCR");
     auto same = open(owner, "DESCR");
@@ -193,11 +186,10 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
     rs->Fields("DESCR").Value("Third");
     rs->Fields("DEF").Value(true);
     rs->Update();
-    EXPECT_EQ(rs->RecordCount(), 3);
-    EXPECT_EQ(descr(*rs), "Third");  // the new row is current
+    EXPECT_EQ(state(*rs), "3 Third");  // the new row is current
     EXPECT_TRUE(rs->Fields("DEF").Value().toBool());
     rs->MoveNext();
-    EXPECT_TRUE(rs->EOF());  // and last
+    EXPECT_EQ(state(*rs), "3 EOF");  // and last
     rs->MoveFirst();
     EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "edited");
 
@@ -216,36 +208,30 @@ TEST_P(DatabaseTest, ChangesAreSeenByASecondRecordsetAfterRequery) {
         seen->MoveFirst();
         EXPECT_EQ(seen->Fields("COMMENTS").Value().toText(), "edited");
     }
-}
 
-TEST_P(DatabaseTest, GroupedReadsEndCleanlyAndLeaveTheHostsTransactionOpen) {
-    add({"A1", "First", "CUST"});
-    add({"A1", "Second", "CUST"});
-    auto rs = open({{"CODE", "A1"}}, "DESCR");
+    // Grouped reads keep no lock: another connection writes at once, and rows read together are
+    // read again. (On PostgreSQL a row of a table without a key gets a new identity instead.)
     {
         const Connection::ReadsTogether outer(db_->connection().get());
         const Connection::ReadsTogether inner(db_->connection().get());
-        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"First", "Second"}));
+        EXPECT_EQ(walk(*same), (std::vector<std::string>{"First", "Third"}));
     }
-    // No lock is kept: another connection writes at once, and rows read together are read
-    // again. (On PostgreSQL a row of a table without a key gets a new identity instead.)
     db_->OpenAnother()->Execute("UPDATE PHOTOS SET COMMENTS = ?", {"elsewhere"});
     if (GetParam() == "sqlite") {
-        rs->MoveFirst();
-        EXPECT_EQ(rs->Fields("COMMENTS").Value().toText(), "elsewhere");
+        same->MoveFirst();
+        EXPECT_EQ(same->Fields("COMMENTS").Value().toText(), "elsewhere");
     }
-
     // Reads grouped inside the host's own transaction neither commit nor end it.
     db_->connection()->Execute("BEGIN");
-    add({"A1", "Third", "CUST"});
+    add("A1", "Fourth");
     {
         const Connection::ReadsTogether reads(db_->connection().get());
-        rs->Requery();
-        EXPECT_EQ(walk(*rs), (std::vector<std::string>{"First", "Second", "Third"}));
+        same->Requery();
+        EXPECT_EQ(walk(*same), (std::vector<std::string>{"First", "Fourth", "Third"}));
     }
     db_->connection()->Execute("ROLLBACK");
-    rs->Requery();
-    EXPECT_EQ(rs->RecordCount(), 2);
+    same->Requery();
+    EXPECT_EQ(same->RecordCount(), 2);
     // A connection closed while its reads are grouped, or none at all, is harmless.
     auto closing = db_->OpenAnother();
     const Connection::ReadsTogether reads(closing.get()), none(nullptr);
@@ -344,9 +330,9 @@ TEST_P(DatabaseTest, PhotoColumnStreamsByteForByteInChunks) {
 
 // A host's audit trigger sees only the rows an update changes, not every row it matched.
 TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
-    add({"A1", "default", "CUST", true});
-    add({"A1", "plain", "CUST", false});
-    add({"A1", "unset", "CUST", Variant()});
+    add("A1", "default", true);
+    add("A1", "plain", false);
+    add("A1", "unset", Variant());
     auto connection = db_->connection();
     connection->Execute("CREATE TABLE AUDIT (DESCR text)");
     const bool pg = GetParam() == "postgresql";
@@ -371,20 +357,20 @@ TEST_P(DatabaseTest, UpdatesRewriteOnlyRowsThatChange) {
     EXPECT_FALSE(open({{"DESCR", "unset"}})->Fields("DEF").Value().toBool());
 }
 
-TEST_P(DatabaseTest, StatementsBindEveryKindOfValueAndWritesTogetherLandOnCommitOnly) {
-    add({"O'Neil", "it's \"quoted\"", "CUST", true});
+TEST_P(DatabaseTest, StatementsBindEveryValueWritesTogetherLandOnCommitOnlyTablesChangeShape) {
+    add("O'Neil", "it's \"quoted\"", true);
     auto connection = db_->connection();
     connection->ExecuteUpdate("photos", {{"def", "0"}, {"COMMENTS", "a 'b' ?c"}},
                               {{"CODE", "O'Neil"}, {"GRP", "CUST"}});
     for (bool commit : {false, true}) {
         Connection::WritesTogether writes(*connection);
-        add({"A1", "x", "CUST", false});
+        add("A1", "x", false);
         connection->ExecuteUpdate("PHOTOS", {{"DEF", -1}}, {{"CODE", "A1"}});
         if (commit) writes.Commit();
     }
     connection->Execute("UPDATE PHOTOS SET COMMENTS = 'what?' WHERE CODE = ?", {"A1"});
     auto a1 = open({{"CODE", "A1"}});
-    EXPECT_EQ(a1->RecordCount(), 1);  // the writes not committed are gone
+    EXPECT_EQ(state(*a1), "1 x");  // the writes not committed are gone
     EXPECT_TRUE(a1->Fields("DEF").Value().toBool());
     EXPECT_EQ(a1->Fields("COMMENTS").Value().toText(), "what?");
     auto rs = open({{"CODE", "O'Neil"}});
@@ -395,10 +381,21 @@ TEST_P(DatabaseTest, StatementsBindEveryKindOfValueAndWritesTogetherLandOnCommit
     rs->Requery();
     EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_EQ(connection->Engine(), GetParam());
+
+    // The connection keeps its statements planned: they must follow a table made again in
+    // another shape, whether an open recordset reads it or a new one looks it up.
+    connection->Execute("DROP TABLE PHOTOS");
+    connection->Execute(std::string("CREATE TABLE PHOTOS (CODE text, DESCR integer, GRP text, "
+                                    "COMMENTS text, DEF boolean, PIC ") +
+                        (GetParam() == "sqlite" ? "blob)" : "bytea)"));
+    connection->Execute("INSERT INTO PHOTOS (CODE, DESCR) VALUES (?, ?)", {"A1", 42});
+    a1->Requery();
+    EXPECT_EQ(a1->Fields("DESCR").Value().toInt(), 42);
+    EXPECT_EQ(open()->Fields("DESCR").Value().toInt(), 42);
 }
 
 TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothing) {
-    add({"A1", "Keep me", "CUST"});
+    add("A1", "Keep me");
     auto connection = db_->connection();
     Recordset missing;
     missing.ActiveConnection(connection);
@@ -454,27 +451,10 @@ TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothin
     EXPECT_EQ(walk(*rs), (std::vector<std::string>{"Keep me", "Staged"}));
 }
 
-// The connection keeps its statements planned: they must follow a table made again in
-// another shape, whether an open recordset reads it or a new one looks it up.
-TEST_P(DatabaseTest, ReadsFollowATableMadeAgainInAnotherShape) {
-    add({"A1", "first", "G"});
-    auto rs = open();
-    ASSERT_EQ(descr(*rs), "first");
-    Connection& db = *db_->connection();
-    db.Execute("DROP TABLE PHOTOS");
-    db.Execute(std::string("CREATE TABLE PHOTOS (CODE text, DESCR integer, GRP text, COMMENTS "
-                           "text, DEF boolean, PIC ") +
-               (GetParam() == "sqlite" ? "blob)" : "bytea)"));
-    db.Execute("INSERT INTO PHOTOS (CODE, DESCR) VALUES (?, ?)", {"A1", 42});
-    rs->Requery();
-    EXPECT_EQ(rs->Fields("DESCR").Value().toInt(), 42);
-    EXPECT_EQ(open()->Fields("DESCR").Value().toInt(), 42);
-}
-
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, testing::ValuesIn(test::TestBackends()),
                          test::BackendName);
 
-TEST(VariantTest, ConvertsAsAHostClientDoes) {
+TEST(Text, ValuesConvertAndTextsShowAsAHostClientDoes) {
     const std::pair<Variant, const char*> texts[] = {
         {123, "123"}, {1.5, "1.5"}, {0.1, "0.1"}, {true, "True"}, {false, "False"}};
     for (auto [value, text] : texts) EXPECT_EQ(value.toText(), text);
@@ -487,6 +467,27 @@ TEST(VariantTest, ConvertsAsAHostClientDoes) {
     EXPECT_THROW(Variant().toText(), Error);
     EXPECT_THROW(Variant().toInt(), Error);
     EXPECT_THROW(Variant(1).bytes(), Error);
+
+    using Texts = std::pair<const char*, const char*>;
+    // Text that is not UTF-8 is upper-cased letter by letter.
+    const Texts upper[] = {{"a lazy zebra", "A LAZY ZEBRA"},
+                           {"élan ÿ ωμέγα", "ÉLAN Ÿ ΩΜΈΓΑ"},
+                           {"straße", "STRASSE"},
+                           {"O'Brien", "O'BRIEN"},
+                           {"", ""},
+                           {"az\xff", "AZ\xff"}};
+    for (auto [text, expected] : upper) EXPECT_EQ(UCase(text), expected);
+    const Texts trimmed[] = {{"  \tfront view \t ", "front view"}, {" \t ", ""}, {"a", "a"}};
+    for (auto [text, expected] : trimmed) EXPECT_EQ(Trim(text), expected);
+    using Number = std::pair<double, const char*>;
+    const Number shown[] = {{1.5, "1.5"}, {1.0, "1"},   {900.5, "900.5"}, {0.0, "0"},
+                            {-0.0, "0"},  {0.1, "0.1"}, {-2.25, "-2.25"}};
+    for (auto [number, expected] : shown) EXPECT_EQ(NumberText(number), expected);
+    // Rounded half up, not cut.
+    const Number twoDecimals[] = {{1.5, "1.50"},           {0.0, "0.00"},
+                                  {2053.0 / 1024, "2.00"}, {2054.0 / 1024, "2.01"},
+                                  {1.005, "1.01"},         {123456.789, "123456.79"}};
+    for (auto [number, expected] : twoDecimals) EXPECT_EQ(TwoDecimals(number), expected);
 }
 
 }  // namespace
