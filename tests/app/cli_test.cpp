@@ -61,8 +61,10 @@ class CliTest : public testing::TestWithParam<std::string> {
         EXPECT_NE((r.out + r.err).find(shown), std::string::npos) << args << "\n" << r.out << r.err;
         return r;
     }
-    int widthOf(const std::string& name) {
-        return DefaultServices().pictures->LoadPicture(work + name)->PixelWidth();
+    // The width and the colour at (3, 3) of the picture file `name`.
+    std::pair<int, std::uint32_t> photoOf(const std::string& name) {
+        PicturePtr photo = DefaultServices().pictures->LoadPicture(work + name);
+        return {photo->PixelWidth(), PixelAt(*photo, 3, 3)};
     }
     void insertUnreadable(const std::string& description) {
         db->connection()->Execute(
@@ -85,22 +87,27 @@ TEST_P(CliTest, CreateAddListExportAndBadInput) {
     for (const char* shown : {"1/2", "2/2", "Front", "*", " KB"}) expect("list C1 CUST", 0, shown);
 
     expect("export C1 CUST default.bmp", 0);
-    PicturePtr exported = DefaultServices().pictures->LoadPicture(work + "default.bmp");
-    EXPECT_EQ(std::pair(exported->PixelWidth(), PixelAt(*exported, 5, 5)),
-              std::pair(40, 0xCC3366u));
+    EXPECT_EQ(photoOf("default.bmp"), std::pair(40, 0xCC3366u));
     expect("export C1 CUST side.bmp --desc Side", 0);
-    EXPECT_EQ(widthOf("side.bmp"), 20);
+    EXPECT_EQ(photoOf("side.bmp"), std::pair(20, 0x33CC66u));
     expect("search C1 CUST Nope", 1);
     expect("set-default C1 CUST Side", 0);
     expect("search C1 CUST Side", 0, "default");
 
-    // The bulk commands move the photos out and back.
+    // The bulk commands move the photos out and back; extract makes its folder.
     expect("convert-to-files --files photos", 0);
     EXPECT_TRUE(std::filesystem::exists(work + "photos/C1_Front_CUST.qzr"));
     expect("convert-to-blobs --files photos", 0);
     EXPECT_FALSE(std::filesystem::exists(work + "photos/C1_Front_CUST.qzr"));
     expect("export C1 CUST again.bmp --desc Front", 0);
-    EXPECT_EQ(widthOf("again.bmp"), 40);
+    EXPECT_EQ(photoOf("again.bmp"), std::pair(40, 0xCC3366u));
+    db->connection()->Execute(std::string("CREATE TABLE OLDPICS (\"PhotoCode\" TEXT, ") +
+                              "\"QualifierPhoto\" " +
+                              (GetParam() == "postgresql" ? "BYTEA" : "BLOB") + ", GRP TEXT)");
+    db->connection()->Execute("INSERT INTO OLDPICS VALUES (?, ?, ?)", {"P1", Bytes{1, 2}, "CUST"});
+    expect("extract OLDPICS CUST new/sub", 0);
+    EXPECT_EQ(std::filesystem::file_size(work + "new/sub/P1"), 2u);
+    expect("extract OLDPICS CUST new/sub/P1/x", 1);
 
     // Bad input: a clear line on stderr and the right status. A photo that cannot be written
     // leaves no row behind and the default where it was.
@@ -143,15 +150,11 @@ TEST_P(CliTest, ParallelAddsOfOneDescriptionLeaveOneRow) {
         const std::string owner = files.empty() ? "B1" : "F1";
         SCOPED_TRACE(owner);
         std::string script;
-        std::vector<std::uint32_t> colours;
         for (int i = 0; i < 6; ++i) {
-            colours.push_back(0x102030u * (i + 1));
             const std::string tag = owner + std::to_string(i);
-            WriteImageFile(work, tag + ".bmp", "bmp", 9 + i, 7, colours.back());
-            script +=
-                "(" +
-                command("add " + owner + " G " + tag + ".bmp --desc Same --default" + files, tag) +
-                ") & ";
+            WriteImageFile(work, tag + ".bmp", "bmp", 9 + i, 7, 0x102030u * (i + 1));
+            const std::string add = "add " + owner + " G " + tag + ".bmp --desc Same --default";
+            script += "(" + command(add + files, tag) + ") & ";
         }
         std::system((script + "wait").c_str());
         int winner = -1;
@@ -168,16 +171,14 @@ TEST_P(CliTest, ParallelAddsOfOneDescriptionLeaveOneRow) {
         ASSERT_NE(winner, -1) << result(owner + "0").err;
         expect("list " + owner + " G", 0, "1/1");
         expect("export " + owner + " G " + owner + ".bmp" + files, 0);
-        PicturePtr back = DefaultServices().pictures->LoadPicture(work + owner + ".bmp");
-        EXPECT_EQ(std::pair(back->PixelWidth(), PixelAt(*back, 3, 3)),
-                  std::pair(9 + winner, colours[winner]));
+        EXPECT_EQ(photoOf(owner + ".bmp"), std::pair(9 + winner, 0x102030u * (winner + 1)));
     }
     // A refused add leaves the older row and its photo, also for a group given as "", which
     // the rows hold as "-".
     expect("add W1 '' F10.bmp --desc Weiß --files photos", 0);
     expect("add W1 '' F11.bmp --desc Weiß --files photos", 1);
     expect("export W1 '' w.bmp --files photos", 0);
-    EXPECT_EQ(widthOf("w.bmp"), 9);
+    EXPECT_EQ(photoOf("w.bmp"), std::pair(9, 0x102030u));
     // An add whose default cannot be marked is rolled back, and takes its file with it.
     db->connection()->Execute(GetParam() == "postgresql"
                                   ? "ALTER TABLE PHOTOS ADD CHECK (NOT DEF) NOT VALID"
@@ -206,16 +207,6 @@ TEST_P(CliTest, HostileTextAndNumbers) {
     expect("add C1 CUST front.bmp --desc \"$(printf 'red\\033[31m\\342\\200\\256Ünï')\"", 0);
     RunResult list = expect("list C1 CUST", 0, "red\\x1b[31m\\u{202e}Ünï");
     EXPECT_EQ(list.out.find('\033'), std::string::npos);
-}
-
-TEST_P(CliTest, ExtractMakesItsFolder) {
-    const bool pg = GetParam() == "postgresql";
-    db->connection()->Execute(std::string("CREATE TABLE OLDPICS (\"PhotoCode\" TEXT, ") +
-                              "\"QualifierPhoto\" " + (pg ? "BYTEA" : "BLOB") + ", GRP TEXT)");
-    db->connection()->Execute("INSERT INTO OLDPICS VALUES (?, ?, ?)", {"P1", Bytes{1, 2}, "CUST"});
-    expect("extract OLDPICS CUST new/sub", 0);
-    EXPECT_EQ(std::filesystem::file_size(work + "new/sub/P1"), 2u);
-    expect("extract OLDPICS CUST new/sub/P1/x", 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CliTest, testing::ValuesIn(TestBackends()), BackendName);

@@ -127,14 +127,6 @@ class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> 
     void exec(const std::string& sql) {
         ASSERT_EQ(kp_execute(cnn_, sql.c_str()), KP_OK) << kp_last_error();
     }
-    // Adds a photo of `owner` described `description` from bitmap bytes.
-    void add(const char* owner, const char* description, const Bytes& photo) {
-        ASSERT_EQ(kp_init(store_, owner, "staff", "Zoë", cnn_), KP_OK) << kp_last_error();
-        kp_set_text(store_, KP_PHOTO_CODE, owner);
-        kp_set_text(store_, KP_PHOTO_DESCRIPTION, description);
-        ASSERT_EQ(kp_set_photo_bytes(store_, photo.data(), photo.size()), KP_OK) << kp_last_error();
-        ASSERT_EQ(kp_save(store_, 1), KP_OK) << kp_last_error();
-    }
     Bytes currentPhoto() {
         unsigned char* data = nullptr;
         size_t size = 0;
@@ -169,8 +161,16 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     size_t size = 0;
     EXPECT_EQ(kp_photo_bytes(store_, &data, &size), KP_FAILED);
     EXPECT_EQ(kp_photo_file(store_, (folder_ / "none.bmp").c_str()), KP_FAILED);
-    add("E-7", "badge", bitmap(5, 4));
-    add("E-7", "desk, side \"B\"", bitmap(3, 2));
+    const std::tuple<const char*, int, int> photos[] = {{"badge", 5, 4},
+                                                        {"desk, side \"B\"", 3, 2}};
+    for (auto [description, width, height] : photos) {
+        ASSERT_EQ(kp_init(store_, "E-7", "staff", "Zoë", cnn_), KP_OK) << kp_last_error();
+        kp_set_text(store_, KP_PHOTO_CODE, "E-7");
+        kp_set_text(store_, KP_PHOTO_DESCRIPTION, description);
+        const Bytes photo = bitmap(width, height);
+        ASSERT_EQ(kp_set_photo_bytes(store_, photo.data(), photo.size()), KP_OK) << kp_last_error();
+        ASSERT_EQ(kp_save(store_, 1), KP_OK) << kp_last_error();
+    }
     ASSERT_TRUE(seen_.errors.empty()) << seen_.errors.front();
     ASSERT_EQ(kp_init(store_, "E-7", "staff", "Zoë", cnn_), KP_OK);
     ASSERT_EQ(kp_load_data(store_, 0), KP_OK);
@@ -205,8 +205,7 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     EXPECT_EQ(done, 1) << (seen_.errors.empty() ? "" : seen_.errors.back());
     EXPECT_GE(seen_.progressCalls, 2);  // at least one a row
     kp_init(store_, "E-7", "staff", "Zoë", cnn_);
-    expectPhoto("badge", 5, 4);
-    expectPhoto("desk, side \"B\"", 3, 2);
+    for (auto [description, width, height] : photos) expectPhoto(description, width, height);
     EXPECT_TRUE(seen_.errors.empty()) << seen_.errors.front();
 
     // Failures come back as status and text.

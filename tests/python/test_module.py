@@ -6,6 +6,7 @@ import struct
 import sys
 import tempfile
 import unittest
+import unittest.mock
 
 import kelvophotos
 
@@ -63,48 +64,47 @@ class ModuleTest(unittest.TestCase):
         return store, cnn, folder.name
 
     def test_photos_round_trip_with_events(self):
-        for name, uri in backends():
-            for as_file in (False, True):
-                with self.subTest(backend=name, save_as_file=as_file):
-                    store, cnn, folder = self.open_store(uri, as_file)
-                    positions = []
-                    store.RecordPosition = lambda position, total: positions.append((position, total))
-                    store.Init("Ü-7", "staff", "Zoë", cnn)
-                    for description, width in (("badge", 5), ("desk 'B'", 2)):
-                        store.PhotoCode, store.PhotoDescription = "Ü-7", description
-                        store.photo = bitmap(width, 4)
-                        store.SavePhotoDetails(True)
-                    self.assertEqual(self.errors, [])
+        for (name, uri), as_file in itertools.product(backends(), (False, True)):
+            with self.subTest(backend=name, save_as_file=as_file):
+                store, cnn, folder = self.open_store(uri, as_file)
+                positions = []
+                store.RecordPosition = lambda position, total: positions.append((position, total))
+                store.Init("Ü-7", "staff", "Zoë", cnn)
+                for description, width in (("badge", 5), ("desk 'B'", 2)):
+                    store.PhotoCode, store.PhotoDescription = "Ü-7", description
+                    store.photo = bitmap(width, 4)
+                    store.SavePhotoDetails(True)
+                self.assertEqual(self.errors, [])
 
-                    store.Init("Ü-7", "staff", "Zoë", cnn)
-                    store.LoadData()
-                    store.LastRecord()
-                    self.assertEqual(positions[-1], (2, 2))
-                    store.IsLastRecord = lambda last: self.fail("not reached: the store is at the last")
-                    store.SearchForRecord("", "badge")
-                    self.assertEqual(store.PhotoDescription, "badge")
-                    out = store.photo
-                    self.assertEqual(struct.unpack_from("<ii", out, 18), (5, 4))
-                    self.assertEqual([pixel_of(out, x, y) for y in range(4) for x in range(5)],
-                                     [colours(x, y) for y in range(4) for x in range(5)])
-                    self.assertEqual(store.photo_size[0], len(out))
-                    path = os.path.join(folder, "out.bmp")
-                    store.save_photo(path)
-                    store.photo = None
-                    store.load_photo(path)
-                    self.assertEqual(store.photo, out)
-                    self.assertTrue(store.GetPhoto("staff", "Ü-7", cnn))
+                store.Init("Ü-7", "staff", "Zoë", cnn)
+                store.LoadData()
+                store.LastRecord()
+                self.assertEqual(positions[-1], (2, 2))
+                store.IsLastRecord = lambda last: self.fail("not reached: the store is at the last")
+                store.SearchForRecord("", "badge")
+                self.assertEqual(store.PhotoDescription, "badge")
+                out = store.photo
+                self.assertEqual(struct.unpack_from("<ii", out, 18), (5, 4))
+                self.assertEqual([pixel_of(out, x, y) for y in range(4) for x in range(5)],
+                                 [colours(x, y) for y in range(4) for x in range(5)])
+                self.assertEqual(store.photo_size[0], len(out))
+                path = os.path.join(folder, "out.bmp")
+                store.save_photo(path)
+                store.photo = None
+                store.load_photo(path)
+                self.assertEqual(store.photo, out)
+                self.assertTrue(store.GetPhoto("staff", "Ü-7", cnn))
 
-                    found = []
-                    store.CodeExists = found.append
-                    store.CheckIfCodeExists("'Ü-7'")
-                    self.assertEqual(found, [True])
-                    progress = []
-                    store.ConversionProgress = lambda msg, pos, total: progress.append(pos)
-                    store.SaveAsFile = not as_file
-                    convert = store.ConvertAllToBlobs if as_file else store.ConvertAllToFiles
-                    self.assertTrue(convert(cnn), self.errors)
-                    self.assertGreaterEqual(len(progress), 2)
+                found = []
+                store.CodeExists = found.append
+                store.CheckIfCodeExists("'Ü-7'")
+                self.assertEqual(found, [True])
+                progress = []
+                store.ConversionProgress = lambda msg, pos, total: progress.append(pos)
+                store.SaveAsFile = not as_file
+                convert = store.ConvertAllToBlobs if as_file else store.ConvertAllToFiles
+                self.assertTrue(convert(cnn), self.errors)
+                self.assertGreaterEqual(len(progress), 2)
 
     def test_failures(self):
         with self.assertRaises(kelvophotos.Error):
@@ -124,11 +124,8 @@ class ModuleTest(unittest.TestCase):
                 store.TableName = "no_such_table"
                 store.TableError = lambda text: 1 / 0
                 unraisable = []
-                sys.unraisablehook, hook = unraisable.append, sys.unraisablehook
-                try:
+                with unittest.mock.patch.object(sys, "unraisablehook", unraisable.append):
                     store.Init("Ü-7", "staff", "", cnn)
-                finally:
-                    sys.unraisablehook = hook
                 self.assertIsInstance(unraisable[0].exc_value, ZeroDivisionError)
                 store.TableError = self.errors.append
                 store.Init("Ü-7", "staff", "", cnn)
