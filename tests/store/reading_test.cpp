@@ -257,12 +257,9 @@ TEST_P(ReadingTest, GetPhotoReturnsTheDefaultOrTheFirstAndEditPhotoNeedsAWindow)
     EXPECT_EQ(events.lines, Lines{});
     EXPECT_TRUE(newStore()->GetPhoto("CUST", "NEW", db->connection())->IsEmpty());
     EXPECT_EQ(columnOf("NEW", "-", "COMMENTS").toText(), "-");
-
     auto closed = db->OpenAnother();
     closed->Close();
-    PicturePtr photo = store->GetPhoto("CUST", "A1", closed);
-    EXPECT_TRUE(photo && photo->IsEmpty());
-    EXPECT_EQ(events.count("TableError: "), 1);
+    EXPECT_TRUE(store->GetPhoto("CUST", "A1", closed)->IsEmpty());  // a failure: empty, not null
 
     // A recordset handed in without a connection loads the texts without photos.
     store = newStore();
