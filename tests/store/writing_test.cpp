@@ -405,6 +405,17 @@ TEST_P(WritingTest, DeletesTheRowAndOnlyItsOwnFile) {
         if (!inFiles) addRow("A1", "Side", "CUST");
     }
     EXPECT_EQ(rowCount("A1", "CUST"), 0);
+
+    // Rows alike share one file: it goes with the last of them.
+    addRow("A1", "Twin", "CUST");
+    addRow("A1", "Twin", "CUST");
+    writePhotoFiles({"A1_Twin_CUST.qzr"});
+    for (const bool last : {false, true}) {
+        store = initStore(true);
+        store->LoadData();
+        store->DeleteRecord();
+        EXPECT_EQ(LocalFileSystem().FileExists(photosFolder() + "A1_Twin_CUST.qzr"), !last);
+    }
 }
 
 // Another user deletes a row meanwhile, or the row's file is already gone: the row still
