@@ -60,16 +60,16 @@ class PaddedInput : public InputFile {
 };
 
 // A temporary file that fails as FailingOutput does, or silently drops the last byte of
-// each write when `shortened`, or reads back padded to `paddedLength` bytes; `beforeMove`
-// runs before its rename.
+// each write when `shortened`, or reads back padded to `paddedLength` bytes; `checkTarget`
+// may refuse its rename.
 class FailingTempFile : public TempFile {
   public:
-    using MoveCheck = std::function<void(const std::string& from, const std::string& to)>;
-    FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, MoveCheck beforeMove,
+    using TargetCheck = std::function<void(const std::string& target)>;
+    FailingTempFile(std::unique_ptr<TempFile> real, FailingOutput output, TargetCheck checkTarget,
                     bool shortened, std::int64_t paddedLength)
         : real_(std::move(real)),
           output_(std::move(output)),
-          beforeMove_(std::move(beforeMove)),
+          checkTarget_(std::move(checkTarget)),
           shortened_(shortened),
           paddedLength_(paddedLength) {}
     const std::string& Name() const override { return real_->Name(); }
@@ -85,14 +85,14 @@ class FailingTempFile : public TempFile {
     }
     void MoveTo(const std::string& path) override {
         output_.refuse();
-        beforeMove_(real_->Name(), path);
+        checkTarget_(path);
         real_->MoveTo(path);
     }
 
   private:
     std::unique_ptr<TempFile> real_;
     FailingOutput output_;
-    MoveCheck beforeMove_;
+    TargetCheck checkTarget_;
     bool shortened_;
     std::int64_t paddedLength_;
 };
@@ -118,7 +118,6 @@ void FaultFileSystem::DeleteFile(const std::string& path) {
     if (under(path, faults_.failDeleteFolder))
         throw Error("cannot delete " + path + ": Permission denied");
     real_.DeleteFile(path);
-    if (afterDelete) afterDelete(path);
 }
 
 void FaultFileSystem::CreateFolder(const std::string& path) {
@@ -128,7 +127,6 @@ void FaultFileSystem::CreateFolder(const std::string& path) {
 
 void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
     refuseUnder(to);
-    if (beforeMove) beforeMove(from, to);
     real_.Rename(from, to);
 }
 
@@ -155,11 +153,7 @@ std::unique_ptr<TempFile> FaultFileSystem::failing(std::unique_ptr<TempFile> rea
     const bool shortened = faults_.writesUntilShort > 0 && --faults_.writesUntilShort == 0;
     return std::make_unique<FailingTempFile>(
         std::move(real), std::move(output),
-        [this](const std::string& from, const std::string& to) {
-            refuseUnder(to);
-            if (beforeMove) beforeMove(from, to);
-        },
-        shortened, paddedLength);
+        [this](const std::string& target) { refuseUnder(target); }, shortened, paddedLength);
 }
 
 std::unique_ptr<TempFile> FaultFileSystem::OpenTempFile(const std::string& folder,

@@ -72,11 +72,6 @@ class FaultFileSystem : public FileSystem {
     void MakeFoldersBehindTheCheck() { faults_.raceFolders = true; }
     void Heal() { faults_ = {}; }
 
-    // Runs inside the store's steps, where a hostile neighbour would act: after a file is
-    // deleted, and before a temporary file is renamed into place (temporary name, target).
-    std::function<void(const std::string&)> afterDelete;
-    std::function<void(const std::string&, const std::string&)> beforeMove;
-
     bool FileExists(const std::string& path) override { return real_.FileExists(path); }
     bool FolderExists(const std::string& path) override;
     std::string Dir(const std::string& pattern, DirKind kind) override {
