@@ -2,7 +2,6 @@
 // names, the application folder, and no descriptor left open.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <thread>
 
 #include "platform/files/files.h"
@@ -36,17 +34,6 @@ int ModeOf(const std::string& path) {
     struct stat info;
     return ::lstat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
 }
-
-// Sets, or with nullptr unsets, an environment variable for its scope.
-struct ScopedEnv {
-    ScopedEnv(const char* name, const char* value) : name(name) {
-        if (const char* was = std::getenv(name)) old = was;
-        value ? ::setenv(name, value, 1) : ::unsetenv(name);
-    }
-    ~ScopedEnv() { old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name); }
-    const char* name;
-    std::optional<std::string> old;
-};
 
 // Every case ends with the descriptors it started with.
 class Files : public testing::Test {
@@ -134,13 +121,13 @@ TEST_F(Files, ChangesAndTheirErrors) {
 
 TEST_F(Files, TemporaryNamesAndTheApplicationFolder) {
     const std::string folder = test::TempFolder(), unslashed = folder.substr(0, folder.size() - 1);
-    ScopedEnv home("HOME", "/home/ann");
+    test::ScopedEnv home("HOME", "/home/ann");
     for (auto [name, value, expected] :
          {std::tuple<std::string, const char*, std::string>{"TMPDIR", unslashed.c_str(), folder},
           {"TMPDIR", nullptr, "/tmp/"},
           {"XDG_DATA_HOME", "/srv/data/", "/srv/data/kelvophotos"},
           {"XDG_DATA_HOME", nullptr, "/home/ann/.local/share/kelvophotos"}}) {
-        ScopedEnv env(name.c_str(), value);
+        test::ScopedEnv env(name.c_str(), value);
         EXPECT_EQ(name == "TMPDIR" ? files.TempFolder() : AppPath(), expected);
     }
     const std::string first = files.CreateTempFile(folder, "Pix");
@@ -150,7 +137,7 @@ TEST_F(Files, TemporaryNamesAndTheApplicationFolder) {
     EXPECT_EQ(std::pair(files.FileLength(first), ModeOf(first)), std::pair(std::int64_t{0}, 0600));
     EXPECT_THROW(files.CreateTempFile(folder + "missing/", "Pix"), Error);
 
-    ScopedEnv data("XDG_DATA_HOME", nullptr);
+    test::ScopedEnv data("XDG_DATA_HOME", nullptr);
     SetAppPath("/opt/host/");
     EXPECT_EQ(AppPath(), "/opt/host");
     SetAppPath("");

@@ -283,16 +283,7 @@ PhotoEnv::PhotoEnv()
 
 void PhotoEnv::useFreshTmpdir() {
     tmp = TempFolder();
-    if (const char* old = std::getenv("TMPDIR")) oldTmpdir_ = old;
-    ::setenv("TMPDIR", tmp.c_str(), 1);
-}
-
-PhotoEnv::~PhotoEnv() {
-    if (tmp.empty()) return;
-    if (oldTmpdir_)
-        ::setenv("TMPDIR", oldTmpdir_->c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
+    tmpdir_.emplace("TMPDIR", tmp.c_str());
 }
 
 std::unique_ptr<CPicture> PhotoEnv::newStore(bool saveAsFile) {

@@ -16,6 +16,7 @@
 #include "platform/ui/interaction.h"
 #include "store/CPicture.h"
 #include "support/test_db.h"
+#include "support/test_images.h"
 
 namespace kelvo::test {
 
@@ -238,7 +239,6 @@ struct StoredPhoto : StoredRow {
 class PhotoEnv {
   public:
     PhotoEnv();
-    ~PhotoEnv();
 
     // Points TMPDIR at a fresh folder (checked empty by the tests) until destruction.
     void useFreshTmpdir();
@@ -264,7 +264,7 @@ class PhotoEnv {
     EventLog events;
 
   private:
-    std::optional<std::string> oldTmpdir_;
+    std::optional<ScopedEnv> tmpdir_;
 };
 
 // One case on each back end, over a fresh, empty photo table.

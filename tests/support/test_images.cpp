@@ -51,6 +51,15 @@ std::string TempFolder() {
     return folder;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name(name) {
+    if (const char* was = std::getenv(name)) old = was;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    old ? ::setenv(name, old->c_str(), 1) : ::unsetenv(name);
+}
+
 std::string WriteImageFile(const std::string& folder, const std::string& name,
                            const std::string& format, int width, int height, std::uint32_t rgb) {
     const char* qtFormat = format == "bmp"   ? "BMP"

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/db/variant.h"
@@ -11,6 +12,17 @@ namespace kelvo::test {
 
 // A fresh temporary folder (with a trailing "/"), removed at process exit.
 std::string TempFolder();
+
+// Sets, or with nullptr unsets, an environment variable for its scope.
+struct ScopedEnv {
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    const char* name;
+    std::optional<std::string> old;
+};
 
 // Writes `folder + name`, an image of width x height pixels filled with `rgb` (0xRRGGBB), in
 // one of the formats Qt writes: "bmp", "png" or "jpg". Returns the path.
