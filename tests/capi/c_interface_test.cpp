@@ -24,11 +24,9 @@ namespace fs = std::filesystem;
 void put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
-std::uint32_t get32(const Bytes& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t(b[at + 3]) << 24;
-}
 
-// A 24-bit bottom-up bitmap whose pixel (x, y) is 0xRRGGBB = pixel(x, y).
+// A 24-bit bottom-up bitmap with its resolution set, whose pixel (x, y) is 0xRRGGBB =
+// pixel(x, y): photos come back in this form, byte for byte.
 std::uint32_t pixel(int x, int y) {
     return 0x102030u * (x + 1) + 0x300000u * y;
 }
@@ -37,7 +35,7 @@ Bytes bitmap(int width, int height) {
     Bytes b(54 + stride * height, 0);
     b[0] = 'B', b[1] = 'M';
     put32(b, 2, b.size()), put32(b, 10, 54), put32(b, 14, 40), put32(b, 18, width);
-    put32(b, 22, height), put32(b, 34, stride * height);
+    put32(b, 22, height), put32(b, 34, stride * height), put32(b, 38, 2835), put32(b, 42, 2835);
     b[26] = 1, b[28] = 24;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
@@ -45,15 +43,6 @@ Bytes bitmap(int width, int height) {
                 b[54 + (height - 1 - y) * stride + x * 3 + c] = pixel(x, y) >> (8 * c) & 0xff;
     return b;
 }
-// Pixel (x, y) of a 24- or 32-bit bitmap, either row order.
-std::uint32_t pixelOf(const Bytes& b, int x, int y) {
-    const int width = static_cast<int>(get32(b, 18)), bits = b[28];
-    const auto height = static_cast<std::int32_t>(get32(b, 22));
-    const int row = height > 0 ? height - 1 - y : y, stride = (width * bits + 31) / 32 * 4;
-    const std::size_t at = get32(b, 10) + row * stride + x * bits / 8;
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16;
-}
-
 std::vector<std::string> backends() {
     std::vector<std::string> names = {"sqlite"};
     if (std::getenv("KELVO_PG_URI") || std::getenv("KELVO_REQUIRE_PG"))
@@ -136,16 +125,9 @@ class CInterface : public testing::TestWithParam<std::tuple<std::string, bool>> 
         return bytes;
     }
     // Stands on the photo described `description`; it must be the width x height bitmap.
-    Bytes expectPhoto(const char* description, std::uint32_t width, int height) {
-        SCOPED_TRACE(description);
+    void expectPhoto(const char* description, int width, int height) {
         kp_search(store_, "", description);
-        Bytes out = currentPhoto();
-        EXPECT_TRUE(out.size() > 54u && get32(out, 18) == width);
-        if (HasFailure()) return out;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < static_cast<int>(width); ++x)
-                EXPECT_EQ(pixelOf(out, x, y), pixel(x, y)) << x << "," << y;
-        return out;
+        EXPECT_EQ(currentPhoto(), bitmap(width, height)) << description;
     }
 
     fs::path folder_;
@@ -176,7 +158,8 @@ TEST_P(CInterface, PhotosComeBackAsTheSameBitmapAndFailuresAsStatusAndText) {
     ASSERT_EQ(kp_load_data(store_, 0), KP_OK);
     kp_last_record(store_);
     EXPECT_EQ(std::tuple(seen_.position, seen_.total, seen_.isLast), std::tuple(2, 2, 1));
-    const Bytes out = expectPhoto("badge", 5, 4);
+    expectPhoto("badge", 5, 4);
+    const Bytes out = bitmap(5, 4);
     EXPECT_EQ(seen_.recordExists, 1);
     const char* description = nullptr;
     kp_get_text(store_, KP_PHOTO_DESCRIPTION, &description);
