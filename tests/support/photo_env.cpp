@@ -105,31 +105,6 @@ bool FaultFileSystem::FolderExists(const std::string& path) {
     return false;
 }
 
-bool FaultFileSystem::under(const std::string& path, const std::string& folder) const {
-    return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
-}
-
-void FaultFileSystem::refuseUnder(const std::string& path) const {
-    if (under(path, faults_.failFolder))
-        throw Error("cannot write " + path + ": Permission denied");
-}
-
-void FaultFileSystem::DeleteFile(const std::string& path) {
-    if (under(path, faults_.failDeleteFolder))
-        throw Error("cannot delete " + path + ": Permission denied");
-    real_.DeleteFile(path);
-}
-
-void FaultFileSystem::CreateFolder(const std::string& path) {
-    refuseUnder(path);
-    real_.CreateFolder(path);
-}
-
-void FaultFileSystem::Rename(const std::string& from, const std::string& to) {
-    refuseUnder(to);
-    real_.Rename(from, to);
-}
-
 std::function<bool()> FaultFileSystem::failingOn(const std::string& path) {
     if (faults_.writesUntilFailure > 0 && --faults_.writesUntilFailure == 0)
         return [] { return true; };
@@ -168,16 +143,6 @@ std::unique_ptr<TempFile> FaultFileSystem::OpenScratchFile() {
     return failing(real_.OpenScratchFile(), folder, faults_.scratchLength);
 }
 
-void EventLog::RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) {
-    add("RecordPosition " + std::to_string(lRecordPosition) + "/" + std::to_string(lTotalRecords));
-    if (onPosition) onPosition(lRecordPosition, lTotalRecords);
-}
-
-void EventLog::ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) {
-    steps.push_back({msg, Pos, TotalRecs});
-    if (onProgress) onProgress(steps.back());
-}
-
 Lines EventLog::matching(const std::string& prefix) const {
     Lines found;
     for (const auto& line : lines)
@@ -197,17 +162,6 @@ std::string EventLog::text() const {
     std::string all;
     for (const auto& line : lines) all += line + "\n";
     return all;
-}
-
-void EventLog::clear() {
-    lines.clear();
-    steps.clear();
-}
-
-Lines EventLog::take() {
-    Lines taken = std::move(lines);
-    clear();
-    return taken;
 }
 
 Bytes PatternPictures::PatternOf(std::size_t length) {
@@ -267,11 +221,6 @@ std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connecti
     return rows;
 }
 
-int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
-              const std::vector<Condition>& where) {
-    return OpenRows(connection, where, "", table)->RecordCount();
-}
-
 PhotoEnv::PhotoEnv()
     : app(TempFolder()),
       scratch(TempFolder()),
@@ -279,11 +228,6 @@ PhotoEnv::PhotoEnv()
       pictures(*qtPictures),
       services{&files, &pictures, &interaction, &clipboard} {
     SetAppPath(app.substr(0, app.size() - 1));
-}
-
-void PhotoEnv::useFreshTmpdir() {
-    tmp = TempFolder();
-    tmpdir_.emplace("TMPDIR", tmp.c_str());
 }
 
 std::unique_ptr<CPicture> PhotoEnv::newStore(bool saveAsFile) {
@@ -326,38 +270,6 @@ void PhotoTest::TearDown() {
     db.reset();
 }
 
-std::unique_ptr<CPicture> PhotoTest::initStore(bool saveAsFile, const std::string& code,
-                                               const std::string& group) {
-    auto store = newStore(saveAsFile);
-    store->Init(code, group, "", nullptr, db->connection());
-    events.clear();
-    return store;
-}
-
-void PhotoTest::addRow(const std::string& code, const std::string& description,
-                       const std::string& group, const Variant& isDefault, const Variant& photo,
-                       const std::string& comments) {
-    db->connection()->Execute(
-        "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF, PIC) VALUES (?, ?, ?, ?, ?, ?)",
-        {code, description, group, comments, isDefault, photo});
-}
-
-void PhotoTest::seed(const std::string& description, bool isDefault, int width, int height,
-                     std::uint32_t rgb, const std::string& comments) {
-    const std::string path = WriteImageFile(scratch, "seed.bmp", "bmp", width, height, rgb);
-    addRow("A1", description, "CUST", isDefault, LocalFileSystem().ReadAll(path), comments);
-}
-
-Variant PhotoTest::columnOf(const std::string& code, const std::string& description,
-                            const std::string& column) {
-    auto rs = OpenRows(db->connection(), {{"CODE", code}, {"DESCR", description}});
-    return rs->EOF() ? Variant("<no row>") : rs->Fields(column).Value();
-}
-
-int PhotoTest::rowCount(const std::string& code, const std::string& group) {
-    return CountRows(db->connection(), "PHOTOS", {{"CODE", code}, {"GRP", group}});
-}
-
 std::vector<StoredPhoto> PhotoTest::stored() {
     std::vector<StoredPhoto> photos;
     for (StoredRow& row : ReadPhotoRows(db->connection(), {{"CODE", "A1"}}, "DESCR")) {
@@ -374,16 +286,6 @@ std::vector<StoredPhoto> PhotoTest::stored() {
         photos.push_back(std::move(photo));
     }
     return photos;
-}
-
-Lines PhotoTest::storedDescriptions() {
-    Lines names;
-    for (const StoredPhoto& row : stored()) names.push_back(row.description);
-    return names;
-}
-
-ShownMessage PhotoTest::lastMessage() const {
-    return interaction.shown.empty() ? ShownMessage{"", -1, ""} : interaction.shown.back();
 }
 
 }  // namespace kelvo::test

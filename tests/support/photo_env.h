@@ -6,10 +6,10 @@
 
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/files/files.h"
@@ -78,10 +78,20 @@ class FaultFileSystem : public FileSystem {
     std::string Dir(const std::string& pattern, DirKind kind) override {
         return real_.Dir(pattern, kind);
     }
-    void DeleteFile(const std::string& path) override;
-    void CreateFolder(const std::string& path) override;
+    void DeleteFile(const std::string& path) override {
+        if (under(path, faults_.failDeleteFolder))
+            throw Error("cannot delete " + path + ": Permission denied");
+        real_.DeleteFile(path);
+    }
+    void CreateFolder(const std::string& path) override {
+        refuseUnder(path);
+        real_.CreateFolder(path);
+    }
     std::int64_t FileLength(const std::string& path) override { return real_.FileLength(path); }
-    void Rename(const std::string& from, const std::string& to) override;
+    void Rename(const std::string& from, const std::string& to) override {
+        refuseUnder(to);
+        real_.Rename(from, to);
+    }
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
         return real_.OpenRead(path);
     }
@@ -96,8 +106,13 @@ class FaultFileSystem : public FileSystem {
     std::unique_ptr<TempFile> OpenScratchFile() override;
 
   private:
-    bool under(const std::string& path, const std::string& folder) const;
-    void refuseUnder(const std::string& path) const;
+    bool under(const std::string& path, const std::string& folder) const {
+        return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
+    }
+    void refuseUnder(const std::string& path) const {
+        if (under(path, faults_.failFolder))
+            throw Error("cannot write " + path + ": Permission denied");
+    }
     // Whether a file opened now for writing at `path` fails: as the Nth write, or under a
     // folder that refuses writes.
     std::function<bool()> failingOn(const std::string& path);
@@ -158,7 +173,11 @@ class EventLog : public CPictureEvents {
     void DataValidated(bool& bValid, std::string& sMsg) override {
         add("DataValidated " + flag(bValid) + " '" + sMsg + "'");
     }
-    void RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) override;
+    void RecordPosition(std::int32_t& lRecordPosition, std::int32_t& lTotalRecords) override {
+        add("RecordPosition " + std::to_string(lRecordPosition) + "/" +
+            std::to_string(lTotalRecords));
+        if (onPosition) onPosition(lRecordPosition, lTotalRecords);
+    }
     void IsFirstRecord(bool& bIsFirstRecord) override {
         flagged("IsFirstRecord ", bIsFirstRecord, onFirst);
     }
@@ -171,7 +190,10 @@ class EventLog : public CPictureEvents {
     void TableError(std::string& sTableError) override { add("TableError: " + sTableError); }
     void ErrorDescrption(std::string& s) override { add("ErrorDescrption: " + s); }
     void ErrorSavingPhoto(std::string& s) override { add("ErrorSavingPhoto: " + s); }
-    void ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) override;
+    void ConversionProgress(std::string& msg, std::int32_t& Pos, std::int32_t& TotalRecs) override {
+        steps.push_back({msg, Pos, TotalRecs});
+        if (onProgress) onProgress(steps.back());
+    }
 
     // Lines starting with `prefix`.
     Lines matching(const std::string& prefix) const;
@@ -180,8 +202,11 @@ class EventLog : public CPictureEvents {
     Lines errors() const;
     // Every line, each ended by a newline, for failure messages.
     std::string text() const;
-    void clear();
-    Lines take();  // the lines so far, clearing the log
+    void clear() {
+        lines.clear();
+        steps.clear();
+    }
+    Lines take() { return std::exchange(lines, {}); }  // the lines so far, clearing the log
 
     Lines lines;
     std::vector<ProgressStep> steps;
@@ -226,8 +251,10 @@ std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connecti
                                      const std::string& order = "",
                                      const std::string& table = "PHOTOS");
 // How many rows of `table` match `where`.
-int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
-              const std::vector<Condition>& where);
+inline int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
+                     const std::vector<Condition>& where) {
+    return OpenRows(connection, where, "", table)->RecordCount();
+}
 
 // A stored photo of owner A1 with its picture decoded.
 struct StoredPhoto : StoredRow {
@@ -241,7 +268,7 @@ class PhotoEnv {
     PhotoEnv();
 
     // Points TMPDIR at a fresh folder (checked empty by the tests) until destruction.
-    void useFreshTmpdir();
+    void useFreshTmpdir() { tmpdir_.emplace("TMPDIR", (tmp = TempFolder()).c_str()); }
 
     // A store on `services`, set up for the usual photo table and listened to by `events`.
     std::unique_ptr<CPicture> newStore(bool saveAsFile = false);
@@ -275,22 +302,45 @@ class PhotoTest : public testing::TestWithParam<std::string>, public PhotoEnv {
 
     // A store on the owner `code` of `group`, its Init's events cleared.
     std::unique_ptr<CPicture> initStore(bool saveAsFile = false, const std::string& code = "A1",
-                                        const std::string& group = "CUST");
+                                        const std::string& group = "CUST") {
+        auto store = newStore(saveAsFile);
+        store->Init(code, group, "", nullptr, db->connection());
+        events.clear();
+        return store;
+    }
     void addRow(const std::string& code, const std::string& description, const std::string& group,
                 const Variant& isDefault = false, const Variant& photo = Variant(),
-                const std::string& comments = "c");
+                const std::string& comments = "c") {
+        db->connection()->Execute(
+            "INSERT INTO PHOTOS (CODE, DESCR, GRP, COMMENTS, DEF, PIC) VALUES (?, ?, ?, ?, ?, ?)",
+            {code, description, group, comments, isDefault, photo});
+    }
     // Adds a row for owner A1 in group CUST holding a BMP of width x height.
     void seed(const std::string& description, bool isDefault, int width = 40, int height = 30,
-              std::uint32_t rgb = 0x3366CC, const std::string& comments = "seeded");
+              std::uint32_t rgb = 0x3366CC, const std::string& comments = "seeded") {
+        const std::string path = WriteImageFile(scratch, "seed.bmp", "bmp", width, height, rgb);
+        addRow("A1", description, "CUST", isDefault, LocalFileSystem().ReadAll(path), comments);
+    }
     // A column of the first row of that code and description, read afresh; "<no row>" if none.
     Variant columnOf(const std::string& code, const std::string& description,
-                     const std::string& column = "PIC");
-    int rowCount(const std::string& code, const std::string& group);
+                     const std::string& column = "PIC") {
+        auto rs = OpenRows(db->connection(), {{"CODE", code}, {"DESCR", description}});
+        return rs->EOF() ? Variant("<no row>") : rs->Fields(column).Value();
+    }
+    int rowCount(const std::string& code, const std::string& group) {
+        return CountRows(db->connection(), "PHOTOS", {{"CODE", code}, {"GRP", group}});
+    }
     // The rows of owner A1, ordered by description.
     std::vector<StoredPhoto> stored();
-    Lines storedDescriptions();
+    Lines storedDescriptions() {
+        Lines names;
+        for (const StoredPhoto& row : stored()) names.push_back(row.description);
+        return names;
+    }
     // The last message box shown, or an empty one.
-    ShownMessage lastMessage() const;
+    ShownMessage lastMessage() const {
+        return interaction.shown.empty() ? ShownMessage{"", -1, ""} : interaction.shown.back();
+    }
 
     std::unique_ptr<TestDatabase> db;
 };
