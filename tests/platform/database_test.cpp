@@ -382,8 +382,9 @@ TEST_P(DatabaseTest, StatementsBindEveryValueWritesTogetherLandOnCommitOnlyTable
     EXPECT_EQ(rs->RecordCount(), 0);
     EXPECT_EQ(connection->Engine(), GetParam());
 
-    // The connection keeps its statements planned: they must follow a table made again in
-    // another shape, whether an open recordset reads it or a new one looks it up.
+    // The connection keeps its statements planned and its tables known: they must follow a
+    // table made again in another shape, whether an open recordset reads it or a new one
+    // looks it up, and a table another connection alters.
     connection->Execute("DROP TABLE PHOTOS");
     connection->Execute(std::string("CREATE TABLE PHOTOS (CODE text, DESCR integer, GRP text, "
                                     "COMMENTS text, DEF boolean, PIC ") +
@@ -392,6 +393,8 @@ TEST_P(DatabaseTest, StatementsBindEveryValueWritesTogetherLandOnCommitOnlyTable
     a1->Requery();
     EXPECT_EQ(a1->Fields("DESCR").Value().toInt(), 42);
     EXPECT_EQ(open()->Fields("DESCR").Value().toInt(), 42);
+    db_->OpenAnother()->Execute("ALTER TABLE PHOTOS RENAME COLUMN COMMENTS TO NOTES");
+    EXPECT_TRUE(open()->Fields("NOTES").Value().isNull());
 }
 
 TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothing) {

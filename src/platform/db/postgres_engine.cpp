@@ -332,6 +332,39 @@ std::string numberPlaceholders(const std::string& sql, int& count) {
     return out;
 }
 
+// The versions of the catalog rows that describe table `oid` (an SQL expression): its own
+// row, its columns and its indexes. Any change to them, or the table made again, changes the
+// text; statistics written in place do not. Null when no such table exists.
+std::string catalogStamp(const std::string& oid) {
+    return "(SELECT c.xmin::text || '/' || (SELECT string_agg(a.xmin::text, ',' ORDER BY "
+           "a.attnum) FROM pg_catalog.pg_attribute a WHERE a.attrelid = c.oid) || '/' || "
+           "coalesce((SELECT string_agg(i.xmin::text, ',' ORDER BY i.indexrelid) FROM "
+           "pg_catalog.pg_index i WHERE i.indrelid = c.oid), '') FROM pg_catalog.pg_class c "
+           "WHERE c.oid = " +
+           oid + ")";
+}
+
+// Row addresses (ctid) sent in binary, four bytes of block and two of item, big-endian,
+// put in the server's order here and written as the server writes them: "(block,item)".
+// Sorting here spares the server a sort and the text form of every address.
+std::vector<RowKey> sortedRowAddresses(const Result& result) {
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> addresses;
+    addresses.reserve(static_cast<std::size_t>(result.rows()));
+    for (int i = 0; i < result.rows(); ++i) {
+        const Bytes tid = result.bytes(i, 0);
+        if (tid.size() != 6) throw Error("unexpected row address from PostgreSQL");
+        addresses.emplace_back(std::uint32_t(tid[0]) << 24 | std::uint32_t(tid[1]) << 16 |
+                                   std::uint32_t(tid[2]) << 8 | tid[3],
+                               std::uint16_t(tid[4] << 8 | tid[5]));
+    }
+    std::sort(addresses.begin(), addresses.end());
+    std::vector<RowKey> keys;
+    keys.reserve(addresses.size());
+    for (const auto& [block, item] : addresses)
+        keys.emplace_back("(" + std::to_string(block) + "," + std::to_string(item) + ")");
+    return keys;
+}
+
 class PostgresEngine : public Engine {
   public:
     explicit PostgresEngine(const std::string& uri) : conn_(connect(uri)) {
@@ -359,80 +392,46 @@ class PostgresEngine : public Engine {
         Execute("SELECT pg_advisory_xact_lock(hashtext(?))", {Variant(key)});
     }
 
-    // The table, its columns and the key that names its rows come in one round trip.
+    // A table looked up before is checked against its catalog stamp, far cheaper than the
+    // lookup by name; another shape, or the table made again, is looked up afresh.
     TableInfo Table(const std::string& name) override {
         CheckTableName(name);
-        const auto [schema, unqualified] = SplitTableName(name);
-        Params find;
-        find.add(Variant(unqualified));
-        if (!schema.empty()) find.add(Variant(schema));
-        // Unquoted names fold to lower case, so the host's spelling is matched without
-        // regard to case, an exact spelling first. A schema-qualified name is looked up in
-        // that schema, any other among the tables the search path shows.
-        const std::string table =
-            "SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
-            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
-            "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
-            std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
-                                       : "lower(n.nspname) = lower($2)") +
-            " ORDER BY (c.relname = $1) DESC, " +
-            (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1";
-        // Rows of kind 0: the table; 1: its columns in order; 2: the columns of its unique
-        // keys, the primary key first, then those of fewest columns (no expressions, no
-        // predicate, checked at once, every column not null).
-        Result rows = run(
-            "WITH t AS (" + table +
-                ") SELECT 0, t.oid::text, t.nspname::text, t.relname::text, 0::bigint, 0::bigint, "
-                "0::bigint, 0::bigint FROM t "
-                "UNION ALL SELECT 1, a.attname::text, a.atttypid::text, NULL, a.attnum::bigint, 0, "
-                "0, 0 FROM t JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid "
-                "WHERE a.attnum > 0 AND NOT a.attisdropped "
-                "UNION ALL SELECT 2, i.indexrelid::text, a.attname::text, "
-                "pg_catalog.format_type(a.atttypid, NULL), (NOT i.indisprimary)::int::bigint, "
-                "i.indnkeyatts::bigint, i.indexrelid::bigint, k.pos "
-                "FROM t JOIN pg_catalog.pg_index i ON i.indrelid = t.oid "
-                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
-                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
-                "WHERE i.indisunique AND i.indimmediate AND i.indisvalid "
-                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
-                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
-                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
-                "c.attnum "
-                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
-                "ORDER BY 1, 5, 6, 7, 8",
-            find);
-        if (rows.rows() == 0 || rows.text(0, 0) != "0")
-            throw Error("table \"" + name + "\" does not exist");
-        TableInfo info;
-        info.name = schema.empty() ? rows.text(0, 3) : rows.text(0, 2) + "." + rows.text(0, 3);
-        RowIdentity id;
-        std::string keyIndex;  // the index whose columns name the rows
-        for (int i = 1; i < rows.rows(); ++i) {
-            if (rows.text(i, 0) == "1") {
-                info.columns.push_back(
-                    {rows.text(i, 1), kindOfType(static_cast<Oid>(std::stoul(rows.text(i, 2))))});
-            } else if (id.columns.empty() || rows.text(i, 1) == keyIndex) {
-                keyIndex = rows.text(i, 1);
-                id.columns.push_back(QuoteIdentifier(rows.text(i, 2)));
-                id.types.push_back(rows.text(i, 3));
-            }
+        const auto known = tables_.find(name);
+        if (known != tables_.end()) {
+            Params params;
+            params.add(Variant(known->second.oid));
+            Result now = run(
+                "SELECT " + catalogStamp("$1::oid") + " WHERE " +
+                    (SplitTableName(name).first.empty() ? "pg_catalog.pg_table_is_visible($1::oid)"
+                                                        : "true"),
+                params);
+            if (now.rows() == 1 && !now.isNull(0, 0) && now.text(0, 0) == known->second.stamp)
+                return known->second.info;
+            tables_.erase(known);
         }
-        rememberShape(info, id);
-        return info;
+        return lookUpTable(name);
     }
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
         const RowIdentity& id = identity(table);
+        // An order by a column every row holds equal (the owner's code) changes nothing.
+        if (orderBy && std::any_of(where.begin(), where.end(), [&](const BoundValue& bound) {
+                return SameName(bound.column.name, orderBy->name);
+            }))
+            orderBy = nullptr;
+        const bool byAddress = id.columns.empty() && !orderBy;
+        std::string sql = "SELECT " + (byAddress ? std::string("ctid") : id.select()) + " FROM " +
+                          QuoteTableName(table.name) + " k";
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        Params params;
+        params.addAll(where);
+        if (byAddress) return sortedRowAddresses(run(sql, params, 1));
         // Qualified, the order names the table's columns: a bare "ctid" would name the
         // selected text and sort the keys as strings, slowly and out of row order.
-        std::string sql = "SELECT " + id.select() + " FROM " + QuoteTableName(table.name) + " k";
-        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
         sql += " ORDER BY ";
         if (orderBy) sql += "k." + QuoteIdentifier(orderBy->name) + ", ";
         sql += id.order("k.");
-        Params params;
-        params.addAll(where);
         Result result = run(sql, params);
         std::vector<RowKey> keys;
         keys.reserve(static_cast<std::size_t>(result.rows()));
@@ -637,6 +636,71 @@ class PostgresEngine : public Engine {
     }
 
   private:
+    // The table, its columns, the key that names its rows and the catalog stamp of all that
+    // come in one round trip.
+    TableInfo lookUpTable(const std::string& name) {
+        const auto [schema, unqualified] = SplitTableName(name);
+        Params find;
+        find.add(Variant(unqualified));
+        if (!schema.empty()) find.add(Variant(schema));
+        // Unquoted names fold to lower case, so the host's spelling is matched without
+        // regard to case, an exact spelling first. A schema-qualified name is looked up in
+        // that schema, any other among the tables the search path shows.
+        const std::string table =
+            "SELECT c.oid, n.nspname, c.relname FROM pg_catalog.pg_class c "
+            "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE c.relkind IN ('r','p','v','m','f') AND lower(c.relname) = lower($1) AND " +
+            std::string(schema.empty() ? "pg_catalog.pg_table_is_visible(c.oid)"
+                                       : "lower(n.nspname) = lower($2)") +
+            " ORDER BY (c.relname = $1) DESC, " +
+            (schema.empty() ? "" : "(n.nspname = $2) DESC, ") + "c.relname LIMIT 1";
+        // Rows of kind 0: the table; 1: its columns in order; 2: the columns of its unique
+        // keys, the primary key first, then those of fewest columns (no expressions, no
+        // predicate, checked at once, every column not null).
+        Result rows = run(
+            "WITH t AS (" + table +
+                ") SELECT 0, t.oid::text, t.nspname::text, t.relname::text, 0::bigint, 0::bigint, "
+                "0::bigint, 0::bigint, " +
+                catalogStamp("t.oid") +
+                " FROM t "
+                "UNION ALL SELECT 1, a.attname::text, a.atttypid::text, NULL, a.attnum::bigint, 0, "
+                "0, 0, NULL FROM t JOIN pg_catalog.pg_attribute a ON a.attrelid = t.oid "
+                "WHERE a.attnum > 0 AND NOT a.attisdropped "
+                "UNION ALL SELECT 2, i.indexrelid::text, a.attname::text, "
+                "pg_catalog.format_type(a.atttypid, NULL), (NOT i.indisprimary)::int::bigint, "
+                "i.indnkeyatts::bigint, i.indexrelid::bigint, k.pos, NULL "
+                "FROM t JOIN pg_catalog.pg_index i ON i.indrelid = t.oid "
+                "CROSS JOIN LATERAL unnest(i.indkey::int2[]) WITH ORDINALITY AS k(attnum, pos) "
+                "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = k.attnum "
+                "WHERE i.indisunique AND i.indimmediate AND i.indisvalid "
+                "AND i.indpred IS NULL AND k.pos <= i.indnkeyatts AND NOT EXISTS ("
+                "SELECT 1 FROM unnest(i.indkey::int2[]) AS c(attnum) "
+                "LEFT JOIN pg_catalog.pg_attribute n ON n.attrelid = i.indrelid AND n.attnum = "
+                "c.attnum "
+                "WHERE n.attnum IS NULL OR NOT n.attnotnull) "
+                "ORDER BY 1, 5, 6, 7, 8",
+            find);
+        if (rows.rows() == 0 || rows.text(0, 0) != "0")
+            throw Error("table \"" + name + "\" does not exist");
+        TableInfo info;
+        info.name = schema.empty() ? rows.text(0, 3) : rows.text(0, 2) + "." + rows.text(0, 3);
+        RowIdentity id;
+        std::string keyIndex;  // the index whose columns name the rows
+        for (int i = 1; i < rows.rows(); ++i) {
+            if (rows.text(i, 0) == "1") {
+                info.columns.push_back(
+                    {rows.text(i, 1), kindOfType(static_cast<Oid>(std::stoul(rows.text(i, 2))))});
+            } else if (id.columns.empty() || rows.text(i, 1) == keyIndex) {
+                keyIndex = rows.text(i, 1);
+                id.columns.push_back(QuoteIdentifier(rows.text(i, 2)));
+                id.types.push_back(rows.text(i, 3));
+            }
+        }
+        rememberShape(info, id);
+        tables_[name] = {info, rows.text(0, 1), rows.text(0, 8)};
+        return info;
+    }
+
     // An unreachable server fails within seconds unless the URI asks for another timeout
     // (values in the URI override the ones before it).
     static PGconn* connect(const std::string& uri) {
@@ -707,6 +771,12 @@ class PostgresEngine : public Engine {
 
     PGconn* conn_;
     PreparedStatements statements_{kKeptStatements, PreparedStatementsWanted()};
+    struct KnownTable {
+        TableInfo info;
+        std::string oid;
+        std::string stamp;
+    };
+    std::map<std::string, KnownTable> tables_;       // by the name the host gave
     std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
     std::map<std::string, std::string> shapes_;      // columns and key, by TableInfo::name
 };
