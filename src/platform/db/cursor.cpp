@@ -13,9 +13,11 @@ constexpr std::int64_t kFindBatch = 256;
 
 }  // namespace
 
-Cursor::Cursor(Engine& engine, const Selection& source)
-    : table_(engine.Table(source.table)), where_(BindToColumns(table_, source.where)) {
-    if (!source.orderBy.empty()) orderBy_ = table_.Column(source.orderBy);
+Cursor::Cursor(Engine& engine, SelectedRows rows)
+    : table_(std::move(rows.table)),
+      where_(std::move(rows.where)),
+      orderBy_(std::move(rows.orderBy)) {
+    useKeys(engine, std::move(rows.keys));
 }
 
 std::int64_t Cursor::nextVisible(std::int64_t from) const {
@@ -82,7 +84,10 @@ void Cursor::StandOn(std::int64_t pos) {
 }
 
 void Cursor::TakeKeys(Engine& engine) {
-    std::vector<RowKey> keys = engine.SelectKeys(table_, where_, orderBy_ ? &*orderBy_ : nullptr);
+    useKeys(engine, engine.SelectKeys(table_, where_, orderBy_ ? &*orderBy_ : nullptr));
+}
+
+void Cursor::useKeys(Engine& engine, std::vector<RowKey> keys) {
     DropStaged();
     keys_ = std::move(keys);
     deleted_.assign(keys_.size(), 0);

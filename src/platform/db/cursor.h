@@ -18,8 +18,8 @@ namespace kelvo {
 
 class Cursor : public KeyWatcher {
   public:
-    // The table, conditions and order of `source`; no keys until TakeKeys.
-    Cursor(Engine& engine, const Selection& source);
+    // Stands on the first of `rows`.
+    Cursor(Engine& engine, SelectedRows rows);
 
     const TableInfo& table() const { return table_; }
     std::int64_t size() const { return static_cast<std::int64_t>(keys_.size()); }
@@ -81,6 +81,7 @@ class Cursor : public KeyWatcher {
     void KeysMoved(const std::string& tableName, const std::vector<KeyMove>& moves) override;
 
   private:
+    void useKeys(Engine& engine, std::vector<RowKey> keys);
     std::int64_t nextVisible(std::int64_t from) const;
     std::int64_t findStart() const;  // where a search from the current row begins
     std::int64_t previousVisible(std::int64_t from) const;

@@ -121,6 +121,14 @@ void RowGone(const TableInfo& table) {
                 "\" (deleted or changed by another user)");
 }
 
+SelectedRows Engine::Select(const Selection& source) {
+    SelectedRows rows{Table(source.table), {}, std::nullopt, {}};
+    rows.where = BindToColumns(rows.table, source.where);
+    if (!source.orderBy.empty()) rows.orderBy = rows.table.Column(source.orderBy);
+    rows.keys = SelectKeys(rows.table, rows.where, rows.orderBy ? &*rows.orderBy : nullptr);
+    return rows;
+}
+
 void Engine::Watch(KeyWatcher* watcher) {
     watchers_.push_back(watcher);
 }

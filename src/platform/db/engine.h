@@ -55,6 +55,15 @@ struct KeyMove {
     RowKey to;
 };
 
+// What a recordset opens on: its table, its conditions and order bound to the table's
+// columns, and the keys of its rows.
+struct SelectedRows {
+    TableInfo table;
+    std::vector<BoundValue> where;
+    std::optional<ColumnInfo> orderBy;
+    std::vector<RowKey> keys;
+};
+
 // Told of identity changes, so open keysets keep pointing at the same rows.
 class KeyWatcher {
   public:
@@ -76,6 +85,10 @@ class Engine {
     virtual std::vector<RowKey> SelectKeys(const TableInfo& table,
                                            const std::vector<BoundValue>& where,
                                            const ColumnInfo* orderBy) = 0;
+
+    // Table and SelectKeys for `source` in one, which an engine may answer in fewer round
+    // trips than the two apart.
+    virtual SelectedRows Select(const Selection& source);
 
     // For each key, the values of the non-binary columns in table order (binary columns
     // come back Null); nullopt for a row that no longer exists.

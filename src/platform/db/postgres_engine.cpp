@@ -351,6 +351,7 @@ std::vector<RowKey> sortedRowAddresses(const Result& result) {
     std::vector<std::pair<std::uint32_t, std::uint16_t>> addresses;
     addresses.reserve(static_cast<std::size_t>(result.rows()));
     for (int i = 0; i < result.rows(); ++i) {
+        if (result.isNull(i, 0)) continue;  // a row of something else sent alongside
         const Bytes tid = result.bytes(i, 0);
         if (tid.size() != 6) throw Error("unexpected row address from PostgreSQL");
         addresses.emplace_back(std::uint32_t(tid[0]) << 24 | std::uint32_t(tid[1]) << 16 |
@@ -400,11 +401,7 @@ class PostgresEngine : public Engine {
         if (known != tables_.end()) {
             Params params;
             params.add(Variant(known->second.oid));
-            Result now = run(
-                "SELECT " + catalogStamp("$1::oid") + " WHERE " +
-                    (SplitTableName(name).first.empty() ? "pg_catalog.pg_table_is_visible($1::oid)"
-                                                        : "true"),
-                params);
+            Result now = run("SELECT " + stampNow(name, "$1"), params);
             if (now.rows() == 1 && !now.isNull(0, 0) && now.text(0, 0) == known->second.stamp)
                 return known->second.info;
             tables_.erase(known);
@@ -414,29 +411,49 @@ class PostgresEngine : public Engine {
 
     std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
                                    const ColumnInfo* orderBy) override {
-        const RowIdentity& id = identity(table);
-        // An order by a column every row holds equal (the owner's code) changes nothing.
-        if (orderBy && std::any_of(where.begin(), where.end(), [&](const BoundValue& bound) {
-                return SameName(bound.column.name, orderBy->name);
-            }))
-            orderBy = nullptr;
-        const bool byAddress = id.columns.empty() && !orderBy;
-        std::string sql = "SELECT " + (byAddress ? std::string("ctid") : id.select()) + " FROM " +
-                          QuoteTableName(table.name) + " k";
-        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        const KeyQuery query = keyQuery(table, where, orderBy, "");
         Params params;
         params.addAll(where);
-        if (byAddress) return sortedRowAddresses(run(sql, params, 1));
-        // Qualified, the order names the table's columns: a bare "ctid" would name the
-        // selected text and sort the keys as strings, slowly and out of row order.
-        sql += " ORDER BY ";
-        if (orderBy) sql += "k." + QuoteIdentifier(orderBy->name) + ", ";
-        sql += id.order("k.");
-        Result result = run(sql, params);
+        Result result = run(query.sql, params, query.byAddress ? 1 : 0);
+        if (query.byAddress) return sortedRowAddresses(result);
         std::vector<RowKey> keys;
         keys.reserve(static_cast<std::size_t>(result.rows()));
         for (int i = 0; i < result.rows(); ++i) keys.emplace_back(result.text(i, 0));
         return keys;
+    }
+
+    // A known table's catalog stamp comes back with the row addresses of the selection: the
+    // table is checked and its keys taken in one round trip.
+    SelectedRows Select(const Selection& source) override {
+        CheckTableName(source.table);
+        const auto known = tables_.find(source.table);
+        if (known == tables_.end()) return Engine::Select(source);
+        try {
+            SelectedRows rows{known->second.info, {}, std::nullopt, {}};
+            rows.where = BindToColumns(rows.table, source.where);
+            if (!source.orderBy.empty()) rows.orderBy = rows.table.Column(source.orderBy);
+            const KeyQuery query = keyQuery(
+                rows.table, rows.where, rows.orderBy ? &*rows.orderBy : nullptr, ", NULL::text");
+            if (!query.byAddress) return Engine::Select(source);
+            Params params;
+            params.addAll(rows.where);
+            params.add(Variant(known->second.oid));
+            Result result = run(query.sql + " UNION ALL SELECT NULL, " +
+                                    stampNow(source.table, dollar(params.count())),
+                                params, 1);
+            for (int i = 0; i < result.rows(); ++i) {
+                if (result.isNull(i, 0) && !result.isNull(i, 1) &&
+                    result.text(i, 1) == known->second.stamp) {
+                    rows.keys = sortedRowAddresses(result);
+                    return rows;
+                }
+            }
+        } catch (const Error&) {
+            // Bound to an outdated shape, the statement may fail; looked up afresh, it may not.
+            if (PQtransactionStatus(conn_) == PQTRANS_INERROR) throw;
+        }
+        tables_.erase(source.table);
+        return Engine::Select(source);
     }
 
     std::vector<std::optional<std::vector<Variant>>> FetchRows(
@@ -636,6 +653,42 @@ class PostgresEngine : public Engine {
     }
 
   private:
+    // The statement that selects the keys of the rows where every condition holds, with
+    // `alongside` after the key. A table without a unique key gives its row addresses in
+    // binary and unordered, for sortedRowAddresses.
+    struct KeyQuery {
+        std::string sql;
+        bool byAddress;
+    };
+    KeyQuery keyQuery(const TableInfo& table, const std::vector<BoundValue>& where,
+                      const ColumnInfo* orderBy, const std::string& alongside) {
+        const RowIdentity& id = identity(table);
+        // An order by a column every row holds equal (the owner's code) changes nothing.
+        if (orderBy && std::any_of(where.begin(), where.end(), [&](const BoundValue& bound) {
+                return SameName(bound.column.name, orderBy->name);
+            }))
+            orderBy = nullptr;
+        const bool byAddress = id.columns.empty() && !orderBy;
+        std::string sql = "SELECT " + (byAddress ? std::string("ctid") : id.select()) + alongside +
+                          " FROM " + QuoteTableName(table.name) + " k";
+        if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", dollar, 1);
+        if (byAddress) return {sql, true};
+        // Qualified, the order names the table's columns: a bare "ctid" would name the
+        // selected text and sort the keys as strings, slowly and out of row order.
+        sql += " ORDER BY ";
+        if (orderBy) sql += "k." + QuoteIdentifier(orderBy->name) + ", ";
+        return {sql + id.order("k."), false};
+    }
+
+    // The catalog stamp of the table the host calls `name`, known by the oid in parameter
+    // `oid`: no row when the table is gone or, named without a schema, no longer visible.
+    static std::string stampNow(const std::string& name, const std::string& oid) {
+        return catalogStamp(oid + "::oid") + " WHERE " +
+               (SplitTableName(name).first.empty()
+                    ? "pg_catalog.pg_table_is_visible(" + oid + "::oid)"
+                    : std::string("true"));
+    }
+
     // The table, its columns, the key that names its rows and the catalog stamp of all that
     // come in one round trip.
     TableInfo lookUpTable(const std::string& name) {

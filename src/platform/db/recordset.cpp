@@ -49,8 +49,7 @@ void Recordset::Open() {
     Engine& engine = connection_->engine();
     const Connection::ReadsTogether together(connection_.get());
 
-    auto cursor = std::make_unique<Cursor>(engine, source_);
-    cursor->TakeKeys(engine);
+    auto cursor = std::make_unique<Cursor>(engine, engine.Select(source_));
     fields_.clear();
     for (const ColumnInfo& column : cursor->table().columns)
         fields_.emplace_back(new Field(*this, column.name));
