@@ -393,9 +393,12 @@ TEST_P(DatabaseTest, StatementsBindEveryValueWritesTogetherLandOnCommitOnlyTable
     a1->Requery();
     EXPECT_EQ(a1->Fields("DESCR").Value().toInt(), 42);
     EXPECT_EQ(open()->Fields("DESCR").Value().toInt(), 42);
-    db_->OpenAnother()->Execute("ALTER TABLE PHOTOS RENAME COLUMN COMMENTS TO NOTES");
-    connection->ExecuteUpdate("PHOTOS", {{"NOTES", "new"}}, {{"CODE", "A1"}});
-    EXPECT_EQ(open()->Fields("NOTES").Value().toText(), "new");
+    auto other = db_->OpenAnother();
+    other->Execute("ALTER TABLE PHOTOS RENAME COLUMN COMMENTS TO NOTES");
+    EXPECT_TRUE(open()->Fields("NOTES").Value().isNull());
+    other->Execute("ALTER TABLE PHOTOS RENAME COLUMN NOTES TO REMARKS");
+    connection->ExecuteUpdate("PHOTOS", {{"REMARKS", "new"}}, {{"CODE", "A1"}});
+    EXPECT_EQ(open()->Fields("REMARKS").Value().toText(), "new");
 }
 
 TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothing) {
