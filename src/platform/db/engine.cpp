@@ -121,10 +121,15 @@ void RowGone(const TableInfo& table) {
                 "\" (deleted or changed by another user)");
 }
 
-SelectedRows Engine::Select(const Selection& source) {
-    SelectedRows rows{Table(source.table), {}, std::nullopt, {}};
+SelectedRows BindSelection(TableInfo table, const Selection& source) {
+    SelectedRows rows{std::move(table), {}, std::nullopt, {}};
     rows.where = BindToColumns(rows.table, source.where);
     if (!source.orderBy.empty()) rows.orderBy = rows.table.Column(source.orderBy);
+    return rows;
+}
+
+SelectedRows Engine::Select(const Selection& source) {
+    SelectedRows rows = BindSelection(Table(source.table), source);
     rows.keys = SelectKeys(rows.table, rows.where, rows.orderBy ? &*rows.orderBy : nullptr);
     return rows;
 }

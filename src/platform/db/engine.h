@@ -204,6 +204,10 @@ std::vector<BoundValue> BindToColumns(const TableInfo& table, const std::vector<
     return bound;
 }
 
+// `source`'s conditions and order bound to the columns of `table`, without keys. Throws Error
+// for a column the table lacks.
+SelectedRows BindSelection(TableInfo table, const Selection& source);
+
 // Throws Error saying the row no longer exists in `table`.
 [[noreturn]] void RowGone(const TableInfo& table);
 

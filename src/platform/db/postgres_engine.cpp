@@ -423,36 +423,17 @@ class PostgresEngine : public Engine {
     }
 
     // A known table's catalog stamp comes back with the row addresses of the selection: the
-    // table is checked and its keys taken in one round trip.
+    // table is checked and its keys taken in one round trip. Otherwise Table checks it.
     SelectedRows Select(const Selection& source) override {
         CheckTableName(source.table);
         const auto known = tables_.find(source.table);
-        if (known == tables_.end()) return Engine::Select(source);
         try {
-            SelectedRows rows{known->second.info, {}, std::nullopt, {}};
-            rows.where = BindToColumns(rows.table, source.where);
-            if (!source.orderBy.empty()) rows.orderBy = rows.table.Column(source.orderBy);
-            const KeyQuery query = keyQuery(
-                rows.table, rows.where, rows.orderBy ? &*rows.orderBy : nullptr, ", NULL::text");
-            if (!query.byAddress) return Engine::Select(source);
-            Params params;
-            params.addAll(rows.where);
-            params.add(Variant(known->second.oid));
-            Result result = run(query.sql + " UNION ALL SELECT NULL, " +
-                                    stampNow(source.table, dollar(params.count())),
-                                params, 1);
-            for (int i = 0; i < result.rows(); ++i) {
-                if (result.isNull(i, 0) && !result.isNull(i, 1) &&
-                    result.text(i, 1) == known->second.stamp) {
-                    rows.keys = sortedRowAddresses(result);
-                    return rows;
-                }
-            }
+            if (known != tables_.end())
+                if (auto rows = keysBesideStamp(known->second, source)) return std::move(*rows);
         } catch (const Error&) {
-            // Bound to an outdated shape, the statement may fail; looked up afresh, it may not.
+            // Bound to an outdated shape, the statement may fail; Table finds the new one.
             if (PQtransactionStatus(conn_) == PQTRANS_INERROR) throw;
         }
-        tables_.erase(source.table);
         return Engine::Select(source);
     }
 
@@ -680,6 +661,35 @@ class PostgresEngine : public Engine {
         return {sql + id.order("k."), false};
     }
 
+    // A table looked up before: what it was, its oid and its catalog stamp then.
+    struct KnownTable {
+        TableInfo info;
+        std::string oid;
+        std::string stamp;
+    };
+    // The keys of `source` on the table as `known`, with its current stamp beside them;
+    // nullopt when the stamp differs, or when the keys come in the server's order, which a
+    // row of the stamp would upset.
+    std::optional<SelectedRows> keysBesideStamp(const KnownTable& known, const Selection& source) {
+        SelectedRows rows = BindSelection(known.info, source);
+        const KeyQuery query = keyQuery(rows.table, rows.where,
+                                        rows.orderBy ? &*rows.orderBy : nullptr, ", NULL::text");
+        if (!query.byAddress) return std::nullopt;
+        Params params;
+        params.addAll(rows.where);
+        params.add(Variant(known.oid));
+        Result result = run(
+            query.sql + " UNION ALL SELECT NULL, " + stampNow(source.table, dollar(params.count())),
+            params, 1);
+        for (int i = 0; i < result.rows(); ++i) {
+            if (result.isNull(i, 0) && !result.isNull(i, 1) && result.text(i, 1) == known.stamp) {
+                rows.keys = sortedRowAddresses(result);
+                return rows;
+            }
+        }
+        return std::nullopt;
+    }
+
     // The catalog stamp of the table the host calls `name`, known by the oid in parameter
     // `oid`: no row when the table is gone or, named without a schema, no longer visible.
     static std::string stampNow(const std::string& name, const std::string& oid) {
@@ -824,11 +834,6 @@ class PostgresEngine : public Engine {
 
     PGconn* conn_;
     PreparedStatements statements_{kKeptStatements, PreparedStatementsWanted()};
-    struct KnownTable {
-        TableInfo info;
-        std::string oid;
-        std::string stamp;
-    };
     std::map<std::string, KnownTable> tables_;       // by the name the host gave
     std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
     std::map<std::string, std::string> shapes_;      // columns and key, by TableInfo::name
