@@ -25,19 +25,11 @@ constexpr std::int64_t kPiece = 1024 * 1024;
 // Enough for every statement shape the store sends over a few tables.
 constexpr std::size_t kKeptStatements = 64;
 
-// A bytea value is rewritten whole by each append and decompressed from its start by each
-// ranged read, so fixed pieces would cost time in the square of the value's size. Pieces as
-// large as what is done keep it linear, twice the value's bytes in all, and hold at most
-// three fifths of it (the tail rule below).
+// A ranged read of a bytea value decompresses it from its start, so fixed pieces would cost
+// time in the square of the value's size. Pieces as large as what is read so far keep it
+// linear.
 std::int64_t pieceAfter(std::int64_t done) {
     return std::max(kPiece, done);
-}
-
-// The piece from `done` of a value of `size` bytes; a tail shorter than half a piece comes
-// along rather than costing an append that rewrites all before it.
-std::int64_t pieceOf(std::int64_t done, std::int64_t size) {
-    const std::int64_t piece = pieceAfter(done);
-    return size - done - piece < piece / 2 ? size - done : piece;
 }
 
 std::string dollar(int n) {
@@ -782,31 +774,70 @@ class PostgresEngine : public Engine {
         return RowKey(result.text(0, 0));
     }
 
-    // Each blob replaces the column: the first piece sets it, later pieces append, so no
-    // more than one piece is held here at a time.
+    // Each blob replaces the column with one UPDATE. A value of more than one piece is
+    // staged first in a temporary table, a piece a row, so no more than one piece is held
+    // here and the table's row is written once rather than rewritten by each append. A role
+    // that may not make temporary tables sends the value whole.
     RowKey writeBlobs(const TableInfo& table, RowKey key, const std::vector<BlobWrite>& blobs) {
-        Bytes piece;
         for (const BlobWrite& blob : blobs) {
-            const std::string column = QuoteIdentifier(blob.column.name);
-            std::int64_t written = 0;
-            do {
-                const std::int64_t want = pieceOf(written, blob.size);
-                piece.resize(static_cast<std::size_t>(want));
-                if (!ReadExactly(blob.read, piece.data(), piece.size()))
-                    throw Error("the staged binary data ended early");
-                Params params;
-                params.addBytes(piece.data(), piece.size());
-                params.add(key);
-                const std::string value = written == 0 ? "$1" : column + " || $1";
-                key = returningKey(table,
-                                   "UPDATE " + QuoteTableName(table.name) + " SET " + column +
-                                       " = " + value + " WHERE " + identity(table).matchOne(2) +
-                                       " RETURNING " + identity(table).select(),
-                                   params);
-                written += want;
-            } while (written < blob.size);
+            const bool staged = blob.size > kPiece && mayStage();
+            Params params;
+            std::string value = "$1";
+            if (staged) {
+                stagePieces(blob);
+                value = "(SELECT string_agg(v, ''::bytea ORDER BY n) FROM pieces)";
+            } else {
+                Bytes whole(static_cast<std::size_t>(blob.size));
+                readPiece(blob, whole);
+                params.addBytes(whole.data(), whole.size());
+            }
+            params.add(key);
+            key = returningKey(
+                table,
+                std::string(staged ? "WITH pieces AS (DELETE FROM pg_temp.kelvo_pieces "
+                                     "RETURNING n, v) "
+                                   : "") +
+                    "UPDATE " + QuoteTableName(table.name) + " SET " +
+                    QuoteIdentifier(blob.column.name) + " = " + value + " WHERE " +
+                    identity(table).matchOne(params.count()) + " RETURNING " +
+                    identity(table).select(),
+                params);
         }
         return key;
+    }
+
+    static void readPiece(const BlobWrite& blob, Bytes& piece) {
+        if (!ReadExactly(blob.read, piece.data(), piece.size()))
+            throw Error("the staged binary data ended early");
+    }
+
+    bool mayStage() {
+        if (!mayStage_) {
+            Params none;
+            mayStage_ = run("SELECT has_database_privilege(current_database(), 'TEMPORARY')", none)
+                            .text(0, 0) == "t";
+        }
+        return *mayStage_;
+    }
+
+    // The table is the session's own, its pieces kept uncompressed because they are read
+    // back at once. It is emptied first: a write that stopped halfway inside the host's
+    // transaction may have left pieces behind.
+    void stagePieces(const BlobWrite& blob) {
+        Result(conn_, PQexec(conn_,
+                             "DO $$BEGIN IF to_regclass('pg_temp.kelvo_pieces') IS NULL THEN "
+                             "CREATE TEMPORARY TABLE kelvo_pieces (n integer, v bytea); "
+                             "ALTER TABLE pg_temp.kelvo_pieces ALTER v SET STORAGE EXTERNAL; "
+                             "ELSE DELETE FROM pg_temp.kelvo_pieces; END IF; END$$"));
+        Bytes piece;
+        for (std::int64_t written = 0, n = 0; written < blob.size; written += kPiece, ++n) {
+            piece.resize(static_cast<std::size_t>(std::min(kPiece, blob.size - written)));
+            readPiece(blob, piece);
+            Params params;
+            params.add(Variant(n));
+            params.addBytes(piece.data(), piece.size());
+            run("INSERT INTO pg_temp.kelvo_pieces (n, v) VALUES ($1, $2)", params);
+        }
     }
 
     // A table seen in a new shape may have outdated the statements planned against it.
@@ -837,6 +868,7 @@ class PostgresEngine : public Engine {
     std::map<std::string, KnownTable> tables_;       // by the name the host gave
     std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
     std::map<std::string, std::string> shapes_;      // columns and key, by TableInfo::name
+    std::optional<bool> mayStage_;                   // asked once a connection
 };
 
 }  // namespace
