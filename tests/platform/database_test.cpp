@@ -10,10 +10,12 @@
 #include "platform/db/database.h"
 #include "platform/text.h"
 #include "support/test_db.h"
+#include "support/test_images.h"
 
 namespace kelvo {
 namespace {
 
+using test::FailsSaying;
 using test::TestDatabase;
 
 constexpr std::int64_t kChunk = 16384;
@@ -57,18 +59,6 @@ class DatabaseTest : public testing::TestWithParam<std::string> {
         if (rs.RecordCount() == 0) return seen;
         for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) seen.push_back(descr(rs));
         return seen;
-    }
-
-    template <typename F>
-    static testing::AssertionResult failsSaying(const std::string& part, F&& f) {
-        try {
-            f();
-        } catch (const Error& error) {
-            if (std::string(error.what()).find(part) != std::string::npos)
-                return testing::AssertionSuccess();
-            return testing::AssertionFailure() << "the error says: " << error.what();
-        }
-        return testing::AssertionFailure() << "no error";
     }
 
     std::unique_ptr<TestDatabase> db_;
@@ -142,8 +132,8 @@ TEST_P(DatabaseTest, FindSearchesForwardAndFilterRestrictsTheSet) {
         EXPECT_THROW(rs->Filter(bad), Error) << bad;
         EXPECT_THROW(rs->Find(bad), Error) << bad;
     }
-    EXPECT_TRUE(failsSaying("CODE=A1", [&] { rs->Filter("CODE=A1"); }));
-    EXPECT_TRUE(failsSaying("NOPE", [&] { rs->Find("NOPE='x'"); }));
+    EXPECT_TRUE(FailsSaying("CODE=A1", [&] { rs->Filter("CODE=A1"); }));
+    EXPECT_TRUE(FailsSaying("NOPE", [&] { rs->Find("NOPE='x'"); }));
     EXPECT_EQ(rs->RecordCount(), 7);  // a refused filter leaves the set as it was
 }
 
@@ -437,19 +427,19 @@ TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothin
                                     {Selection{"PHOTOS", {{"NO_COL", "x"}}, ""}, "NO_COL"},
                                     {Selection{"PHOTOS", {}, "NO_ORDER"}, "NO_ORDER"}}) {
         missing.Source(selection);
-        EXPECT_TRUE(failsSaying(named, [&] { missing.Open(); }));
+        EXPECT_TRUE(FailsSaying(named, [&] { missing.Open(); }));
     }
     EXPECT_THROW(missing.RecordCount(), Error);
-    EXPECT_TRUE(failsSaying("invalid table name", [&] {
+    EXPECT_TRUE(FailsSaying("invalid table name", [&] {
         connection->ExecuteUpdate("PHOTOS; DROP TABLE PHOTOS", {{"DEF", 0}}, {});
     }));
-    EXPECT_TRUE(failsSaying("invalid column name", [&] {
+    EXPECT_TRUE(FailsSaying("invalid column name", [&] {
         connection->ExecuteDelete("PHOTOS", {{"CODE' OR '1'='1", "x"}});
     }));
     EXPECT_THROW(connection->Execute("SELECT * FROM nowhere_at_all"), Error);
 
     auto rs = open();
-    EXPECT_TRUE(failsSaying("MISSING", [&] { rs->Fields("MISSING"); }));
+    EXPECT_TRUE(FailsSaying("MISSING", [&] { rs->Fields("MISSING"); }));
     EXPECT_THROW(rs->Open(), Error);  // already open
     rs->MoveNext();
     EXPECT_THROW(rs->Fields("DESCR").Value(), Error);  // no current row at EOF
@@ -460,11 +450,11 @@ TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothin
     auto onClosed = open({}, "", closing);
     closing->Close();
     EXPECT_FALSE(closing->IsOpen());
-    EXPECT_TRUE(failsSaying("closed", [&] { closing->Execute("DELETE FROM PHOTOS"); }));
-    EXPECT_TRUE(failsSaying("closed", [&] { onClosed->Requery(); }));
+    EXPECT_TRUE(FailsSaying("closed", [&] { closing->Execute("DELETE FROM PHOTOS"); }));
+    EXPECT_TRUE(FailsSaying("closed", [&] { onClosed->Requery(); }));
     EXPECT_THROW(onClosed->Fields("DESCR").Value(), Error);
     EXPECT_THROW(Connection::Open("/nonexistent-folder/sub/photos.db"), Error);
-    EXPECT_TRUE(failsSaying("cannot connect", [] {
+    EXPECT_TRUE(FailsSaying("cannot connect", [] {
         Connection::Open("postgresql://127.0.0.1:1/nowhere?connect_timeout=5");
     }));
     rs->Requery();
@@ -477,7 +467,7 @@ TEST_P(DatabaseTest, BadInputAndUnreachableDatabasesGiveClearErrorsAndLoseNothin
     rs->Fields("PIC").AppendChunk(Bytes(100000, 7));
     auto holder = db_->OpenAnother();
     holder->Execute("BEGIN EXCLUSIVE");
-    EXPECT_TRUE(failsSaying("locked", [&] { rs->Update(); }));
+    EXPECT_TRUE(FailsSaying("locked", [&] { rs->Update(); }));
     holder->Execute("ROLLBACK");
     rs->Update();
     EXPECT_EQ(descr(*rs), "Staged");

@@ -17,18 +17,9 @@
 namespace kelvo {
 namespace {
 
-FileSystem& files = LocalFileSystem();
+using test::FailsSaying;
 
-testing::AssertionResult FailsSaying(const std::string& part, const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        if (std::string(error.what()).find(part) != std::string::npos)
-            return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "the error says: " << error.what();
-    }
-    return testing::AssertionFailure() << "no error";
-}
+FileSystem& files = LocalFileSystem();
 
 int ModeOf(const std::string& path) {
     struct stat info;

@@ -15,6 +15,8 @@
 namespace kelvo {
 namespace {
 
+using test::ErrorOf;
+
 PictureService& Pictures() {
     return *DefaultServices().pictures;
 }
@@ -26,15 +28,6 @@ Bytes ReadBytes(const std::string& path) {
 std::string Write(const std::string& path, const Bytes& bytes) {
     LocalFileSystem().WriteAll(path, bytes);
     return path;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
 }
 
 // What Qt's own codec writes for `image` as a bitmap.

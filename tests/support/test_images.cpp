@@ -90,13 +90,25 @@ std::uint32_t PixelAt(const Picture& picture, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFFu;
 }
 
-std::string PictureLoadError(const std::string& path) {
+std::string ErrorOf(const std::function<void()>& action) {
     try {
-        DefaultServices().pictures->LoadPicture(path);
+        action();
     } catch (const Error& error) {
         return error.what();
     }
     return "";
+}
+
+testing::AssertionResult FailsSaying(const std::string& part, const std::function<void()>& action) {
+    const std::string error = ErrorOf(action);
+    if (error.empty()) return testing::AssertionFailure() << "no error";
+    if (error.find(part) == std::string::npos)
+        return testing::AssertionFailure() << "the error says: " << error;
+    return testing::AssertionSuccess();
+}
+
+std::string PictureLoadError(const std::string& path) {
+    return ErrorOf([&] { DefaultServices().pictures->LoadPicture(path); });
 }
 
 std::uint64_t PictureChecksum(const Picture& picture) {

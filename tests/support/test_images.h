@@ -1,7 +1,10 @@
 // Real image files: made by Qt, or small ones kept in tests/data.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -39,6 +42,11 @@ std::string SampleFile(const std::string& name);
 
 // An in-memory picture of width x height filled with `rgb`.
 PicturePtr MakePicture(int width, int height, std::uint32_t rgb = 0x3366CC);
+
+// The text of the Error `action` throws; "" when it throws none.
+std::string ErrorOf(const std::function<void()>& action);
+// Whether `action` throws an Error whose text holds `part`.
+testing::AssertionResult FailsSaying(const std::string& part, const std::function<void()>& action);
 
 // The error text of loading the picture file `path` with the real picture service; "" when
 // it loads.
