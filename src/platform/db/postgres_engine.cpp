@@ -427,7 +427,7 @@ class PostgresEngine : public Engine {
                 id.types.push_back(rows.text(i, 3));
             }
         }
-        rememberShape(info, id);
+        rememberLayout(info, std::move(id));
         tables_[name] = {info, rows.text(0, 1), rows.text(0, 8)};
         return info;
     }
@@ -516,35 +516,36 @@ class PostgresEngine : public Engine {
         }
     }
 
-    // A table seen in a new shape may have outdated the statements planned against it.
-    void rememberShape(const TableInfo& info, const RowIdentity& id) {
+    // How a table's rows are named, and the shape of the table the kept statements were
+    // planned against: a new shape may have outdated them.
+    struct Layout {
+        RowIdentity id;
+        std::string shape;
+    };
+    void rememberLayout(const TableInfo& info, RowIdentity id) {
         std::string shape;
         for (const ColumnInfo& column : info.columns)
             shape += column.name + '\0' + std::to_string(static_cast<int>(column.kind)) + '\0';
         for (const std::string& type : id.types) shape += type + '\0';
-        auto [it, added] = shapes_.try_emplace(info.name, shape);
-        if (!added && it->second != shape) {
-            statements_.Clear(conn_);
-            it->second = shape;
-        }
-        identities_[info.name] = id;
+        auto [it, added] = layouts_.try_emplace(info.name);
+        if (!added && it->second.shape != shape) statements_.Clear(conn_);
+        it->second = {std::move(id), std::move(shape)};
     }
 
     const RowIdentity& identity(const TableInfo& table) {
-        auto it = identities_.find(table.name);
-        if (it == identities_.end()) {
+        auto it = layouts_.find(table.name);
+        if (it == layouts_.end()) {
             Table(table.name);
-            it = identities_.find(table.name);
+            it = layouts_.find(table.name);
         }
-        return it->second;
+        return it->second.id;
     }
 
     PGconn* conn_;
     PreparedStatements statements_{kKeptStatements, PreparedStatementsWanted()};
-    std::map<std::string, KnownTable> tables_;       // by the name the host gave
-    std::map<std::string, RowIdentity> identities_;  // by TableInfo::name
-    std::map<std::string, std::string> shapes_;      // columns and key, by TableInfo::name
-    std::optional<bool> mayStage_;                   // asked once a connection
+    std::map<std::string, KnownTable> tables_;  // by the name the host gave
+    std::map<std::string, Layout> layouts_;     // by the catalog's name, TableInfo::name
+    std::optional<bool> mayStage_;              // asked once a connection
 };
 
 }  // namespace
