@@ -195,7 +195,6 @@ class EventLog : public CPictureEvents {
         if (onProgress) onProgress(steps.back());
     }
 
-    // Lines starting with `prefix`.
     Lines matching(const std::string& prefix) const;
     int count(const std::string& prefix) const { return static_cast<int>(matching(prefix).size()); }
     // The TableError, ErrorDescrption and ErrorSavingPhoto lines.
@@ -250,7 +249,6 @@ std::vector<StoredRow> ReadPhotoRows(const std::shared_ptr<Connection>& connecti
                                      const std::vector<Condition>& where = {},
                                      const std::string& order = "",
                                      const std::string& table = "PHOTOS");
-// How many rows of `table` match `where`.
 inline int CountRows(const std::shared_ptr<Connection>& connection, const std::string& table,
                      const std::vector<Condition>& where) {
     return OpenRows(connection, where, "", table)->RecordCount();
