@@ -456,34 +456,29 @@ class PostgresEngine : public Engine {
     // that may not make temporary tables sends the value whole.
     RowKey writeBlobs(const TableInfo& table, RowKey key, const std::vector<BlobWrite>& blobs) {
         for (const BlobWrite& blob : blobs) {
-            const bool staged = blob.size > kPiece && mayStage();
             Params params;
-            std::string value = "$1";
-            if (staged) {
+            std::string pieces, value = "$1";
+            if (blob.size > kPiece && mayStage()) {
                 stagePieces(blob);
+                pieces = "WITH pieces AS (DELETE FROM pg_temp.kelvo_pieces RETURNING n, v) ";
                 value = "(SELECT string_agg(v, ''::bytea ORDER BY n) FROM pieces)";
             } else {
-                Bytes whole(static_cast<std::size_t>(blob.size));
-                readPiece(blob, whole);
-                params.addBytes(whole.data(), whole.size());
+                readPiece(blob, params.addBytes(static_cast<std::size_t>(blob.size)), blob.size);
             }
             params.add(key);
-            key = returningKey(
-                table,
-                std::string(staged ? "WITH pieces AS (DELETE FROM pg_temp.kelvo_pieces "
-                                     "RETURNING n, v) "
-                                   : "") +
-                    "UPDATE " + QuoteTableName(table.name) + " SET " +
-                    QuoteIdentifier(blob.column.name) + " = " + value + " WHERE " +
-                    identity(table).matchOne(params.count()) + " RETURNING " +
-                    identity(table).select(),
-                params);
+            key = returningKey(table,
+                               pieces + "UPDATE " + QuoteTableName(table.name) + " SET " +
+                                   QuoteIdentifier(blob.column.name) + " = " + value + " WHERE " +
+                                   identity(table).matchOne(params.count()) + " RETURNING " +
+                                   identity(table).select(),
+                               params);
         }
         return key;
     }
 
-    static void readPiece(const BlobWrite& blob, Bytes& piece) {
-        if (!ReadExactly(blob.read, piece.data(), piece.size()))
+    // Fills `out` with the next `length` bytes of the blob.
+    static void readPiece(const BlobWrite& blob, std::uint8_t* out, std::int64_t length) {
+        if (!ReadExactly(blob.read, out, static_cast<std::size_t>(length)))
             throw Error("the staged binary data ended early");
     }
 
@@ -505,13 +500,11 @@ class PostgresEngine : public Engine {
                              "CREATE TEMPORARY TABLE kelvo_pieces (n integer, v bytea); "
                              "ALTER TABLE pg_temp.kelvo_pieces ALTER v SET STORAGE EXTERNAL; "
                              "ELSE DELETE FROM pg_temp.kelvo_pieces; END IF; END$$"));
-        Bytes piece;
         for (std::int64_t written = 0, n = 0; written < blob.size; written += kPiece, ++n) {
-            piece.resize(static_cast<std::size_t>(std::min(kPiece, blob.size - written)));
-            readPiece(blob, piece);
+            const std::int64_t length = std::min(kPiece, blob.size - written);
             Params params;
             params.add(Variant(n));
-            params.addBytes(piece.data(), piece.size());
+            readPiece(blob, params.addBytes(static_cast<std::size_t>(length)), length);
             run("INSERT INTO pg_temp.kelvo_pieces (n, v) VALUES ($1, $2)", params);
         }
     }

@@ -109,11 +109,12 @@ void Params::add(const Variant& value, ColumnKind kind) {
     types_.push_back(binary ? kByteaOid : 0);
 }
 
-void Params::addBytes(const std::uint8_t* data, std::size_t size) {
-    storage_.emplace_back(reinterpret_cast<const char*>(data), size);
+std::uint8_t* Params::addBytes(std::size_t size) {
+    storage_.emplace_back(size, '\0');
     nulls_.push_back(false);
     formats_.push_back(1);
     types_.push_back(kByteaOid);
+    return reinterpret_cast<std::uint8_t*>(storage_.back().data());
 }
 
 PGresult* Params::exec(PGconn* conn, PreparedStatements& statements, const std::string& sql,

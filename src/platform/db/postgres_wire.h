@@ -29,7 +29,9 @@ class Params {
   public:
     // `kind` is the target column's: a value goes as the text that type reads.
     void add(const Variant& value, ColumnKind kind = ColumnKind::Other);
-    void addBytes(const std::uint8_t* data, std::size_t size);
+    // A bytea parameter of `size` bytes, read in place: fill them where this points before
+    // the next parameter is added.
+    std::uint8_t* addBytes(std::size_t size);
     void addAll(const std::vector<BoundValue>& values) {
         for (const BoundValue& value : values) add(value.value, value.column.kind);
     }
