@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +83,9 @@ struct CPicture::Impl {
 
     // Opens a whole-table recordset as m_rsPhotoDetails (the bulk operations).
     void openWholeTable(const std::shared_ptr<Connection>& cnn);
+    // ConvertAllToBlobs' second walk: each row's photo file deleted once the row's column
+    // holds as many bytes, unless it is one of `kept`; `counter` counts the deletions down.
+    void deleteStoredFiles(Recordset& rs, const std::set<std::string>& kept, std::int32_t& counter);
 
     CPicture& self;
     Services services;

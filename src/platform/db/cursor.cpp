@@ -87,11 +87,11 @@ void Cursor::TakeKeys(Engine& engine) {
     useKeys(engine, engine.SelectKeys(table_, where_, orderBy_ ? &*orderBy_ : nullptr));
 }
 
-void Cursor::useKeys(Engine& engine, std::vector<RowKey> keys) {
+void Cursor::useKeys(Engine& engine, RowKeys keys) {
     DropStaged();
     keys_ = std::move(keys);
-    deleted_.assign(keys_.size(), 0);
-    passes_.assign(keys_.size(), 1);
+    deleted_.assign(keys_.size(), false);
+    passes_.assign(keys_.size(), true);
     ApplyFilter(engine);
     pos_ = nextVisible(0);
     ForgetRow();
@@ -100,12 +100,11 @@ void Cursor::useKeys(Engine& engine, std::vector<RowKey> keys) {
 
 void Cursor::ApplyFilter(Engine& engine) {
     if (!filter_) {
-        passes_.assign(keys_.size(), 1);
+        passes_.assign(keys_.size(), true);
     } else {
         const ColumnInfo& column = table_.Column(filter_->column);
-        const std::vector<Variant> values = engine.ColumnValues(table_, keys_, column);
-        for (std::size_t i = 0; i < values.size(); ++i)
-            passes_[i] = Matches(*filter_, values[i]) ? 1 : 0;
+        const std::vector<Variant> values = engine.ColumnValues(table_, keys_.all(), column);
+        for (std::size_t i = 0; i < values.size(); ++i) passes_[i] = Matches(*filter_, values[i]);
     }
     recount();
 }
@@ -201,12 +200,12 @@ void Cursor::WriteStaged(Engine& engine) {
 
     if (adding_) {
         keys_.push_back(engine.InsertRow(table_, values, blobs));
-        deleted_.push_back(0);
-        passes_.push_back(1);
+        deleted_.push_back(false);
+        passes_.push_back(true);
         ++count_;
         pos_ = size() - 1;
     } else {
-        keys_[pos_] = engine.UpdateRow(table_, keys_[pos_], values, blobs);
+        keys_.replace(pos_, engine.UpdateRow(table_, keys_[pos_], values, blobs));
     }
     DropStaged();
     ForgetRow();
@@ -226,7 +225,7 @@ void Cursor::ForgetRow() {
 void Cursor::DeleteCurrent(Engine& engine) {
     engine.DeleteRow(table_, keys_[pos_]);
     DropStaged();
-    deleted_[pos_] = 1;
+    deleted_[pos_] = true;
     if (passes_[pos_]) --count_;
     ForgetRow();
 }
@@ -235,9 +234,9 @@ void Cursor::KeysMoved(const std::string& tableName, const std::vector<KeyMove>&
     if (tableName != table_.name) return;
     std::map<std::string, RowKey> moved;
     for (const KeyMove& move : moves) moved.emplace(move.from.toText(), move.to);
-    for (RowKey& key : keys_) {
-        auto it = moved.find(key.toText());
-        if (it != moved.end()) key = it->second;
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        auto it = moved.find(keys_[i].toText());
+        if (it != moved.end()) keys_.replace(i, it->second);
     }
     fetched_.clear();
 }

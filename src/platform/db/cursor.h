@@ -57,9 +57,7 @@ class Cursor : public KeyWatcher {
 
     // Throws Error naming `operation` unless there is a current row that is not deleted.
     void RequireRow(const char* operation) const;
-    const RowKey& key() const {
-        return keys_[static_cast<std::size_t>(pos_)];
-    }  // REQUIRES: RequireRow
+    RowKey key() const { return keys_[static_cast<std::size_t>(pos_)]; }  // REQUIRES: RequireRow
     // The non-binary values of the current row. Throws Error when the row is gone.
     const std::vector<Variant>& RowValues(Engine& engine);
     ChunkReader& Reader(int column) { return readers_[column]; }
@@ -81,7 +79,7 @@ class Cursor : public KeyWatcher {
     void KeysMoved(const std::string& tableName, const std::vector<KeyMove>& moves) override;
 
   private:
-    void useKeys(Engine& engine, std::vector<RowKey> keys);
+    void useKeys(Engine& engine, RowKeys keys);
     std::int64_t nextVisible(std::int64_t from) const;
     std::int64_t findStart() const;  // where a search from the current row begins
     std::int64_t previousVisible(std::int64_t from) const;
@@ -92,9 +90,9 @@ class Cursor : public KeyWatcher {
     TableInfo table_;
     std::vector<BoundValue> where_;
     std::optional<ColumnInfo> orderBy_;
-    std::vector<RowKey> keys_;
-    std::vector<char> deleted_;
-    std::vector<char> passes_;  // row passes the filter
+    RowKeys keys_;
+    std::vector<bool> deleted_;
+    std::vector<bool> passes_;  // row passes the filter
     std::int64_t count_ = 0;
     std::int64_t pos_ = -1;
     std::optional<Criterion> filter_;

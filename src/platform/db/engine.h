@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/db/database.h"
+#include "platform/db/row_keys.h"
 
 namespace kelvo {
 
@@ -31,9 +32,6 @@ struct TableInfo {
     // Throws Error naming the column and the table when it is missing.
     const ColumnInfo& Column(const std::string& name) const;
 };
-
-// A row identity: SQLite's rowid (Int) or PostgreSQL's ctid (Text).
-using RowKey = Variant;
 
 // A value bound against a column (the column says how to bind it).
 struct BoundValue {
@@ -61,7 +59,7 @@ struct SelectedRows {
     TableInfo table;
     std::vector<BoundValue> where;
     std::optional<ColumnInfo> orderBy;
-    std::vector<RowKey> keys;
+    RowKeys keys;
 };
 
 // Told of identity changes, so open keysets keep pointing at the same rows.
@@ -82,9 +80,8 @@ class Engine {
     virtual TableInfo Table(const std::string& name) = 0;
 
     // Keys of the rows where every condition holds, ordered by `orderBy` (then by key).
-    virtual std::vector<RowKey> SelectKeys(const TableInfo& table,
-                                           const std::vector<BoundValue>& where,
-                                           const ColumnInfo* orderBy) = 0;
+    virtual RowKeys SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
+                               const ColumnInfo* orderBy) = 0;
 
     // Table and SelectKeys for `source` in one, which an engine may answer in fewer round
     // trips than the two apart.

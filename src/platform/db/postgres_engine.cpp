@@ -77,16 +77,16 @@ class PostgresEngine : public Engine {
         return lookUpTable(name);
     }
 
-    std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
-                                   const ColumnInfo* orderBy) override {
+    RowKeys SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
+                       const ColumnInfo* orderBy) override {
         const KeyQuery query = keyQuery(table, where, orderBy, "");
         Params params;
         params.addAll(where);
         Result result = run(query.sql, params, query.byAddress ? 1 : 0);
         if (query.byAddress) return sortedRowAddresses(result);
-        std::vector<RowKey> keys;
+        RowKeys keys;
         keys.reserve(static_cast<std::size_t>(result.rows()));
-        for (int i = 0; i < result.rows(); ++i) keys.emplace_back(result.text(i, 0));
+        for (int i = 0; i < result.rows(); ++i) keys.push_back(RowKey(result.text(i, 0)));
         return keys;
     }
 

@@ -65,7 +65,7 @@ std::string catalogStamp(const std::string& oid) {
            oid + ")";
 }
 
-std::vector<RowKey> sortedRowAddresses(const Result& result) {
+RowKeys sortedRowAddresses(const Result& result) {
     std::vector<std::pair<std::uint32_t, std::uint16_t>> addresses;
     addresses.reserve(static_cast<std::size_t>(result.rows()));
     for (int i = 0; i < result.rows(); ++i) {
@@ -77,10 +77,10 @@ std::vector<RowKey> sortedRowAddresses(const Result& result) {
                                std::uint16_t(tid[4] << 8 | tid[5]));
     }
     std::sort(addresses.begin(), addresses.end());
-    std::vector<RowKey> keys;
+    RowKeys keys;
     keys.reserve(addresses.size());
     for (const auto& [block, item] : addresses)
-        keys.emplace_back("(" + std::to_string(block) + "," + std::to_string(item) + ")");
+        keys.push_back(RowKey("(" + std::to_string(block) + "," + std::to_string(item) + ")"));
     return keys;
 }
 

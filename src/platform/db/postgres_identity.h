@@ -35,6 +35,6 @@ std::string catalogStamp(const std::string& oid);
 // Row addresses (ctid) sent in binary, four bytes of block and two of item, big-endian,
 // put in the server's order here and written as the server writes them: "(block,item)".
 // Sorting here spares the server a sort and the text form of every address.
-std::vector<RowKey> sortedRowAddresses(const Result& result);
+RowKeys sortedRowAddresses(const Result& result);
 
 }  // namespace kelvo::postgres

@@ -56,8 +56,8 @@ class SqliteEngine : public Engine {
         return known->second;
     }
 
-    std::vector<RowKey> SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
-                                   const ColumnInfo* orderBy) override {
+    RowKeys SelectKeys(const TableInfo& table, const std::vector<BoundValue>& where,
+                       const ColumnInfo* orderBy) override {
         std::string sql = "SELECT rowid FROM " + QuoteTableName(table.name);
         if (!where.empty()) sql += " WHERE " + EqualityList(where, " AND ", numbered, 1);
         sql += " ORDER BY ";
@@ -65,7 +65,7 @@ class SqliteEngine : public Engine {
         sql += "rowid";
         Statement select = prepared(sql);
         select.bindAll(where, 1);
-        std::vector<RowKey> keys;
+        RowKeys keys;
         while (select.step()) keys.push_back(select.column(0));
         return keys;
     }

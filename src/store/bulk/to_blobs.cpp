@@ -1,24 +1,19 @@
 // ConvertAllToBlobs: every photo file of the table's rows stored into the row's photo column,
-// in place. A file is deleted after the walk, and only when every row using it was checked.
-#include <map>
+// in place. The files are deleted in a second walk, each once its row holds it, and none that
+// a row which failed also uses: only the failed rows' files are remembered between the walks.
+#include <set>
 
 #include "store/CPicture.h"
 #include "store/bulk/column_copy.h"
 #include "store/store_internal.h"
 
 namespace kelvo {
-namespace {
-
-// Photo files met during the walk, each with whether every row using it now holds it.
-using FilesMoved = std::map<std::string, bool>;
-
-}  // namespace
 
 bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
     if (SaveAsFile) return false;
     bool allStored = true;
     bool unnamedRowFailed = false;  // a row failed before its file was known
-    FilesMoved moved;
+    std::set<std::string> kept;     // the files of rows that failed
     std::int32_t counter = 0;
     try {
         m_impl->openWholeTable(cnn);
@@ -41,22 +36,19 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                 path = m_impl->photoFilePath(m_impl->photoCode, m_impl->photoDescription,
                                              m_impl->photosGroup);
                 if (files.FileExists(path) && files.FileLength(path) > 0) {
-                    moved.try_emplace(path, true);
                     Field& column = rs.Fields(OwnerPhotoField);
                     std::int64_t length = store::AppendFileToColumn(files, path, column);
                     rs.Update();
                     if (column.ActualSize() != length)
                         throw Error("the photo column of " + m_impl->photoCode +
                                     " does not hold the whole photo file " + path);
-                } else {
-                    path.clear();
                 }
             } catch (const std::exception& e) {
                 allStored = false;
                 if (path.empty())
                     unnamedRowFailed = true;
                 else
-                    moved[path] = false;
+                    kept.insert(path);
                 try {
                     rs.CancelUpdate();
                 } catch (const std::exception&) {
@@ -69,16 +61,28 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
         }
         m_impl->nextBookmark.reset();
 
-        if (unnamedRowFailed) return false;  // its file may be one of those below
-        for (const auto& [path, stored] : moved) {
-            if (!stored) continue;
-            files.DeleteFile(path);
-            m_impl->raiseConversionProgress("Deleting old photo files...", --counter);
-        }
+        if (unnamedRowFailed) return false;  // its file may be any of them
+        m_impl->deleteStoredFiles(rs, kept, counter);
     } catch (const std::exception&) {
         return false;
     }
     return allStored;
+}
+
+void CPicture::Impl::deleteStoredFiles(Recordset& rs, const std::set<std::string>& kept,
+                                       std::int32_t& counter) {
+    FileSystem& files = *services.files;
+    for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
+        const std::string path = photoFilePath(store::RowText(rs, self.OwnerIDField),
+                                               store::RowText(rs, self.OwnerDescField),
+                                               store::RowText(rs, self.OwnerGroupField));
+        if (kept.count(path) != 0 || !files.FileExists(path)) continue;
+        // A file written after its row was walked is not in the row's column.
+        const std::int64_t length = files.FileLength(path);
+        if (length <= 0 || rs.Fields(self.OwnerPhotoField).ActualSize() != length) continue;
+        files.DeleteFile(path);
+        raiseConversionProgress("Deleting old photo files...", --counter);
+    }
 }
 
 }  // namespace kelvo
