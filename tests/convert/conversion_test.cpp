@@ -79,6 +79,16 @@ TEST_P(ConversionTest, ToFilesAndBackKeepsEveryByteAndWrongModeDoesNothing) {
                                                        {kDeleting, 1, 3},
                                                        {kDeleting, 0, 3}}));
     expectPhotosIn(kColumns, 0);
+
+    // A file written anew after its row was stored is not the photo in the column: it stays.
+    EXPECT_TRUE(newStore(true)->ConvertAllToFiles(db->connection()));
+    events.onProgress = [&](const ProgressStep& step) {
+        if (step.msg == kToDatabase && step.pos == 3)
+            LocalFileSystem().WriteAll(fileOf(rows[0]), rows[1].photo);
+    };
+    EXPECT_TRUE(newStore(false)->ConvertAllToBlobs(db->connection()));
+    expectPhotosIn(kColumns, 1);
+    EXPECT_EQ(LocalFileSystem().ReadAll(fileOf(rows[0])), rows[1].photo);
 }
 
 // A full disk or a dropped connection half way through either conversion loses
