@@ -124,6 +124,16 @@ TEST_P(ConversionTest, FaultMidwayLosesNothingAndASecondRunFinishes) {
         expectPhotosIn(kColumns, 0);
         events.clear();
     }
+
+    // A row deleted by another user before the walk reached it: as its file is not known,
+    // no file is deleted.
+    EXPECT_TRUE(newStore(true)->ConvertAllToFiles(db->connection()));
+    events.onProgress = [&](const ProgressStep& step) {
+        if (step.msg == kToDatabase && step.pos == 1)
+            db->OpenAnother()->Execute("DELETE FROM PHOTOS WHERE CODE = ?", {Variant("B2")});
+    };
+    EXPECT_FALSE(newStore(false)->ConvertAllToBlobs(db->connection()));
+    EXPECT_EQ(photoFileCount(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ConversionTest, testing::ValuesIn(TestBackends()), BackendName);
