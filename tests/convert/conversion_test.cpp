@@ -136,6 +136,23 @@ TEST_P(ConversionTest, FaultMidwayLosesNothingAndASecondRunFinishes) {
     EXPECT_EQ(photoFileCount(), 3);
 }
 
+// Rows of the same values name one file: the first takes it, and a second keeps its own photo
+// in its column both ways.
+TEST_P(ConversionTest, RowsOfTheSameValuesKeepTheirOwnPhotos) {
+    addRows();
+    addRow("A1", "Front", "CUST", false, rows[1].photo);
+    EXPECT_FALSE(newStore(true)->ConvertAllToFiles(db->connection()));
+    EXPECT_TRUE(newStore(false)->ConvertAllToBlobs(db->connection()));
+    std::vector<Bytes> twins, expected{rows[0].photo, rows[1].photo};
+    for (const StoredRow& row :
+         ReadPhotoRows(db->connection(), {{"CODE", "A1"}, {"DESCR", "Front"}}))
+        twins.push_back(row.pic.isNull() ? Bytes{} : row.pic.bytes());
+    std::sort(twins.begin(), twins.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(twins, expected);
+    EXPECT_EQ(photoFileCount(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ConversionTest, testing::ValuesIn(TestBackends()), BackendName);
 
 class ExtractTest : public ConversionTest {

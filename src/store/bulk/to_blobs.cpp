@@ -1,6 +1,6 @@
-// ConvertAllToBlobs: every photo file of the table's rows stored into the row's photo column,
-// in place. The files are deleted in a second walk, each once its row holds it, and none that
-// a row which failed also uses: only the failed rows' files are remembered between the walks.
+// ConvertAllToBlobs: every photo file of the table's rows stored into the row's empty photo
+// column, in place. The files are deleted in a second walk, each once its row holds it, and none
+// that a row which failed also uses: only the failed rows' files are remembered between the walks.
 #include <set>
 
 #include "store/CPicture.h"
@@ -35,8 +35,11 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
                 m_impl->photosGroup = store::RowText(rs, OwnerGroupField);
                 path = m_impl->photoFilePath(m_impl->photoCode, m_impl->photoDescription,
                                              m_impl->photosGroup);
-                if (files.FileExists(path) && files.FileLength(path) > 0) {
-                    Field& column = rs.Fields(OwnerPhotoField);
+                Field& column = rs.Fields(OwnerPhotoField);
+                // A photo already in the column stays: it may be the row's own, kept there
+                // when another row of the same values took the file.
+                if (column.ActualSize() == 0 && files.FileExists(path) &&
+                    files.FileLength(path) > 0) {
                     std::int64_t length = store::AppendFileToColumn(files, path, column);
                     rs.Update();
                     if (column.ActualSize() != length)
