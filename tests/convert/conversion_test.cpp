@@ -151,6 +151,19 @@ TEST_P(ConversionTest, RowsOfTheSameValuesKeepTheirOwnPhotos) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(twins, expected);
     EXPECT_EQ(photoFileCount(), 0);
+
+    // A twin whose column refuses the file keeps it, though the other twin stored it.
+    addRow("B2", "Front", "CUST", false, Variant(), "locked");
+    EXPECT_FALSE(newStore(true)->ConvertAllToFiles(db->connection()));
+    db->connection()->Execute(
+        GetParam() == "sqlite"
+            ? "CREATE TRIGGER refuse BEFORE UPDATE ON PHOTOS WHEN NEW.COMMENTS = 'locked' "
+              "BEGIN SELECT RAISE(ABORT, 'locked'); END"
+            : "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RAISE "
+              "EXCEPTION ''locked''; END'; CREATE TRIGGER refuse BEFORE UPDATE ON PHOTOS FOR "
+              "EACH ROW WHEN (NEW.COMMENTS = 'locked') EXECUTE FUNCTION refuse()");
+    EXPECT_FALSE(newStore(false)->ConvertAllToBlobs(db->connection()));
+    EXPECT_EQ(LocalFileSystem().ReadAll(fileOf(rows[2])), rows[2].photo);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ConversionTest, testing::ValuesIn(TestBackends()), BackendName);
