@@ -125,6 +125,11 @@ TEST_P(ConversionTest, FaultMidwayLosesNothingAndASecondRunFinishes) {
         events.clear();
     }
 
+    files.ShortenNthWrite(1);  // a photo file comes out short without any error
+    EXPECT_FALSE(newStore(true)->ConvertAllToFiles(db->connection()));
+    expectPhotosIn(kEither);
+    files.Heal();
+
     // A row deleted by another user before the walk reached it: as its file is not known,
     // no file is deleted.
     EXPECT_TRUE(newStore(true)->ConvertAllToFiles(db->connection()));
