@@ -1,6 +1,10 @@
 // The owner commands: add, list, export, search, set-default, delete and delete-owner, each
 // through one store initialised on the owner.
+#include <locale.h>
+#include <wchar.h>
+
 #include <cstdio>
+#include <cwchar>
 #include <optional>
 
 #include "commands.h"
@@ -16,12 +20,35 @@ std::string baseName(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// `text` padded with spaces to `width` characters; UTF-8 continuation bytes take no column.
+// The terminal columns of UTF-8 `text`: two for a wide (East Asian) character, none for a
+// combining mark, whatever the user's locale. A byte that is not UTF-8 takes one.
+std::size_t screenColumns(const std::string& text) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    if (!utf8) return text.size();
+    const locale_t previous = uselocale(utf8);
+    std::mbstate_t state{};
+    std::size_t columns = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        wchar_t character = 0;
+        const std::size_t length =
+            std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
+        if (length == static_cast<std::size_t>(-1) || length == static_cast<std::size_t>(-2)) {
+            state = {};
+            ++columns, ++at;
+            continue;
+        }
+        const int width = wcwidth(character);
+        columns += width < 0 ? 1 : static_cast<std::size_t>(width);
+        at += length == 0 ? 1 : length;
+    }
+    uselocale(previous);
+    return columns;
+}
+
+// `text` padded with spaces to `width` terminal columns.
 std::string padded(const std::string& text, std::size_t width) {
-    std::size_t characters = 0;
-    for (unsigned char byte : text)
-        if ((byte & 0xC0) != 0x80) ++characters;
-    return characters >= width ? text : text + std::string(width - characters, ' ');
+    const std::size_t columns = screenColumns(text);
+    return columns >= width ? text : text + std::string(width - columns, ' ');
 }
 
 // MarkDefaultPhoto in a transaction of its own: a failure keeps the default the owner had.

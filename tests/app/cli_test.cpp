@@ -207,6 +207,11 @@ TEST_P(CliTest, HostileTextAndNumbers) {
     expect("add C1 CUST front.bmp --desc \"$(printf 'red\\033[31m\\342\\200\\256Ünï')\"", 0);
     RunResult list = expect("list C1 CUST", 0, "red\\x1b[31m\\u{202e}Ünï");
     EXPECT_EQ(list.out.find('\033'), std::string::npos);
+    expect("add C1 CUST front.bmp --desc 写真", 0);
+    list = expect("list C1 CUST", 0);
+    const std::size_t wide = list.out.find("写真") + std::string("写真").size();
+    EXPECT_EQ(list.out.find_first_not_of(' ', wide), wide + 30 - 4 + 1)
+        << "写真 takes 4 of the description's 30 columns, and one space comes before the size";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CliTest, testing::ValuesIn(TestBackends()), BackendName);
