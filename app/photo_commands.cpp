@@ -4,7 +4,6 @@
 #include <wchar.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <optional>
 
 #include "commands.h"
@@ -26,12 +25,11 @@ std::size_t screenColumns(const std::string& text) {
     static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
     if (!utf8) return text.size();
     const locale_t previous = uselocale(utf8);
-    std::mbstate_t state{};
+    mbstate_t state{};
     std::size_t columns = 0;
     for (std::size_t at = 0; at < text.size();) {
         wchar_t character = 0;
-        const std::size_t length =
-            std::mbrtowc(&character, text.data() + at, text.size() - at, &state);
+        const std::size_t length = mbrtowc(&character, text.data() + at, text.size() - at, &state);
         if (length == static_cast<std::size_t>(-1) || length == static_cast<std::size_t>(-2)) {
             state = {};
             ++columns, ++at;

@@ -34,12 +34,7 @@ void CPicture::DeleteRecord() {
                 if (rs.RecordCount() > 0) {
                     for (rs.MoveFirst(); !rs.EOF() && !stillUsed; rs.MoveNext()) {
                         stillUsed = true;  // unless the row reads as naming another file
-                        Quietly([&] {
-                            stillUsed =
-                                m_impl->photoFilePath(store::RowText(rs, OwnerIDField),
-                                                      store::RowText(rs, OwnerDescField),
-                                                      store::RowText(rs, OwnerGroupField)) == path;
-                        });
+                        Quietly([&] { stillUsed = m_impl->rowPhotoFile(rs) == path; });
                     }
                 }
                 FileSystem& files = *m_impl->services.files;

@@ -46,6 +46,19 @@ std::string CPicture::Impl::photoFilePath(const std::string& code, const std::st
     return self.PhotosFolder + store::PhotoFileName(code, description, group);
 }
 
+std::string CPicture::Impl::rowPhotoFile(Recordset& rs) const {
+    return photoFilePath(store::RowText(rs, self.OwnerIDField),
+                         store::RowText(rs, self.OwnerDescField),
+                         store::RowText(rs, self.OwnerGroupField));
+}
+
+std::string CPicture::Impl::takeRowValues(Recordset& rs) {
+    photoCode = store::RowText(rs, self.OwnerIDField);
+    photoDescription = store::RowText(rs, self.OwnerDescField);
+    photosGroup = store::RowText(rs, self.OwnerGroupField);
+    return photoFilePath(photoCode, photoDescription, photosGroup);
+}
+
 void CPicture::Impl::readCurrentPhoto() {
     unreadPhotoRow.reset();
     if (photosOnDemand > 0 && !self.SaveAsFile && self.m_rsPhotoDetails) {

@@ -55,6 +55,10 @@ struct CPicture::Impl {
     void ResolvePhotosFolder(bool createGivenFolder);
     std::string photoFilePath(const std::string& code, const std::string& description,
                               const std::string& group) const;  // REQUIRES: folder resolved
+    // The photo file named by the current row's code, description and group.
+    std::string rowPhotoFile(Recordset& rs) const;  // REQUIRES: folder resolved
+    // The same, with the row's values made the store's (a whole-table walk's row).
+    std::string takeRowValues(Recordset& rs);  // REQUIRES: folder resolved
     // The current row's column into `photo`, as far as it could be read; how many bytes.
     std::int64_t ReadPhotoFromBlob(Recordset& rs, PictureReader& photo);
     bool ReadPhotoFromFile(PicturePtr& pic, const std::string& sCode,

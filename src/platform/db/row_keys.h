@@ -17,7 +17,6 @@ using RowKey = Variant;
 class RowKeys {
   public:
     std::size_t size() const { return slots_.size(); }
-    bool empty() const { return slots_.empty(); }
     void reserve(std::size_t count) { slots_.reserve(count); }
 
     RowKey operator[](std::size_t i) const;

@@ -30,11 +30,7 @@ bool CPicture::ConvertAllToBlobs(std::shared_ptr<Connection> cnn) {
 
             std::string path;
             try {
-                m_impl->photoCode = store::RowText(rs, OwnerIDField);
-                m_impl->photoDescription = store::RowText(rs, OwnerDescField);
-                m_impl->photosGroup = store::RowText(rs, OwnerGroupField);
-                path = m_impl->photoFilePath(m_impl->photoCode, m_impl->photoDescription,
-                                             m_impl->photosGroup);
+                path = m_impl->takeRowValues(rs);
                 Field& column = rs.Fields(OwnerPhotoField);
                 // A photo already in the column stays: it may be the row's own, kept there
                 // when another row of the same values took the file.
@@ -76,9 +72,7 @@ void CPicture::Impl::deleteStoredFiles(Recordset& rs, const std::set<std::string
                                        std::int32_t& counter) {
     FileSystem& files = *services.files;
     for (rs.MoveFirst(); !rs.EOF(); rs.MoveNext()) {
-        const std::string path = photoFilePath(store::RowText(rs, self.OwnerIDField),
-                                               store::RowText(rs, self.OwnerDescField),
-                                               store::RowText(rs, self.OwnerGroupField));
+        const std::string path = rowPhotoFile(rs);
         if (kept.count(path) != 0 || !files.FileExists(path)) continue;
         // A file written after its row was walked is not in the row's column.
         const std::int64_t length = files.FileLength(path);

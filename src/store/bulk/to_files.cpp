@@ -19,13 +19,9 @@ bool CPicture::ConvertAllToFiles(std::shared_ptr<Connection> cnn) {
         rs.MoveFirst();
         while (!rs.EOF()) {
             try {
-                m_impl->photoCode = store::RowText(rs, OwnerIDField);
-                m_impl->photoDescription = store::RowText(rs, OwnerDescField);
-                m_impl->photosGroup = store::RowText(rs, OwnerGroupField);
+                const std::string path = m_impl->takeRowValues(rs);
                 Field& column = rs.Fields(OwnerPhotoField);
                 if (column.ActualSize() > 0) {
-                    const std::string path = m_impl->photoFilePath(
-                        m_impl->photoCode, m_impl->photoDescription, m_impl->photosGroup);
                     // Rows of the same values name one file: the first to reach it keeps it.
                     if (services().files->FileExists(path) &&
                         m_impl->rowsNamed(m_impl->photoCode, m_impl->photoDescription,
